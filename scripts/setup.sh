@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Brevant need.
+# Idempotent: when everything is installed already it returns at once.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libhunspell-dev libmythes-dev hunspell-en-us mythes-en-us
+  xvfb xauth imagemagick
+  python3 python3-aiosmtpd dovecot-pop3d
+  msmtp fetchmail unrtf hyperfine
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The POP3 tests start their own Dovecot; the system one is not wanted.
+$sudo systemctl disable --now dovecot >/dev/null 2>&1 || true

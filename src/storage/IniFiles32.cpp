@@ -1,0 +1,169 @@
+#include "storage/IniFiles32.h"
+
+#include "storage/Strings.h"
+#include "storage/TextFile.h"
+
+#include <stdexcept>
+
+TIniFile32::TIniFile32(const std::string &fileName, TIniMode mode) : FFileName(fileName), FMode(mode) {
+  if (FileExists(fileName)) FLines = SplitLines(ReadFileBytes(fileName));
+}
+
+bool TIniFile32::IsSection(const std::string &line) {
+  const std::string t = Trim(line);
+  return t.size() >= 2 && t.front() == '[' && t.back() == ']';
+}
+
+std::string TIniFile32::SectionName(const std::string &line) {
+  const std::string t = Trim(line);
+  return Trim(t.substr(1, t.size() - 2));
+}
+
+std::string TIniFile32::GetKeyName(const std::string &line) {
+  const size_t eq = line.find('=');
+  return eq == std::string::npos ? std::string() : Trim(line.substr(0, eq));
+}
+
+std::string TIniFile32::GetKeyValue(const std::string &line) {
+  const size_t eq = line.find('=');
+  return eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
+}
+
+bool TIniFile32::ParseInteger(const std::string &text, int32_t *value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  const bool hex = i < text.size() && text[i] == '$';
+  if (hex) ++i;
+  if (i >= text.size()) return false;
+  uint64_t n = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return false;
+    n = n * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+    if (n > 0xFFFFFFFFull) return false;
+  }
+  if (hex) {
+    // Hexadecimal covers the whole 32-bit pattern, as $FFFFFFFF = -1.
+    const auto bits = static_cast<int32_t>(static_cast<uint32_t>(n));
+    *value = negative ? -bits : bits;
+    return true;
+  }
+  if (negative ? n > 0x80000000ull : n > 0x7FFFFFFFull) return false;
+  *value = negative ? static_cast<int32_t>(-static_cast<int64_t>(n)) : static_cast<int32_t>(n);
+  return true;
+}
+
+int TIniFile32::IndexOfSection(const std::string &section) const {
+  const std::string header = "[" + section + "]";
+  for (size_t i = 0; i < FLines.size(); ++i)
+    if (SameText(FLines[i], header)) return static_cast<int>(i);
+  return -1;
+}
+
+bool TIniFile32::KeyMatches(const std::string &line, const std::string &key) const {
+  if (line.find('=') == std::string::npos) return false;
+  const std::string name = GetKeyName(line);
+  return FMode == TIniMode::imOwn ? name == key : SameText(name, key);
+}
+
+int TIniFile32::IndexOfKey(int header, const std::string &key, int *stop) const {
+  size_t i = static_cast<size_t>(header) + 1;
+  for (; i < FLines.size() && !IsSection(FLines[i]); ++i)
+    if (KeyMatches(FLines[i], key)) {
+      *stop = static_cast<int>(i);
+      return static_cast<int>(i);
+    }
+  *stop = static_cast<int>(i);
+  return -1;
+}
+
+std::string TIniFile32::ReadString(const std::string &section, const std::string &key,
+                                   const std::string &defaultValue) const {
+  const int header = IndexOfSection(section);
+  if (header < 0) return defaultValue;
+  int stop = 0;
+  const int at = IndexOfKey(header, key, &stop);
+  if (at < 0) return defaultValue;
+  const std::string value = GetKeyValue(FLines[static_cast<size_t>(at)]);
+  if (value.empty() && FMode == TIniMode::imOwn) return defaultValue;
+  return value;
+}
+
+int32_t TIniFile32::ReadInteger(const std::string &section, const std::string &key, int32_t defaultValue) const {
+  std::string text = ReadString(section, key, "");
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.replace(0, 2, "$");
+  int32_t value = 0;
+  return ParseInteger(text, &value) ? value : defaultValue;
+}
+
+bool TIniFile32::ReadBool(const std::string &section, const std::string &key, bool defaultValue) const {
+  return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile32::WriteString(const std::string &section, const std::string &key, const std::string &value) {
+  // The platform writer stores "Key=" for an empty value; ours leaves empty values out.
+  const bool writeEntry = !value.empty() || FMode == TIniMode::imPlatform;
+  const std::string entry = key + "=" + value;
+  const int header = IndexOfSection(section);
+  if (header < 0) {
+    FLines.emplace_back();
+    FLines.push_back("[" + section + "]");
+    if (writeEntry) FLines.push_back(entry);
+  } else {
+    int stop = 0;
+    const int at = IndexOfKey(header, key, &stop);
+    if (at >= 0 && writeEntry) FLines[static_cast<size_t>(at)] = entry;
+    else if (at < 0 && writeEntry) FLines.insert(FLines.begin() + stop, entry);
+  }
+  UpdateFile();
+}
+
+void TIniFile32::WriteInteger(const std::string &section, const std::string &key, int32_t value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile32::WriteBool(const std::string &section, const std::string &key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile32::ReadSections(std::vector<std::string> *strings) const {
+  if (!strings) throw std::invalid_argument("Param Strings must be assigned");
+  strings->clear();
+  for (const auto &line : FLines)
+    if (IsSection(line)) strings->push_back(SectionName(line));
+}
+
+void TIniFile32::EraseSection(const std::string &section) {
+  const int header = IndexOfSection(section);
+  if (header < 0) return;
+  auto first = FLines.begin() + header;
+  auto last = first + 1;
+  while (last != FLines.end() && !IsSection(*last)) ++last;
+  first = FLines.erase(first, last);
+  if (header > 0) FLines.insert(first, std::string());
+  UpdateFile();
+}
+
+void TIniFile32::BeginUpdate() { ++FUpdateLevel; }
+
+void TIniFile32::EndUpdate() {
+  if (FUpdateLevel > 0 && --FUpdateLevel == 0 && FDirty) UpdateFile();
+}
+
+void TIniFile32::UpdateFile() {
+  if (FUpdateLevel > 0) {
+    FDirty = true;
+    return;
+  }
+  FDirty = false;
+  // Files that may hold a password are kept private to their owner.
+  const std::string name = ExtractFileName(FFileName);
+  const bool privateFile =
+      SameText(name, "Lists.ini") || SameText(name, "Pop Servers.ini") || SameText(name, "Smtp Servers.ini");
+  WriteFileAtomic(FFileName, JoinLines(FLines), privateFile);
+}

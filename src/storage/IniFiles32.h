@@ -1,0 +1,61 @@
+#pragma once
+// Profile files: [Section] headers with Key=Value lines, held in memory as lines and saved
+// whole after every change.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TIniMode {
+  imOwn,       // keys with case; an empty value is neither written nor read
+  imPlatform,  // the second writer: keys without case; "Key=" is written and read as empty
+};
+
+class TIniFile32 {
+public:
+  // Throws EFOpenError when the file exists but cannot be read.
+  explicit TIniFile32(const std::string &fileName, TIniMode mode = TIniMode::imOwn);
+
+  const std::string &FileName() const { return FFileName; }
+
+  std::string ReadString(const std::string &section, const std::string &key,
+                         const std::string &defaultValue) const;
+  int32_t ReadInteger(const std::string &section, const std::string &key, int32_t defaultValue) const;
+  bool ReadBool(const std::string &section, const std::string &key, bool defaultValue) const;
+
+  // Each write saves the whole file; throws EFCreateError when the save fails.
+  void WriteString(const std::string &section, const std::string &key, const std::string &value);
+  void WriteInteger(const std::string &section, const std::string &key, int32_t value);
+  void WriteBool(const std::string &section, const std::string &key, bool value);
+
+  // Throws std::invalid_argument("Param Strings must be assigned") for a null list.
+  void ReadSections(std::vector<std::string> *strings) const;
+  void EraseSection(const std::string &section);
+
+  // Bulk commands: between BeginUpdate and EndUpdate changes are kept in memory and saved
+  // once at the end, so a record of many keys costs one save instead of one per key.
+  void BeginUpdate();
+  void EndUpdate();
+
+  const std::vector<std::string> &Lines() const { return FLines; }
+
+  // Helpers on one line, shared with code that scans profile text itself.
+  static bool IsSection(const std::string &line);
+  static std::string SectionName(const std::string &line);
+  static std::string GetKeyName(const std::string &line);
+  static std::string GetKeyValue(const std::string &line);
+  static bool ParseInteger(const std::string &text, int32_t *value);
+
+private:
+  int IndexOfSection(const std::string &section) const;
+  // Index of the key's entry line in the section starting after `header`, or -1; `stop`
+  // receives where the scan ended (the next header or the end).
+  int IndexOfKey(int header, const std::string &key, int *stop) const;
+  bool KeyMatches(const std::string &line, const std::string &key) const;
+  void UpdateFile();
+
+  std::string FFileName;
+  std::vector<std::string> FLines;
+  TIniMode FMode;
+  int FUpdateLevel = 0;
+  bool FDirty = false;
+};

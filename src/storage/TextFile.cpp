@@ -1,0 +1,105 @@
+#include "storage/TextFile.h"
+
+#include "storage/Ansi.h"
+#include "storage/FileErrors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool FileExists(const std::string &path) {
+  const QFileInfo info(AnsiToQString(path));
+  return info.exists() && !info.isDir();
+}
+
+bool DirectoryExists(const std::string &path) {
+  return QFileInfo(AnsiToQString(path)).isDir();
+}
+
+bool ForceDirectories(const std::string &path) {
+  return QDir().mkpath(AnsiToQString(path));
+}
+
+std::string ReadFileBytes(const std::string &path) {
+  QFile file(AnsiToQString(path));
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly)) throw EFOpenError(path);
+  const QByteArray data = file.readAll();
+  return std::string(data.constData(), static_cast<size_t>(data.size()));
+}
+
+namespace {
+// Writes all bytes or reports failure; short writes (a full disk) are failures.
+bool WriteAll(int fd, const std::string &bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+mode_t ModeFor(const std::string &path, bool privateFile) {
+  if (privateFile) return 0600;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;  // keep what the user set
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+}  // namespace
+
+void WriteFileAtomic(const std::string &path, const std::string &bytes, bool privateFile) {
+  // Paths are handed to the system in its own encoding.
+  const QByteArray native = QFile::encodeName(AnsiToQString(path));
+  const std::string target(native.constData(), static_cast<size_t>(native.size()));
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) throw EFCreateError(path);
+  const bool ok = ::fchmod(fd, ModeFor(target, privateFile)) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    throw EFCreateError(path);
+  }
+}
+
+void AppendToFile(const std::string &path, const std::string &bytes) {
+  QFile file(AnsiToQString(path));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) throw EFCreateError(path);
+  const auto size = static_cast<qint64>(bytes.size());
+  if (file.write(bytes.data(), size) != size) throw EFCreateError(path);
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  const char *p = text.data();
+  const char *end = p + text.size();
+  if (const void *nul = std::memchr(p, 0, text.size())) end = static_cast<const char *>(nul);
+  while (p < end) {
+    const char *q = p;
+    while (q < end && *q != '\r' && *q != '\n') ++q;
+    lines.emplace_back(p, q);
+    if (q < end) q += (*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1;
+    p = q;
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string> &lines) {
+  size_t total = 0;
+  for (const auto &l : lines) total += l.size() + 2;
+  std::string out;
+  out.reserve(total);
+  for (const auto &l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}

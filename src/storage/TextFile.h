@@ -1,0 +1,28 @@
+#pragma once
+// Whole-file reading and crash-safe writing. Paths and contents are Windows-1252 bytes.
+#include <string>
+#include <vector>
+
+bool FileExists(const std::string &path);
+bool DirectoryExists(const std::string &path);
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool ForceDirectories(const std::string &path);
+
+// Reads the file's bytes; throws EFOpenError when it exists but cannot be read.
+// A missing file reads as empty.
+std::string ReadFileBytes(const std::string &path);
+
+// Replaces the file with the bytes atomically (temporary file, then rename), so a failed
+// or interrupted save leaves the old content. Throws EFCreateError on failure.
+// A private file is readable and writable by its owner only.
+void WriteFileAtomic(const std::string &path, const std::string &bytes, bool privateFile = false);
+
+// Appends bytes to a log-like file, creating it when missing. Throws EFCreateError.
+void AppendToFile(const std::string &path, const std::string &bytes);
+
+// Splits text into lines at CR LF, a lone CR or a lone LF; a NUL byte ends the text.
+// A final line end does not start another line.
+std::vector<std::string> SplitLines(const std::string &text);
+
+// Joins lines, each followed by CR LF.
+std::string JoinLines(const std::vector<std::string> &lines);

@@ -1,0 +1,174 @@
+#include "storage/FileErrors.h"
+#include "storage/IniFiles32.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(IniFiles32, MissingFileReadsDefaultsAndCreatesNothing) {
+  TempDir dir;
+  TIniFile32 ini(dir.File("none.ini"));
+  EXPECT_EQ(ini.ReadString("A", "k", "def"), "def");
+  EXPECT_EQ(ini.ReadInteger("A", "k", 7), 7);
+  std::vector<std::string> sections{"stale"};
+  ini.ReadSections(&sections);
+  EXPECT_TRUE(sections.empty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("none.ini"))));
+  EXPECT_THROW(ini.ReadSections(nullptr), std::invalid_argument);
+}
+
+TEST(IniFiles32, WritesCreateSectionWithLeadingBlankLine) {
+  TempDir dir;
+  const std::string path = dir.File("a.ini");
+  TIniFile32 ini(path);
+  ini.WriteString("A", "k", "v");
+  EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n");
+  ini.WriteString("B", "k", "");
+  EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n\r\n[B]\r\n");
+  // An empty value neither clears nor removes an existing entry.
+  ini.WriteString("A", "k", "");
+  EXPECT_EQ(ini.ReadString("A", "k", "d"), "v");
+  // A new key goes directly before the next section's header, after the blank line.
+  ini.WriteString("A", "n", "2");
+  EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n\r\nn=2\r\n[B]\r\n");
+}
+
+TEST(IniFiles32, ReadingRulesForKeysValuesAndSections) {
+  TempDir dir;
+  const std::string path = dir.File("r.ini");
+  WriteAll(path, "x=ignored\n[Lists]\nPath=p\nk=\nsp  =  v  \neq=a=b\n;note=x\n  [Blank]\nq=1\r[Lists]\nPath=second");
+  TIniFile32 ini(path);
+  EXPECT_EQ(ini.ReadString("lists", "Path", "d"), "p");
+  EXPECT_EQ(ini.ReadString("Lists", "path", "d"), "d");
+  EXPECT_EQ(ini.ReadString("Lists", "k", "d"), "d");
+  EXPECT_EQ(ini.ReadString("Lists", "sp", "d"), "v");
+  EXPECT_EQ(ini.ReadString("Lists", "eq", "d"), "a=b");
+  EXPECT_EQ(ini.ReadString("Lists", ";note", "d"), "x");
+  EXPECT_EQ(ini.ReadString("Blank", "q", "d"), "d");  // header with blanks is not found
+  std::vector<std::string> sections;
+  ini.ReadSections(&sections);
+  EXPECT_EQ(sections, (std::vector<std::string>{"Lists", "Blank", "Lists"}));
+}
+
+TEST(IniFiles32, IntegersAndBooleans) {
+  TempDir dir;
+  const std::string path = dir.File("i.ini");
+  WriteAll(path, "[N]\nh=0x1F\nd=$1F\nbad=12abc\nneg=-5\ntwo=2\nzero=0\nbig=99999999999\nall=$FFFFFFFF\n");
+  TIniFile32 ini(path);
+  EXPECT_EQ(ini.ReadInteger("N", "h", 0), 31);
+  EXPECT_EQ(ini.ReadInteger("N", "d", 0), 31);
+  EXPECT_EQ(ini.ReadInteger("N", "bad", 9), 9);
+  EXPECT_EQ(ini.ReadInteger("N", "neg", 0), -5);
+  EXPECT_EQ(ini.ReadInteger("N", "big", 3), 3);
+  EXPECT_EQ(ini.ReadInteger("N", "all", 0), -1);
+  EXPECT_TRUE(ini.ReadBool("N", "two", false));
+  EXPECT_FALSE(ini.ReadBool("N", "zero", true));
+  EXPECT_TRUE(ini.ReadBool("N", "bad", true));
+  ini.WriteInteger("N", "w", -42);
+  ini.WriteBool("N", "b", true);
+  TIniFile32 again(path);
+  EXPECT_EQ(again.ReadString("N", "w", ""), "-42");
+  EXPECT_EQ(again.ReadString("N", "b", ""), "1");
+}
+
+TEST(IniFiles32, EraseSectionAndDuplicateSections) {
+  TempDir dir;
+  const std::string path = dir.File("e.ini");
+  WriteAll(path, "[A]\na=1\n\n[B]\nb=1\n\n[C]\nc=1\n[A]\na=2\n");
+  TIniFile32 ini(path);
+  ini.EraseSection("B");
+  EXPECT_EQ(ReadAll(path), "[A]\r\na=1\r\n\r\n\r\n[C]\r\nc=1\r\n[A]\r\na=2\r\n");
+  ini.WriteString("A", "a", "3");
+  EXPECT_EQ(ini.ReadString("A", "a", ""), "3");
+  ini.EraseSection("A");  // the first [A] is the first line: no blank line left
+  EXPECT_EQ(ReadAll(path), "[C]\r\nc=1\r\n[A]\r\na=2\r\n");
+  EXPECT_EQ(ini.ReadString("A", "a", ""), "2");
+  const std::string before = ReadAll(path);
+  ini.EraseSection("Missing");
+  EXPECT_EQ(ReadAll(path), before);
+}
+
+TEST(IniFiles32, PlatformWriterKeysWithoutCaseAndEmptyValues) {
+  TempDir dir;
+  const std::string path = dir.File("p.ini");
+  TIniFile32 ini(path, TIniMode::imPlatform);
+  ini.WriteString("S", "Port", "25");
+  ini.WriteString("S", "port", "26");
+  ini.WriteString("S", "User", "");
+  EXPECT_EQ(ReadAll(path), "\r\n[S]\r\nport=26\r\nUser=\r\n");
+  EXPECT_EQ(ini.ReadString("s", "PORT", "d"), "26");
+  EXPECT_EQ(ini.ReadString("S", "User", "d"), "");
+}
+
+TEST(IniFiles32, DamagedFilesOpenAndReadSensibly) {
+  TempDir dir;
+  const std::string path = dir.File("d.ini");
+  std::string junk = "[A]\nk=v\n";
+  junk += std::string(1 << 20, 'x');  // a line of a megabyte, no line end
+  junk += std::string("\x01\xff\x80[B]\nz=1\n", 10);
+  WriteAll(path, junk);
+  TIniFile32 ini(path);
+  EXPECT_EQ(ini.ReadString("A", "k", ""), "v");
+  WriteAll(path, std::string("[A]\nk=v\0[B]\nz=1\n", 16));  // NUL ends the text
+  TIniFile32 nul(path);
+  EXPECT_EQ(nul.ReadString("A", "k", ""), "v");
+  EXPECT_EQ(nul.ReadString("B", "z", "none"), "none");
+}
+
+TEST(IniFiles32, FailedSaveKeepsOldFileAndReportsPath) {
+  TempDir dir;
+  const std::string path = dir.File("keep.ini");
+  TIniFile32 ini(path);
+  ini.WriteString("A", "k", "old");
+  // A file size limit makes the save run out of space half-way, even for root.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 64;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    ini.WriteString("A", "k", std::string(500, 'n'));
+  } catch (const EFCreateError &e) {
+    message = e.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(message, "Cannot create file " + path);
+  EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=old\r\n");
+  EXPECT_EQ(ini.ReadString("A", "k", ""), std::string(500, 'n'));  // memory holds the change
+}
+
+TEST(IniFiles32, MissingFolderFailsWithCreateError) {
+  TempDir dir;
+  TIniFile32 ini(dir.File("no/such/folder.ini"));
+  EXPECT_THROW(ini.WriteString("A", "k", "v"), EFCreateError);
+}
+
+TEST(IniFiles32, PasswordFilesArePrivate) {
+  TempDir dir;
+  TIniFile32 ini(dir.File("Smtp Servers.ini"), TIniMode::imPlatform);
+  ini.WriteString("S", "Password", "secret");
+  struct stat st {};
+  ASSERT_EQ(stat(dir.File("Smtp Servers.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0077, 0u);
+}
+
+TEST(IniFiles32, BatchedUpdatesSaveOnce) {
+  TempDir dir;
+  const std::string path = dir.File("b.ini");
+  TIniFile32 ini(path);
+  ini.BeginUpdate();
+  ini.WriteString("A", "k", "v");
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+  ini.EndUpdate();
+  EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n");
+}
+
+}  // namespace
