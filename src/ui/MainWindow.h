@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -11,6 +12,8 @@ class TMailListsPage;
 class TMailPage;
 class TNewsletterPage;
 class TStatusBar1;
+class TSpellChecker;
+class TThesaurus;
 
 // The program's main window: menus, tool bars, the four pages and the status bar.
 class Tfrm_Main : public QMainWindow {
@@ -20,6 +23,7 @@ public:
 
   // `dataDir` is the folder of the program's files, with a trailing slash.
   explicit Tfrm_Main(const QString &dataDir, QWidget *parent = nullptr);
+  ~Tfrm_Main() override;
 
   const QString &DataDir() const { return dataDir_; }
   std::string DataDirAnsi() const;
@@ -53,6 +57,8 @@ public slots:
   void NextTab1Click();
   void Help1Click();
   void AboutBrevant1Click();
+  void CheckSpelling1Click();
+  void Thesaurus1Click();
 
 signals:
   // The Open button on the Mail Lists page imports a list file of version 1.
@@ -76,4 +82,7 @@ private:
 
   QString dataDir_;
   QString helpFile_;
+  // Dictionaries are loaded at their first use.
+  std::unique_ptr<TSpellChecker> speller_;
+  std::unique_ptr<TThesaurus> thesaurus_;
 };
