@@ -1,0 +1,3 @@
+#include "ui/DigestPage.h"
+
+TDigestPage::TDigestPage(QWidget *parent) : QWidget(parent) { setObjectName("ts_Digest"); }
