@@ -4,11 +4,16 @@
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
+#include "ui/DisplaySettings.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
+#include "ui/SpellCheckDialog.h"
+#include "ui/SpellChecker.h"
 #include "ui/StatusBar1.h"
+#include "ui/ThesaurusDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -47,6 +52,8 @@ Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(pare
   AdaptToolBar(pc_Main->currentIndex());
 }
 
+Tfrm_Main::~Tfrm_Main() = default;
+
 std::string Tfrm_Main::DataDirAnsi() const { return QStringToAnsi(dataDir_); }
 
 void Tfrm_Main::FormCreate() {
@@ -55,6 +62,12 @@ void Tfrm_Main::FormCreate() {
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
+}
+
+void Tfrm_Main::LoadSettings() {
+  settings_ = ReadGeneralSettings(DataDirAnsi());
+  ApplyDisplaySettings(this, settings_);
+  ApplyGeneralOptions(this, settings_);
 }
 
 void Tfrm_Main::RestorePosition() {
@@ -138,4 +151,14 @@ void Tfrm_Main::Help1Click() {
 void Tfrm_Main::AboutBrevant1Click() {
   Tfrm_About about(this);
   about.exec();
+}
+
+void Tfrm_Main::CheckSpelling1Click() {
+  if (!speller_) speller_ = std::make_unique<TSpellChecker>(dataDir_ + "User.dic");
+  CheckSpelling(QApplication::focusWidget(), *speller_, this);
+}
+
+void Tfrm_Main::Thesaurus1Click() {
+  if (!thesaurus_) thesaurus_ = std::make_unique<TThesaurus>();
+  ShowThesaurus(QApplication::focusWidget(), *thesaurus_, this);
 }
