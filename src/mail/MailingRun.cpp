@@ -3,7 +3,7 @@
 #include "mail/Recipients.h"
 #include "mail/SentRecord.h"
 #include "storage/Ansi.h"
-#include "storage/IniFiles32.h"
+#include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 
 #include <QCoreApplication>
@@ -150,12 +150,10 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
     method = job.ListMethod;
     perMessage = job.ListBatchSize;
   } else {
-    const TIniFile32 registry(dataDir_ + "Smtp Servers.ini", TIniMode::imPlatform);
-    const std::string port = registry.ReadString(job.Server, "Port", "smtp");
-    client_.SetServer(job.Server, Trim(port).empty() ? "smtp" : port,
-                      registry.ReadString(job.Server, "Username", ""));
-    method = registry.ReadInteger(job.Server, "Send Method", 0);
-    perMessage = registry.ReadInteger(job.Server, "RCPT TO", 1);
+    const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
+    client_.SetServer(job.Server, Trim(server.Port).empty() ? "smtp" : server.Port, server.Username);
+    method = server.SendMethod;
+    perMessage = server.RcptTo;
   }
   int batchSize = 0;
   switch (method) {

@@ -16,7 +16,7 @@ struct TSentMessage {
 // the file's full path. Throws EFCreateError when the file or the index cannot be written.
 std::string RecordSentMessage(const std::string &listFolder, const TSentMessage &message);
 
-// Plain paragraphs as a rich-text document: font table, colour table, one \par per line.
+// Plain paragraphs as a rich-text document, one paragraph per line.
 std::string PlainLinesToRtf(const std::vector<std::string> &lines);
 
 // Line breaks of a one-line text (a subject, a recipient text typed over several lines)

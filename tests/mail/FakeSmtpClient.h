@@ -2,6 +2,7 @@
 // A scripted SMTP client for the run's own logic: it plays both the client and a server,
 // delivering every outcome through the event loop as the real client does (ready first,
 // the completion a moment later), and records the messages the "server" accepted.
+#include "MailTestSupport.h"
 #include "mail/MailingRun.h"
 
 #include <QCoreApplication>
@@ -10,14 +11,6 @@
 #include <QTimer>
 #include <set>
 #include <stdexcept>
-
-// The run waits in the event loop, which needs an application object.
-inline void EnsureCoreApplication() {
-  static int argc = 1;
-  static char name[] = "test_mail";
-  static char *argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
-}
 
 class FakeSmtpClient : public ISmtpClient {
 public:
