@@ -122,7 +122,7 @@ std::string FoldHeaderLine(const std::string &line) {
       std::string head;
       if (blank == std::string::npos || blank == 0) {
         head = p.substr(0, kMaxHeaderLine);
-        p = " " + p.substr(kMaxHeaderLine);
+        p.replace(0, kMaxHeaderLine, 1, ' ');
       } else {
         head = p.substr(0, blank);
         p = p.substr(blank);
