@@ -209,7 +209,7 @@ TEST(SmtpCliServer, PlainMessageHeaderAndDots) {
   c.Smtp.OnHeaderLine = [](TComponent *, char *msg, int32_t size) {
     if (std::strncmp(msg, "Subject:", 8) == 0) std::strncat(msg, " [list]", size - std::strlen(msg) - 1);
   };
-  c.Body = {"Hello,", ".", ".x", "", "bye"};
+  c.Body = {"Hello,", ".", ".x", "", "bye", "a\r\n.\r\nQUIT\nb"};
   ASSERT_EQ(c.SendMessage(), 0) << c.Smtp.ErrorMessage();
   EXPECT_EQ(c.Done.size(), 3u);
   EXPECT_EQ(c.Done[0].first, smtpOpen);
@@ -233,7 +233,8 @@ TEST(SmtpCliServer, PlainMessageHeaderAndDots) {
   EXPECT_EQ(header[5], "Mime-Version: 1.0");
   EXPECT_EQ(header[6], "Content-Type: text/plain; charset=\"iso-8859-1\"");
   EXPECT_EQ(header[7].rfind("Date: ", 0), 0u);
-  EXPECT_EQ(body, "Hello,\r\n.\r\n.x\r\n\r\nbye\r\n");  // the server removed the added dots
+  // The server removed the added dots; a "." inside a line did not end the message.
+  EXPECT_EQ(body, "Hello,\r\n.\r\n.x\r\n\r\nbye\r\na\r\n.\r\nQUIT\r\nb\r\n");
   // The dialogue shows the stuffed lines as sent.
   EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> .."), c.Display.end());
   EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> ..x"), c.Display.end());
