@@ -470,3 +470,22 @@ TEST(SmtpCliScripted, UnendedLineWaitsUntilAbort) {
   EXPECT_EQ(c.Done.back(), std::make_pair(smtpOpen, 10004));
   EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
 }
+
+TEST(SmtpCliScripted, FailingDataHandlerEndsTheSession) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n", "354 go\r\n", "250 stored\r\n"});
+  Client c(s.Port());
+  c.Smtp.FromName = "a@x";
+  c.Smtp.RcptName = {"b@x"};
+  c.Smtp.OnGetData = [](TComponent *, int32_t n, char *line, int32_t, bool &more) {
+    if (n == 3) throw std::runtime_error("no more text");
+    std::strcpy(line, "text");
+    more = true;
+  };
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
+  EXPECT_FALSE(c.Smtp.Connected());
+  ASSERT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+  // The message was never ended with ".", so the server cannot have taken half of it.
+  EXPECT_EQ(std::find(s.Lines().begin(), s.Lines().end(), "."), s.Lines().end());
+}
