@@ -14,6 +14,7 @@
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -454,6 +455,12 @@ void TCustomWSocket::UpdateWriteNotifier() {
 
 void TCustomWSocket::ReadReady() {
   if (FHSocket == INVALID_SOCKET || FPaused) return;
+  if (FState == wsConnecting) {
+    // A failed connect also shows as readable; reading would clear the error the connect
+    // event must report. Reads start once the connect event has been delivered.
+    FReadNotifier->setEnabled(false);
+    return;
+  }
   if (FState == wsListening && FType == SOCK_STREAM) {
     Dispatch(fdAccept, 0);
     return;
@@ -494,6 +501,7 @@ void TCustomWSocket::Dispatch(unsigned events, uint16_t error) {
   try {
     if (events & fdConnect) {
       ChangeState(wsConnected);
+      if (FReadNotifier) FReadNotifier->setEnabled(true);
       UpdateWriteNotifier();
       TriggerSessionConnected(error);
       if (error != 0 && FState != wsClosed) Close();
@@ -918,32 +926,50 @@ bool TCustomWSocket::TryToSend() {
   if (FHSocket == INVALID_SOCKET || FBufList.empty()) return FAllSent;
   for (;;) {
     int len = 0;
-    const char *p = FBufList.front()->Peek(&len);
+    while (FBufList.size() > 1 && (FBufList.front()->Peek(&len), len <= 0)) FBufList.erase(FBufList.begin());
+    FBufList.front()->Peek(&len);
     if (len <= 0) {
-      if (FBufList.size() > 1) {
-        FBufList.erase(FBufList.begin());
-        continue;
-      }
       FAllSent = true;
       break;
     }
     ssize_t r;
-    if (FType == SOCK_STREAM) {
-      const int flags = MSG_NOSIGNAL | (FSendFlags == wsSendUrgent ? MSG_OOB : 0);
-      r = ::send(FHSocket, p, static_cast<size_t>(len), flags);
+    size_t offered = 0;
+    if (FType == SOCK_STREAM && FSendFlags == wsSendNormal) {
+      // The chunks go out from in place in one call, so a message written in many small
+      // pieces still leaves in few large segments.
+      iovec iov[64];
+      size_t cnt = 0;
+      for (const auto &b : FBufList) {
+        int l = 0;
+        const char *p = b->Peek(&l);
+        if (l <= 0 || cnt == 64) break;
+        iov[cnt++] = {const_cast<char *>(p), static_cast<size_t>(l)};
+        offered += static_cast<size_t>(l);
+      }
+      msghdr msg{};
+      msg.msg_iov = iov;
+      msg.msg_iovlen = cnt;
+      r = ::sendmsg(FHSocket, &msg, MSG_NOSIGNAL);
     } else {
-      r = ::sendto(FHSocket, p, static_cast<size_t>(len), MSG_NOSIGNAL, reinterpret_cast<sockaddr *>(&FSin), sizeof FSin);
+      const char *p = FBufList.front()->Peek(&len);
+      offered = static_cast<size_t>(len);
+      if (FType == SOCK_STREAM)
+        r = ::send(FHSocket, p, offered, MSG_NOSIGNAL | MSG_OOB);
+      else
+        r = ::sendto(FHSocket, p, offered, MSG_NOSIGNAL, reinterpret_cast<sockaddr *>(&FSin), sizeof FSin);
     }
     if (r == 0) break;
     if (r > 0) {
-      FBufList.front()->Remove(static_cast<int>(r));
-      if (r < len) break;
+      int left = static_cast<int>(r);
+      for (size_t i = 0; left > 0 && i < FBufList.size(); ++i) left -= FBufList[i]->Remove(left);
+      if (static_cast<size_t>(r) < offered) break;  // the next write readiness goes on
       continue;
     }
     if (errno == EINTR) continue;
     const int err = WSocketErrnoToError(errno);
     if (err == WSAEWOULDBLOCK) break;
     if (err == WSAECONNRESET || err == WSAENOTSOCK || err == WSAENOTCONN || err == WSAEINVAL) {
+      // The session is gone: end it here, with the error that showed it.
       FLastError = err;
       FCloseInvoked = true;
       DeleteBufferedData();

@@ -1,9 +1,9 @@
 #include "support/Pop3Recorder.h"
 
-#include "support/EventLoop.h"
+#include "support/QtTestApp.h"
 
 Pop3Recorder::Pop3Recorder() {
-  EnsureCoreApp();
+  EnsureQtApp();
   Cli.OnDisplay = [this](TComponent *, const std::string &m) { Trace.push_back(m); };
   Cli.OnResponse = [this](TComponent *, const std::string &m) { Responses.push_back(m); };
   Cli.OnMessageBegin = [this](TComponent *) {
@@ -40,7 +40,7 @@ Pop3Recorder::Pop3Recorder() {
 uint16_t Pop3Recorder::Run(const std::function<void()> &Op, int LimitMs) {
   const int before = DoneCount;
   Op();
-  if (!RunUntil([&]() { return DoneCount > before; }, LimitMs))
+  if (!RunEventsUntil([&]() { return DoneCount > before; }, LimitMs))
     return 65535;
   return LastError;
 }

@@ -1,73 +1,41 @@
 #include "support/ScriptedServer.h"
 
-#include "support/EventLoop.h"
+#include "support/QtTestApp.h"
 
 #include <QTimer>
 
 ScriptedServer::ScriptedServer() {
-  EnsureCoreApp();
+  EnsureQtApp();
   FListener.SetAddr("127.0.0.1");
   FListener.SetPort("0");
   FListener.OnSessionAvailable = [this](TComponent *, uint16_t) {
-    auto peer = std::make_unique<TWSocket>();
-    peer->Dup(FListener.Accept());
-    if (FPeer) // one client at a time; a second one is turned away
-      return;
-    FPeer = std::move(peer);
-    FPeer->OnDataAvailable = [this](TComponent *, uint16_t) {
-      const std::string got = FPeer->ReceiveStr();
-      FReceived += got;
-      FPartial += got;
-      std::size_t eol;
-      while ((eol = FPartial.find("\r\n")) != std::string::npos) {
-        const std::string line = FPartial.substr(0, eol);
-        FPartial.erase(0, eol + 2);
-        FLines.push_back(line);
-        if (OnLine)
-          OnLine(line);
-      }
+    FClient = std::make_unique<TWSocket>();
+    FClient->SetLineMode(true);
+    FClient->OnDataAvailable = [this](TComponent *, uint16_t) {
+      std::string line = FClient->ReceiveStr();
+      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
+      FLines.push_back(line);
+      if (OnLine) OnLine(*this, line);
     };
-    FPeer->OnSessionClosed = [this](TComponent *, uint16_t) { FPeerClosed = true; };
-    if (!Welcome.empty())
-      FPeer->SendStr(Welcome);
+    FClient->OnSessionClosed = [this](TComponent *, uint16_t) { FClientClosed = true; };
+    FClient->Dup(FListener.Accept());
+    if (OnConnect) OnConnect(*this);
   };
   FListener.Listen();
 }
 
 ScriptedServer::~ScriptedServer() {
-  *FAlive = false;
-  if (FPeer) {
-    FPeer->OnDataAvailable = nullptr;
-    FPeer->OnSessionClosed = nullptr;
-  }
+  if (FClient) FClient->OnSessionClosed = nullptr;
 }
 
-std::string ScriptedServer::PortText() { return FListener.GetXPort(); }
-
-void ScriptedServer::Send(const std::string &Bytes) {
-  if (FPeer && !FPeerClosed)
-    FPeer->SendStr(Bytes);
+void ScriptedServer::Send(const std::string &bytes) {
+  if (FClient && FClient->State() == wsConnected) FClient->SendStr(bytes);
 }
 
-void ScriptedServer::SendInPieces(const std::string &Bytes, std::size_t PieceSize, int DelayMs) {
-  int delay = 0;
-  for (std::size_t pos = 0; pos < Bytes.size(); pos += PieceSize) {
-    const std::string piece = Bytes.substr(pos, PieceSize);
-    ++FPendingPieces;
-    std::weak_ptr<bool> alive = FAlive;
-    QTimer::singleShot(delay, [this, alive, piece]() {
-      if (alive.expired() || !*alive.lock())
-        return;
-      --FPendingPieces;
-      Send(piece);
-    });
-    delay += DelayMs;
-  }
+void ScriptedServer::SendLater(const std::string &bytes, int ms) {
+  QTimer::singleShot(ms, &FContext, [this, bytes]() { Send(bytes); });
 }
 
-void ScriptedServer::Drop() {
-  if (FPeer && !FPeerClosed) {
-    FPeer->Close();
-    FPeerClosed = true;
-  }
+void ScriptedServer::CloseClient() {
+  if (FClient) FClient->Close();
 }

@@ -1,8 +1,10 @@
 #pragma once
-// A scripted server on 127.0.0.1 for protocol corner cases that real servers will not
-// produce on demand. It accepts one client, sends what the test says when the test says
-// it, and records every byte the client wrote. Runs on the test's event loop.
+// A small scripted server on TWSocket's own listen and accept, for protocol corner cases a
+// real server will not produce on demand. It accepts one client, cuts what it receives into
+// CR LF lines (line mode) and lets the test answer each line.
 #include "net/WSocket.h"
+
+#include <QObject>
 
 #include <functional>
 #include <memory>
@@ -14,34 +16,24 @@ public:
   ScriptedServer();
   ~ScriptedServer();
 
-  std::string Host() const { return "127.0.0.1"; }
-  std::string PortText();
+  std::string Port() { return FListener.GetXPort(); }
+  // Called when the client has connected, and for every line it sends (without CR LF).
+  std::function<void(ScriptedServer &)> OnConnect;
+  std::function<void(ScriptedServer &, const std::string &line)> OnLine;
 
-  // Sent as soon as a client connects (in one write).
-  std::string Welcome;
-  // Called with each complete line the client sends (without CR LF).
-  std::function<void(const std::string &Line)> OnLine;
+  void Send(const std::string &bytes);
+  // Sends after `ms` milliseconds, so that the client sees it in a read of its own.
+  void SendLater(const std::string &bytes, int ms);
+  void CloseClient();
 
-  // Writes at once, in one piece.
-  void Send(const std::string &Bytes);
-  // Writes Bytes in pieces of PieceSize, DelayMs apart, so that they arrive as separate reads.
-  void SendInPieces(const std::string &Bytes, std::size_t PieceSize, int DelayMs = 15);
-  // Closes the client's connection.
-  void Drop();
-
-  bool HasClient() const { return FPeer != nullptr; }
-  bool ClientClosed() const { return FPeerClosed; }
-  const std::string &Received() const { return FReceived; }
   const std::vector<std::string> &Lines() const { return FLines; }
-  // True once every piece handed to SendInPieces has been written.
-  bool AllSent() const { return FPendingPieces == 0; }
+  bool ClientClosed() const { return FClientClosed; }
+  bool HasClient() const { return FClient != nullptr; }
 
 private:
+  QObject FContext;  // owns the delayed sends, so none outlives the server
   TWSocket FListener;
-  std::unique_ptr<TWSocket> FPeer;
-  std::string FReceived, FPartial;
+  std::unique_ptr<TWSocket> FClient;
   std::vector<std::string> FLines;
-  bool FPeerClosed = false;
-  int FPendingPieces = 0;
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  bool FClientClosed = false;
 };
