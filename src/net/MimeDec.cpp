@@ -292,7 +292,7 @@ void TMimeDecode::Reset() {
   FPartBegun = false;
   FPendingBreak = false;
   FHandler = THandler::hMessageHeader;
-  FCurrentData = nullptr;
+  FCurrentData = "";
   FCurrentLen = 0;
 }
 
@@ -361,7 +361,7 @@ void TMimeDecode::DecodeStream(std::istream &Stream) {
     buf[end] = '\0';
     ProcessLine(buf.data() + start, end - start);
   }
-  FCurrentData = nullptr;
+  FCurrentData = "";
   FCurrentLen = 0;
   if (FBoundary.empty() || FPartBegun) Fire(OnPartEnd);
 }

@@ -113,7 +113,8 @@ public:
   const std::string &PartCharset() const { return FPartCharset; }
   const std::string &PartDisposition() const { return FPartDisposition; }
   const std::string &PartFileName() const { return FPartFileName; }
-  // The line being processed, NUL-terminated; valid during an event only.
+  // The line being processed, NUL-terminated; valid during an event only (empty for the
+  // OnPartEnd that the end of the stream fires).
   const char *CurrentData() const { return FCurrentData; }
   // Its length in bytes (a line may hold NUL bytes of its own).
   std::size_t CurrentDataLen() const { return FCurrentLen; }
@@ -150,12 +151,12 @@ private:
       FPartFileName;
   // The message header's own part fields, used when the message is a single part.
   std::string FMsgEncoding, FMsgName, FMsgCharset, FMsgDisposition, FMsgFileName;
-  const char *FCurrentData = nullptr;
+  const char *FCurrentData = "";
   std::size_t FCurrentLen = 0;
 
   THandler FHandler = THandler::hMessageHeader;
   bool FJoining = true;          // folded header lines are joined
-  int FHeaderCount = 0;          // lines of the current header (or body lines of a single part)
+  std::size_t FHeaderCount = 0;  // lines of the current header (or body lines of a single part)
   bool FPartHeaderSeen = false;  // a header line was seen for the current part
   bool FPartBegun = false;       // OnPartBegin fired for the current part's body
   bool FPendingBreak = false;    // a line end is owed to DestStream before the next text line
