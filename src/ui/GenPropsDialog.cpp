@@ -205,6 +205,7 @@ Tfrm_GenProps::Tfrm_GenProps(const std::string &dataDir, TGeneralSettings *setti
   });
   ReadGeneralSettings();
   ApplyToWindows();
+  cb_FilterListChange();
 }
 
 void Tfrm_GenProps::BuildPersonalPage() {
