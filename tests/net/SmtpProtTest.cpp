@@ -344,6 +344,7 @@ TEST(SmtpCliServer, TwoRecipientsOneRefused) {
   ASSERT_TRUE(server.IsRunning());
   server.SetRefused({"gone@example.org"});
   Client c(std::to_string(server.Port()));
+  c.Smtp.Host = "localhost";  // looked up off the UI thread
   c.Smtp.FromName = "a@example.org";
   c.Body = {"text"};
 
@@ -482,10 +483,13 @@ TEST(SmtpCliScripted, FailingDataHandlerEndsTheSession) {
     std::strcpy(line, "text");
     more = true;
   };
+  c.Smtp.FromName = "a@x\r\nRSET";  // a line break cannot make a command of its own
   ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
   EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
   EXPECT_FALSE(c.Smtp.Connected());
   ASSERT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+  ASSERT_GE(s.Lines().size(), 2u);
+  EXPECT_EQ(s.Lines()[1], "MAIL FROM:<a@xRSET>");
   // The message was never ended with ".", so the server cannot have taken half of it.
   EXPECT_EQ(std::find(s.Lines().begin(), s.Lines().end(), "."), s.Lines().end());
 }
