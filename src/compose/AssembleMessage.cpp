@@ -1,13 +1,27 @@
 #include "compose/AssembleMessage.h"
 
+#include <QFile>
+
 #include <cstdio>
 
+#include "compose/Scrooge.h"
 #include "compose/TextSearch.h"
+#include "storage/Ansi.h"
+#include "storage/FileErrors.h"
 #include "storage/TextFile.h"
 
 namespace {
 const char *const kWorkFile = "temp.dat";
 const char *const kPreviewFile = "temp.html";
+
+// The work files are scratch copies rewritten at every assembly (once per recipient while
+// mailing), so they are overwritten in place without the cost of a crash-safe save.
+void WriteWorkFile(const std::string &path, const std::string &bytes) {
+  QFile file(AnsiToQString(path));
+  const auto size = static_cast<qint64>(bytes.size());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes.data(), size) != size)
+    throw EFCreateError(path);
+}
 
 std::vector<std::string> TextLines(const std::string &text) { return SplitLines(text); }
 
@@ -128,6 +142,22 @@ ERecursiveFieldCode::ERecursiveFieldCode(const std::string &code)
 
 std::string ERecursiveFieldCode::StatusText() const { return "Field code " + code_ + " holds itself"; }
 
+std::string TScroogeConverter::ConvertToHtml(const std::string &rtf, const std::string &title,
+                                             const std::vector<std::string> &bodyOptions,
+                                             const std::vector<std::string> *replaceStrings) {
+  scrooge_.BodyOptions = bodyOptions;
+  scrooge_.Title = title;
+  if (replaceStrings) {
+    scrooge_.ReplaceStrings = *replaceStrings;
+    scrooge_.Options.Include(soReplaceStrings);
+  } else {
+    scrooge_.Options.Exclude(soReplaceStrings);
+  }
+  std::string html;
+  scrooge_.ConvertRTF(rtf, html);
+  return html;
+}
+
 std::string HtmlColor(uint32_t color) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -155,7 +185,7 @@ std::string InsertRtfLines(const std::string &rtf, const std::vector<std::string
   std::string tail;
   if (!after.empty()) {
     tail = "\\pard\\plain ";
-    for (const auto &line : after) tail += "\\par " + RtfEscape(line) + "\r\n";
+    for (const auto &line : after) tail += RtfEscape(line) + "\\par\r\n";
   }
   const size_t start = BodyStart(rtf);
   size_t end = rtf.rfind('}');
@@ -183,7 +213,7 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
     }
     const std::string html =
         converter->ConvertToHtml(in.BodyRtf, in.Subject, BodyOptions(in.Background), MergeCodes ? &replacements : nullptr);
-    WriteFileAtomic(workFile, html);
+    WriteWorkFile(workFile, html);
     body = SplitLines(html);
   } else if (ForSend) {
     digest.ContentType = TDigestContent::dcPlainText;
@@ -200,7 +230,7 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
       body = in.BodyLines;
     }
   } else {
-    WriteFileAtomic(workFile, in.BodyRtf);
+    WriteWorkFile(workFile, in.BodyRtf);
     body = in.BodyLines;
   }
 
@@ -223,7 +253,7 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
     if (converter) {
       const std::string html = converter->ConvertToHtml(digest.Rtf, in.Subject, BodyOptions(in.Background), nullptr);
       digest.HtmlFile = in.DataDir + kPreviewFile;
-      WriteFileAtomic(digest.HtmlFile, html);
+      WriteWorkFile(digest.HtmlFile, html);
     }
   }
   return digest;

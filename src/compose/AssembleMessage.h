@@ -32,6 +32,20 @@ public:
                                     const std::vector<std::string> *replaceStrings) = 0;
 };
 
+class TScrooge;
+
+// The main window's converter in the role above: BodyOptions, Title and, for a merge,
+// ReplaceStrings with soReplaceStrings are set before each conversion.
+class TScroogeConverter : public THtmlConverter {
+public:
+  explicit TScroogeConverter(TScrooge &scrooge) : scrooge_(scrooge) {}
+  std::string ConvertToHtml(const std::string &rtf, const std::string &title, const std::vector<std::string> &bodyOptions,
+                            const std::vector<std::string> *replaceStrings) override;
+
+private:
+  TScrooge &scrooge_;
+};
+
 struct TAssemblyInput {
   std::string BodyRtf;                 // the body editor's rich text
   std::vector<std::string> BodyLines;  // the body editor's lines as laid out (wrap points included)
@@ -79,6 +93,7 @@ std::string MergeFieldCodes(const std::string &text, const std::vector<std::stri
 std::string HtmlColor(uint32_t color);
 
 // Adds plain-text paragraphs to an RTF document: `before` ahead of the body (after the font
-// and colour tables), `after` at its end, each line its own paragraph.
+// and colour tables), `after` at its end, each line its own paragraph. The body's last
+// paragraph is taken as ended by its paragraph mark, as the editor writes it.
 std::string InsertRtfLines(const std::string &rtf, const std::vector<std::string> &before,
                            const std::vector<std::string> &after);

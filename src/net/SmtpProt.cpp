@@ -187,7 +187,10 @@ void TSmtpCli::Display(const std::string &msg) {
   if (OnDisplay) OnDisplay(this, msg);
 }
 
-void TSmtpCli::SendCommand(const std::string &cmd, const std::string &before) {
+void TSmtpCli::SendCommand(const std::string &text, const std::string &before) {
+  // A line break in an address or name would start a command of its own: drop it.
+  std::string cmd = text;
+  cmd.erase(std::remove_if(cmd.begin(), cmd.end(), [](char c) { return c == '\r' || c == '\n'; }), cmd.end());
   if (OnCommand) OnCommand(this, cmd);
   Display("> " + cmd);
   if (FWSocket.State() == wsConnected) FWSocket.SendStr(before + cmd + "\r\n");
@@ -578,9 +581,18 @@ void TSmtpCli::DataSent() {
     }
     std::string line;
     if (FMoreLines && NextBodyLine(&line)) {
-      if (!line.empty() && line[0] == '.') line.insert(line.begin(), '.');
-      Display("> " + line);
-      batch += line + "\r\n";
+      // A line break inside a line makes lines of their own, each dot-stuffed, so that no
+      // text can end the message early or smuggle commands after it.
+      size_t start = 0;
+      for (;;) {
+        const size_t brk = line.find_first_of("\r\n", start);
+        std::string part = line.substr(start, brk == std::string::npos ? std::string::npos : brk - start);
+        if (!part.empty() && part[0] == '.') part.insert(part.begin(), '.');
+        Display("> " + part);
+        batch += part + "\r\n";
+        if (brk == std::string::npos) break;
+        start = brk + (line.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+      }
       continue;
     }
     FMoreLines = false;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "compose/AssembleMessage.h"
+#include "compose/RtfReader.h"
+#include "compose/RtfWriter.h"
+#include "compose/Scrooge.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -153,6 +156,97 @@ TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
   const std::string out = InsertRtfLines(rtf, {"A\\B", ""}, {"", "Z\tz"});
   EXPECT_EQ(out, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
                  "{\\*\\generator Writer;}\\pard\\plain A\\\\B\\par\r\n\\par\r\n\\viewkind4 {\\b bold}\\par"
-                 "\\pard\\plain \\par \r\n\\par Z\\tab z\r\n}\r\n");
+                 "\\pard\\plain \\par\r\nZ\\tab z\\par\r\n}\r\n");
   EXPECT_EQ(InsertRtfLines(rtf, {}, {}), rtf);
+}
+
+namespace {
+TRichDocument Document(const std::vector<std::string> &paragraphs) {
+  TRichDocument doc;
+  for (const auto &text : paragraphs) {
+    TRichParagraph p;
+    TRichRun run;
+    run.Text = text;
+    p.Runs.push_back(run);
+    doc.Paragraphs.push_back(p);
+  }
+  return doc;
+}
+
+size_t Count(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyRtf = WriteRtf(Document({"Dear %name%,", "Hi %Name% and %name%. <a href=\"%PI WWW URL%\">site</a>",
+                                  "Notes: [%Comments%] & more"}));
+  in.SendHtml = true;
+  in.Background = 0x00E0F0FF;
+  in.Personal.WebURL = "http://example.org/";
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest d = AssembleMessage(in, true, true, &converter);
+  std::string html;
+  for (const auto &line : d.Lines) html += line + "\n";
+  // The first occurrence is found whatever its case, the later ones only as written.
+  EXPECT_NE(html.find("Dear Ann,"), std::string::npos) << html;
+  EXPECT_NE(html.find("Hi Ann and %name%."), std::string::npos) << html;
+  EXPECT_NE(html.find("<a href=\"http://example.org/\">site</a>"), std::string::npos) << html;
+  EXPECT_NE(html.find("Notes: [] &amp; more"), std::string::npos) << html;
+  EXPECT_NE(html.find("<BODY BGCOLOR=#FFF0E0>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<TITLE>Issue 5</TITLE>"), std::string::npos) << html;
+  // Header before the page, signature and footer after it.
+  EXPECT_EQ(d.Lines[0], "General head");
+  EXPECT_EQ(d.Lines[2], "<HTML>");
+  EXPECT_EQ(d.Lines.back(), "General foot");
+  EXPECT_EQ(d.Lines[d.Lines.size() - 7], "</HTML>");
+  EXPECT_TRUE(scrooge.Options.Contains(soReplaceStrings));
+
+  // Without merging the converter is told to leave the codes.
+  const TDigest raw = AssembleMessage(in, true, false, &converter);
+  EXPECT_FALSE(scrooge.Options.Contains(soReplaceStrings));
+  std::string rawHtml;
+  for (const auto &line : raw.Lines) rawHtml += line + "\n";
+  EXPECT_EQ(Count(rawHtml, "%name%"), 2u);
+
+  // A body that is no RTF is the converter's error, and reaches the caller.
+  in.BodyRtf = "plain words";
+  EXPECT_THROW(AssembleMessage(in, true, true, &converter), EScroogeError);
+}
+
+TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
+  in.BodyLines = {"Dear %Name%,", "bye"};
+  in.Subject = "News <1>";
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest d = AssembleMessage(in, false, false, &converter);
+  const std::string html = ReadAll(d.HtmlFile);
+  const size_t subject = html.find("Subject:  News &lt;1&gt;<BR>");
+  const size_t head = html.find("General head<BR>");
+  const size_t body = html.find("Dear %Name%,");
+  const size_t sig = html.find("General sig<BR>");
+  const size_t foot = html.find("General foot");
+  ASSERT_NE(subject, std::string::npos) << html;
+  ASSERT_NE(foot, std::string::npos) << html;
+  EXPECT_LT(subject, head);
+  EXPECT_LT(head, body);
+  EXPECT_LT(body, sig);
+  EXPECT_LT(sig, foot);
+  // The text view reads the same digest back as paragraphs.
+  const TRichDocument shown = ReadRtf(d.Rtf);
+  ASSERT_GE(shown.Paragraphs.size(), 9u);
+  EXPECT_EQ(shown.Paragraphs[0].Text(), "Subject:  News <1>");
+  EXPECT_EQ(shown.Paragraphs[3].Text(), "General head");
+  EXPECT_EQ(shown.Paragraphs[5].Text(), "Dear %Name%,");
+  EXPECT_EQ(shown.Paragraphs.back().Text(), "General foot");
 }

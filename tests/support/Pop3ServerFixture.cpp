@@ -134,8 +134,12 @@ void Pop3ServerFixture::WriteConfig() {
     conf += "default_internal_user = " + name + "\n";
     conf += "default_login_user = " + name + "\n";
     conf += "default_internal_group = " + std::string(gr ? gr->gr_name : "nogroup") + "\n";
-    conf += "service anvil {\n  chroot =\n}\n";
   }
+  // No growing delay after failed logins: wrong-password tests follow each other.
+  conf += "service anvil {\n";
+  if (!root)
+    conf += "  chroot =\n";
+  conf += "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   conf += "passdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
   conf += "userdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
   conf += "service pop3-login {\n";
