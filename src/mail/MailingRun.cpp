@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,6 +17,8 @@
 
 namespace {
 const char *const kXMailer = "X-Mailer: Brevant 2.0 by Tarnwick";
+// The run never asks for a reset, so this type marks "no request of the run under way".
+constexpr TSmtpRequest kNoRequest = smtpRset;
 
 // The date and time as the user's system writes them: short date, long time.
 std::string NowText() {
@@ -72,12 +75,31 @@ void TMailingRun::WaitUntilReady() {
   while (client_.State() != smtpReady) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TMailingRun::Request(void (TSmtpCli::*call)()) {
+void TMailingRun::Request(void (TSmtpCli::*call)(), TSmtpRequest expected) {
   requestDone_ = false;
+  expected_ = expected;
   (client_.*call)();
+  // A server that stops answering would hold the run for ever: after a long silence the
+  // request is given up and its message counts as failed.
+  QTimer silence;
+  silence.setSingleShot(true);
+  bool timedOut = false;
+  QObject::connect(&silence, &QTimer::timeout, [&timedOut] { timedOut = true; });
+  silence.start(replyTimeoutMs_);
+  silence_ = &silence;
   // The client is ready again a moment before it reports the outcome; the outcome decides
   // how the message counts, so wait for both.
-  while (!requestDone_ || client_.State() != smtpReady) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!timedOut && (!requestDone_ || client_.State() != smtpReady))
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  silence_ = nullptr;
+  expected_ = kNoRequest;
+  if (!timedOut) return;
+  // Aborting reports the dropped request once more; let that report pass unheeded.
+  client_.Abort();
+  for (int round = 0; round < 3; ++round) QCoreApplication::processEvents();
+  host_.SetStatus("Error - The server did not answer (10060)");
+  if (expected == smtpOpen) openError_ = 10060;
+  if (expected == smtpMail) mailError_ = 10060;
 }
 
 void TMailingRun::Assemble(bool mergeCodes) {
@@ -168,7 +190,7 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   else
     RunBatches(job, std::move(addresses), batchSize);
   WaitUntilReady();
-  if (client_.Connected()) Request(&TSmtpCli::Quit);
+  if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
   files_.Finish(sent_, failed_);
   host_.SetStatus(std::to_string(sent_) + " messages sent succesfully. " + std::to_string(failed_) +
                   " failed.");
@@ -241,10 +263,10 @@ void TMailingRun::SendOneMessage() {
     if (!client_.Connected()) {
       host_.SetStatus("Connecting to " + client_.Host + "...");
       openError_ = 0;
-      Request(&TSmtpCli::Open);
+      Request(&TSmtpCli::Open, smtpOpen);
       // One attempt per message: a server that cannot be reached fails this message only.
       if (!client_.Connected() || openError_ != 0) {
-        if (client_.Connected()) Request(&TSmtpCli::Quit);
+        if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
         CountFailed(recipients);
         return;
       }
@@ -252,8 +274,8 @@ void TMailingRun::SendOneMessage() {
     mailError_ = 0;
     refused_.clear();
     rcptAwaiting_ = false;
-    Request(&TSmtpCli::Mail);
-    Request(&TSmtpCli::Quit);
+    Request(&TSmtpCli::Mail, smtpMail);
+    Request(&TSmtpCli::Quit, smtpQuit);
   } catch (const std::exception &e) {
     host_.SetStatus(std::string("Error - ") + e.what());
     // A request that raised may leave the client waiting for nothing (a failed name
@@ -280,6 +302,8 @@ void TMailingRun::SendOneMessage() {
 }
 
 void TMailingRun::SmtpCli3RequestDone(TComponent *, TSmtpRequest RqType, uint16_t Error) {
+  // A late report of a request given up must not count for another.
+  if (RqType != expected_) return;
   requestDone_ = true;
   if (Error != 0 && Error != 10004)
     host_.SetStatus("Error - " + client_.ErrorMessage() + " (" + std::to_string(Error) + ")");
@@ -314,6 +338,7 @@ void TMailingRun::SmtpCli3ProcessHeader(TComponent *, std::vector<std::string> &
 
 void TMailingRun::SmtpCli3GetData(TComponent *, int32_t LineNum, char *MsgLine, int32_t MaxLen, bool &More) {
   host_.SetStatus("Sending message...");
+  if (silence_) silence_->start();
   if (LineNum <= 1) {
     dataLine_ = 0;
     dataOffset_ = 0;
@@ -341,6 +366,7 @@ void TMailingRun::SmtpCli3Display(TComponent *, const std::string &Msg) {
   if (size > 0) host_.SetProgress(Percent(static_cast<double>(client_.FileRead()), static_cast<double>(size)));
   host_.SetProtocolLine(msg);
   files_.Log(msg);
+  if (silence_) silence_->start();
 
   // Follow the recipients' replies: the request only reports the last one.
   if (StartsText("> RCPT TO:<", msg)) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class QTimer;
+
 // The window side of the run.
 class IMailingHost {
 public:
@@ -65,6 +67,8 @@ public:
   int Sent() const { return sent_; }
   int Failed() const { return failed_; }
   bool Running() const { return running_; }
+  // How long the server may stay silent before a request is given up.
+  void SetReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
   // The lines of the message last assembled.
   const std::vector<std::string> &Digest() const { return digest_; }
 
@@ -79,7 +83,7 @@ private:
   void WaitUntilReady();
   void SetServer(const std::string &host, const std::string &port, const std::string &signOn);
   // Starts a request and waits until the client has reported it done.
-  void Request(void (TSmtpCli::*call)());
+  void Request(void (TSmtpCli::*call)(), TSmtpRequest expected);
   void Assemble(bool mergeCodes);
   // Sets the client's envelope and header values (raises for a missing attachment).
   void SetMessage(const TMailingJob &job, const std::vector<std::string> &recipients, const std::string &hdrTo,
@@ -103,6 +107,9 @@ private:
   size_t dataOffset_ = 0;
   // Outcome of the message under way.
   bool requestDone_ = false;
+  TSmtpRequest expected_ = smtpRset;  // none
+  int replyTimeoutMs_ = 120000;
+  QTimer *silence_ = nullptr;
   int openError_ = 0;
   int mailError_ = 0;
   std::string rcptPending_;

@@ -7,6 +7,7 @@
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "support/QtTestApp.h"
+#include "support/ScriptedServer.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
@@ -364,5 +365,42 @@ TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
   EXPECT_EQ(run.Failed(), 2);
   EXPECT_EQ(host.CountStatus("Error - File not found '" + dir.File("gone.pdf") + "'"), 2);
   EXPECT_TRUE(Has(Log(), "0 messages sent succesfully. 2 failed."));
+  EXPECT_EQ(Received().size(), 1u);
+}
+
+TEST_F(MailingRunTest, ASilentServerIsGivenUp) {
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org"};
+  {
+    // Takes the connection and never answers, then answers HELO but never MAIL FROM.
+    ScriptedServer silent;
+    silent.OnLine = [](ScriptedServer &, const std::string &) {};
+    job.ListPort = silent.Port();
+    TMailingRun run(dir.Path(), client, host);
+    run.SetReplyTimeout(300);
+    run.PrepareSend(job);
+    EXPECT_EQ(run.Failed(), 2);
+    EXPECT_EQ(host.CountStatus("Error - The server did not answer (10060)"), 2);
+    EXPECT_TRUE(Has(FailedFile(), "a@x.org\r\nb@x.org\r\n\r\n2 addresses failed.\r\n"));
+  }
+  {
+    ScriptedServer mute;
+    mute.OnConnect = [](ScriptedServer &s) { s.Send("220 mute\r\n"); };
+    mute.OnLine = [](ScriptedServer &s, const std::string &line) {
+      if (line.rfind("HELO", 0) == 0) s.Send("250 hello\r\n");
+    };
+    job.ListPort = mute.Port();
+    job.CheckedEntries = {"c@x.org"};
+    TMailingRun run(dir.Path(), client, host);
+    run.SetReplyTimeout(300);
+    run.PrepareSend(job);
+    EXPECT_EQ(run.Failed(), 1);
+    EXPECT_TRUE(Has(Log(), "> MAIL FROM:<editor@example.org>\r\n"));
+  }
+  // The same client goes on with a server that answers.
+  job.ListPort = std::to_string(server.Port());
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Sent(), 1);
   EXPECT_EQ(Received().size(), 1u);
 }
