@@ -145,7 +145,8 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   copy.DateText = NowText();
   copy.Attachments = job.Attachments;
   copy.Lines = digest_;
-  return RecordSentMessage(job.ListFolder, copy);
+  // No list folder means the pseudo-list, whose folder is the data directory.
+  return RecordSentMessage(job.ListFolder.empty() ? dataDir_ : job.ListFolder, copy);
 }
 
 void TMailingRun::SetServer(const std::string &host, const std::string &port, const std::string &signOn) {

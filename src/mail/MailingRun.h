@@ -40,7 +40,7 @@ struct TMailingJob {
   bool GenProps = false;
   std::string GenEmail, GenReply;  // the general properties' addresses
   // The current list.
-  std::string ListFolder;       // ends with "/"
+  std::string ListFolder;       // ends with "/"; "" for the pseudo-list (the data directory)
   std::string ListTo, ListFrom, ListReply;
   std::string ListServer, ListPort, ListUser;
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none

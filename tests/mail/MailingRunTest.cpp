@@ -286,9 +286,12 @@ TEST_F(MailingRunTest, ServersThatCannotBeUsed) {
 
 TEST_F(MailingRunTest, NothingToSend) {
   TMailingRun run(dir.Path(), client, host);
-  // No entry checked: no session, closing lines written, a copy filed with "To: ".
+  // No entry checked: no session, closing lines written, a copy filed with "To: " (here
+  // in the pseudo-list's folder, the data directory).
   job.FromList = true;
+  job.ListFolder = "";
   const std::string sentFile = run.PrepareSend(job);
+  EXPECT_EQ(sentFile, dir.Path() + "Sent/Spring news.rtf");
   EXPECT_FALSE(Has(Log(), "HELO"));
   EXPECT_TRUE(Has(Log(), "\r\n\r\n\r\n0 messages sent succesfully. 0 failed.\r\n"));
   EXPECT_TRUE(Has(FailedFile(), "\r\n\r\n0 addresses failed.\r\n"));
@@ -311,7 +314,7 @@ TEST_F(MailingRunTest, NothingToSend) {
   ASSERT_EQ(host.Infos.size(), 2u);
   EXPECT_EQ(host.Infos[1], "No addresses have been entered, so nothing was sent.");
   EXPECT_TRUE(server.Messages().empty());
-  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames().size(), 1u);
+  EXPECT_EQ(TFolderIndex(dir.Path(), TMailFolder::mfSent).RecordNames().size(), 1u);
 }
 
 TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
