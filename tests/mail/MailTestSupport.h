@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the mailing tests.
 #include "compose/RtfReader.h"
+#include "support/QtTestApp.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -8,12 +9,7 @@
 #include <vector>
 
 // The run waits in the event loop, which needs an application object.
-inline void EnsureCoreApplication() {
-  static int argc = 1;
-  static char name[] = "test_mail";
-  static char *argv[] = {name, nullptr};
-  if (!QCoreApplication::instance()) static QCoreApplication app(argc, argv);
-}
+inline void EnsureCoreApplication() { EnsureQtApp(); }
 
 // The paragraphs of a filed Sent copy, read back from its rich text.
 inline std::vector<std::string> ReadSentLines(const std::string &path) {

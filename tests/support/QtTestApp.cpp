@@ -4,14 +4,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <memory>
 
 void EnsureQtApp() {
   static int argc = 1;
   static char name[] = "brevant_tests";
   static char *argv[] = {name, nullptr};
-  static std::unique_ptr<QCoreApplication> app;
-  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+  // Never destroyed: at exit Qt's own statics (the thread pool of name lookups among them)
+  // may be gone before a static application object would be.
+  if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
 bool RunEventsUntil(const std::function<bool()> &done, int limitMs) {
