@@ -4,7 +4,7 @@
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
-#include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
@@ -64,10 +64,9 @@ void Tfrm_Main::FormCreate() {
   helpFile_ = dataDir_ + "Help.html";
 }
 
-void Tfrm_Main::LoadSettings() {
-  settings_ = ReadGeneralSettings(DataDirAnsi());
-  ApplyDisplaySettings(this, settings_);
-  ApplyGeneralOptions(this, settings_);
+void Tfrm_Main::CreateGenProps() {
+  frm_GenProps = new Tfrm_GenProps(DataDirAnsi(), &settings_, this);
+  connect(GeneralProperties1, &QAction::triggered, frm_GenProps, &Tfrm_GenProps::Execute);
 }
 
 void Tfrm_Main::RestorePosition() {
