@@ -10,6 +10,7 @@
 #include <istream>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -406,30 +407,23 @@ void TMimeDecode::MessageHeaderLine(char *line, std::size_t len) {
   char delim = '\0';
   ReadToken(cur, name, delim);
   if (delim == ':') {
+    // Fields whose whole value is kept as it stands.
+    static const std::pair<const char *, std::string TMimeDecode::*> kValues[] = {
+        {"mime-version", &TMimeDecode::FMimeVersion}, {"from", &TMimeDecode::FFrom},
+        {"to", &TMimeDecode::FDest}, {"subject", &TMimeDecode::FSubject},
+        {"date", &TMimeDecode::FDate}, {"return-path", &TMimeDecode::FReturnPath}};
     if (name == "content-type") {
       ReadContentType(cur, true);
     } else if (name == "content-transfer-encoding") {
       ReadToken(cur, FMsgEncoding, delim);
     } else if (name == "content-disposition") {
-      ReadToken(cur, FMsgDisposition, delim);
-      ReadParams(cur, [&](const std::string &param, const std::string &value, bool) {
-        if (param == "filename") FMsgFileName = value;
-      });
-    } else if (name == "mime-version") {
-      FMimeVersion = HeaderValue(whole);
-    } else if (name == "from") {
-      FFrom = HeaderValue(whole);
-    } else if (name == "to") {
-      FDest = HeaderValue(whole);
-    } else if (name == "subject") {
-      FSubject = HeaderValue(whole);
-    } else if (name == "date") {
-      FDate = HeaderValue(whole);
-    } else if (name == "return-path") {
-      FReturnPath = HeaderValue(whole);
-      if (FReturnPath.size() >= 2 && FReturnPath.front() == '<' && FReturnPath.back() == '>')
-        FReturnPath = FReturnPath.substr(1, FReturnPath.size() - 2);
+      ReadDisposition(cur, FMsgDisposition, FMsgFileName);
+    } else {
+      for (const auto &[field, member] : kValues)
+        if (name == field) this->*member = HeaderValue(whole);
     }
+    if (name == "return-path" && FReturnPath.size() >= 2 && FReturnPath.front() == '<' && FReturnPath.back() == '>')
+      FReturnPath = FReturnPath.substr(1, FReturnPath.size() - 2);
   }
   Fire(OnHeaderLine);
 }
@@ -455,11 +449,11 @@ void TMimeDecode::ReadContentType(std::string_view rest, bool messageLevel) {
   });
 }
 
-void TMimeDecode::ReadDisposition(std::string_view rest) {
+void TMimeDecode::ReadDisposition(std::string_view rest, std::string &disposition, std::string &fileName) {
   char delim = '\0';
-  ReadToken(rest, FPartDisposition, delim);
+  ReadToken(rest, disposition, delim);
   ReadParams(rest, [&](const std::string &param, const std::string &value, bool) {
-    if (param == "filename") FPartFileName = value;
+    if (param == "filename") fileName = value;
   });
 }
 
@@ -527,7 +521,7 @@ void TMimeDecode::PartHeaderLine(char *line, std::size_t len) {
     else if (name == "content-transfer-encoding")
       ReadToken(cur, FPartEncoding, delim);
     else if (name == "content-disposition")
-      ReadDisposition(cur);
+      ReadDisposition(cur, FPartDisposition, FPartFileName);
   }
   Fire(OnPartHeaderLine);
 }

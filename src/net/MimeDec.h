@@ -131,7 +131,7 @@ private:
   void PartBodyLine(char *line, std::size_t len);
   void StartNewPart();
   void ReadContentType(std::string_view rest, bool messageLevel);
-  void ReadDisposition(std::string_view rest);
+  void ReadDisposition(std::string_view rest, std::string &disposition, std::string &fileName);
   void DecodeBodyLine(char *line, std::size_t len);
   void UUPartLine(char *line, std::size_t len);
   // `plainText`: the bytes are a line of text (not decoded from base64 or uuencode);
