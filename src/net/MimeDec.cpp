@@ -304,8 +304,11 @@ void TMimeDecode::DecodeStream(std::istream &Stream) {
   std::vector<char> buf(kChunk + 1);
   std::size_t start = 0, end = 0, scan = 0;
   bool eof = false;
+  std::size_t lf = 0;    // the next LF at or after `scan`, or `end` when none is held
+  bool lfKnown = false;  // whether `lf` is still valid (reading moves and adds bytes)
   auto fill = [&] {
     if (eof) return;
+    lfKnown = false;
     if (buf.size() - 1 - end < kChunk) {
       if (start > 0) {
         std::memmove(buf.data(), buf.data() + start, end - start);
@@ -324,9 +327,14 @@ void TMimeDecode::DecodeStream(std::istream &Stream) {
 
   for (;;) {
     char *p = buf.data();
-    // The next LF, then the first CR before it: two fast scans instead of one slow one.
-    const void *lf = std::memchr(p + scan, '\n', end - scan);
-    std::size_t i = lf ? std::size_t(static_cast<const char *>(lf) - p) : end;
+    // The next LF (kept across the lines that bare CRs end before it), then the first CR
+    // before it: two fast scans, and no byte is searched for an LF twice.
+    if (!lfKnown || lf < scan) {
+      const void *at = std::memchr(p + scan, '\n', end - scan);
+      lf = at ? std::size_t(static_cast<const char *>(at) - p) : end;
+      lfKnown = true;
+    }
+    std::size_t i = lf;
     if (const void *cr = std::memchr(p + scan, '\r', i - scan)) i = std::size_t(static_cast<const char *>(cr) - p);
     if (i == end) {
       scan = end;

@@ -391,6 +391,13 @@ TEST(MimeDecode, HostileMessages) {
     EXPECT_EQ(a.log, b.log);
     EXPECT_EQ(a.log, c.log);
   }
+  {  // Many short lines ended by bare CRs, far from any LF, after a line that grew the buffer.
+    std::string m = "Subject: s\r\r" + std::string(8 << 20, 'x') + "\r";
+    for (int i = 0; i < 300000; ++i) m += "ab\r";
+    Recorder r;
+    r.Decode(m + "\n");
+    EXPECT_EQ(r.Lines().size(), 300001u);
+  }
   {  // One line of ten megabytes.
     Recorder r;
     r.capturePart = 0;
