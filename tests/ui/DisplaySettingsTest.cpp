@@ -1,4 +1,8 @@
+#include "storage/Ansi.h"
+#include "support/TempDir.h"
 #include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
+#include "ui/MainWindow.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -160,6 +164,29 @@ private slots:
     QCoreApplication::sendEvent(t.tpnlButton, &tip);
     QCOMPARE(counter.tips, 1);
     QVERIFY(!t.toolBar1->isHidden());
+  }
+
+  void mainWindowTakesTheSettings() {
+    TempDir dir;
+    Tfrm_Main window(AnsiToQString(dir.Path()));
+    TGeneralSettings s;
+    s.ToolbarAlign = TPlacement::plRight;
+    s.TabPosition = TPlacement::plTop;
+    s.GeneralColor = "clTeal";
+    s.ToolbarColor = "clOlive";
+    ApplyDisplaySettings(&window, s);
+    QCOMPARE(window.toolBarArea(window.tool_Main), Qt::RightToolBarArea);
+    QVERIFY(!window.tool_Main->isHidden());
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::North);
+    QCOMPARE(window.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
+    QCOMPARE(window.tool_Main->palette().color(QPalette::Window), QColor(0x80, 0x80, 0));
+    // The General Properties dialog applies the stored settings to its main window.
+    s.TabPosition = TPlacement::plBottom;
+    WriteGeneralSettings(dir.Path(), s, 0, 0);
+    TGeneralSettings model;
+    Tfrm_GenProps props(dir.Path(), &model, &window);
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::South);
+    QCOMPARE(props.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
   }
 
   void colourAndFontConversions() {
