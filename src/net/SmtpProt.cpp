@@ -122,7 +122,7 @@ std::string FoldHeaderLine(const std::string &line) {
       std::string head;
       if (blank == std::string::npos || blank == 0) {
         head = p.substr(0, kMaxHeaderLine);
-        p = " " + p.substr(kMaxHeaderLine);
+        p.replace(0, kMaxHeaderLine, 1, ' ');
       } else {
         head = p.substr(0, blank);
         p = p.substr(blank);
@@ -187,7 +187,10 @@ void TSmtpCli::Display(const std::string &msg) {
   if (OnDisplay) OnDisplay(this, msg);
 }
 
-void TSmtpCli::SendCommand(const std::string &cmd, const std::string &before) {
+void TSmtpCli::SendCommand(const std::string &text, const std::string &before) {
+  // A line break in an address or name would start a command of its own: drop it.
+  std::string cmd = text;
+  cmd.erase(std::remove_if(cmd.begin(), cmd.end(), [](char c) { return c == '\r' || c == '\n'; }), cmd.end());
   if (OnCommand) OnCommand(this, cmd);
   Display("> " + cmd);
   if (FWSocket.State() == wsConnected) FWSocket.SendStr(before + cmd + "\r\n");
@@ -431,13 +434,14 @@ void TSmtpCli::RcptTo() {
   CheckReady();
   CheckConnected();
   if (RcptName.empty()) throw SmtpException("RcptName list is empty");
+  FRcptList = RcptName;  // the owner may change its list while the commands go out
   FRcptIndex = 0;
   RcptToNext();
 }
 
 void TSmtpCli::RcptToNext() {
-  const bool last = FRcptIndex + 1 >= RcptName.size();
-  const std::string cmd = "RCPT TO:<" + Trim(RcptName[FRcptIndex]) + ">";
+  const bool last = FRcptIndex + 1 >= FRcptList.size();
+  const std::string cmd = "RCPT TO:<" + Trim(FRcptList[FRcptIndex]) + ">";
   std::function<void()> next;
   if (!last) {
     // A refused recipient does not stop the others; the last one gives the result.
@@ -578,9 +582,18 @@ void TSmtpCli::DataSent() {
     }
     std::string line;
     if (FMoreLines && NextBodyLine(&line)) {
-      if (!line.empty() && line[0] == '.') line.insert(line.begin(), '.');
-      Display("> " + line);
-      batch += line + "\r\n";
+      // A line break inside a line makes lines of their own, each dot-stuffed, so that no
+      // text can end the message early or smuggle commands after it.
+      size_t start = 0;
+      for (;;) {
+        const size_t brk = line.find_first_of("\r\n", start);
+        std::string part = line.substr(start, brk == std::string::npos ? std::string::npos : brk - start);
+        if (!part.empty() && part[0] == '.') part.insert(part.begin(), '.');
+        Display("> " + part);
+        batch += part + "\r\n";
+        if (brk == std::string::npos) break;
+        start = brk + (line.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+      }
       continue;
     }
     FMoreLines = false;

@@ -127,7 +127,7 @@ private:
   void CheckReady();
   void CheckConnected();
   void Display(const std::string &msg);
-  void SendCommand(const std::string &cmd, const std::string &before = std::string());
+  void SendCommand(const std::string &text, const std::string &before = std::string());
   void ExecAsync(TSmtpRequest rq, const std::string &cmd, std::vector<int> okCodes,
                  std::function<void()> done, const std::string &before = std::string());
   void ReplyLine();  // the line handler of the command in progress
@@ -177,6 +177,7 @@ private:
   bool FFctSet[fctCount] = {};
   int FHighLevelResult = 0;
 
+  std::vector<std::string> FRcptList;
   size_t FRcptIndex = 0;
   std::vector<std::string> FHdrLines;
   size_t FHdrIndex = 0;

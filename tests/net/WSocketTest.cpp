@@ -344,3 +344,106 @@ TEST(WSocket, Datagrams) {
   EXPECT_EQ(got, "ping");
   EXPECT_EQ(server.SendTo(from, "pong", 4), 4);
 }
+
+namespace {
+// A relay that answers the handshake with `replies`, one per message it receives, then
+// keeps what follows.
+struct FakeRelay {
+  Listener L;
+  std::vector<std::string> Got;
+  std::vector<std::string> Replies;
+  size_t Next = 0;
+  FakeRelay() {
+    L.Server.OnSessionAvailable = [this](TComponent *, uint16_t) {
+      L.Peer = std::make_unique<TWSocket>();
+      L.Peer->OnDataAvailable = [this](TComponent *, uint16_t) {
+        Got.push_back(L.Peer->ReceiveStr());
+        if (Next < Replies.size()) L.Peer->SendStr(Replies[Next++]);
+      };
+      L.Peer->Dup(L.Server.Accept());
+    };
+  }
+};
+std::string Bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int c : b) s += static_cast<char>(c);
+  return s;
+}
+}  // namespace
+
+TEST(WSocket, SocksRelay) {
+  FakeRelay relay;
+  relay.Replies = {Bytes({5, 0}), Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0, 25})};
+  TWSocket c;
+  std::vector<std::string> events;
+  c.OnSocksConnected = [&](TComponent *, uint16_t e) { events.push_back("socks " + std::to_string(e)); };
+  c.OnSessionConnected = [&](TComponent *, uint16_t e) { events.push_back("session " + std::to_string(e)); };
+  c.SetSocksServer("127.0.0.1");
+  c.SetSocksPort(relay.L.Server.GetXPort());
+  c.SetAddr("mail.example.org");
+  c.SetPort("25");
+  c.Connect();
+  ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 2; }));
+  EXPECT_EQ(events, (std::vector<std::string>{"socks 0", "session 0"}));
+  ASSERT_EQ(relay.Got.size(), 2u);
+  EXPECT_EQ(relay.Got[0], Bytes({5, 1, 0}));
+  EXPECT_EQ(relay.Got[1], Bytes({5, 1, 0, 3, 16}) + "mail.example.org" + Bytes({0, 25}));
+  c.SendStr("EHLO\r\n");  // after the handshake the session is plain
+  ASSERT_TRUE(RunEventsUntil([&] { return relay.Got.size() == 3; }));
+  EXPECT_EQ(relay.Got[2], "EHLO\r\n");
+  EXPECT_EQ(Message([&] { c.SetSocksServer("x"); }), "Can't change socks server if not closed");
+  c.Close();
+  EXPECT_EQ(c.SocksServer(), "");  // the relay must be named again for the next session
+
+  // A refusal by the relay: OnSocksError, then OnSessionConnected with the error, then closed.
+  FakeRelay refusing;
+  refusing.Replies = {Bytes({0, 91, 0, 0, 0, 0, 0, 0})};
+  TWSocket d;
+  std::string error;
+  uint16_t sessionError = 0;
+  d.OnSocksError = [&](TComponent *, int32_t e, const std::string &m) { error = std::to_string(e) + " " + m; };
+  d.OnSessionConnected = [&](TComponent *, uint16_t e) { sessionError = e; };
+  d.SetSocksLevel("4A");
+  d.SetSocksServer("127.0.0.1");
+  d.SetSocksPort(refusing.L.Server.GetXPort());
+  d.SocksUsercode = "me";
+  d.SetAddr("host.example");
+  d.SetPort("110");
+  d.Connect();
+  ASSERT_TRUE(RunEventsUntil([&] { return sessionError != 0; }));
+  EXPECT_EQ(error, std::to_string(socksRequestRejected) + " request rejected or failed");
+  EXPECT_EQ(sessionError, socksRequestRejected);
+  EXPECT_EQ(d.State(), wsClosed);
+  ASSERT_EQ(refusing.Got.size(), 1u);
+  EXPECT_EQ(refusing.Got[0], Bytes({4, 1, 0, 110, 0, 0, 0, 1}) + "me" + Bytes({0}) + "host.example" + Bytes({0}));
+
+  EXPECT_EQ(Message([&] {
+              TWSocket e;
+              e.SetSocksServer("127.0.0.1");
+              e.SetPort("1");
+              e.SetAddr("127.0.0.1");
+              e.Listen();
+            }),
+            "listening is not supported thru socks server");
+}
+
+TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
+  Listener l;
+  Connected c(l);
+  l.Peer->Pause();
+  const std::string big(4 * 1024 * 1024, 'z');
+  c.C.SendStr(big);
+  EXPECT_FALSE(c.C.AllSent());
+  l.Peer->Resume();
+  c.C.Flush();  // returns once the peer, served by the same loop, has taken it all
+  EXPECT_TRUE(c.C.AllSent());
+
+  bool flag = false;
+  EXPECT_EQ(c.C.WaitUntilReady(flag, 30), WSocketWaitTimeout);
+  l.Peer->OnDataAvailable = [&](TComponent *, uint16_t) {
+    l.Received += l.Peer->ReceiveStr();
+    flag = l.Received.size() == big.size() + 3;
+  };
+  EXPECT_EQ(c.C.Synchronize([&] { c.C.SendStr("end"); }, flag, 10000), 0);
+  EXPECT_EQ(l.Received.substr(l.Received.size() - 3), "end");
+}
