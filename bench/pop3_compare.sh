@@ -123,12 +123,13 @@ if [ "$fetchmail_rc" -gt 1 ]; then
 fi
 echo "fetchmail delivered $(grep -c '^MAIL FROM' "$work/out.bsmtp" || true) messages per run"
 
+export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$PASSWORD
 echo "== $N messages of about 4 KB, UIDL + RETR each, one session, Dovecot on 127.0.0.1:$port"
-echo "== Brevant TPop3Cli (bench_Pop3Fetch, time per fetch of all messages)"
-BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$PASSWORD \
-  "$BUILD/bin/bench_Pop3Fetch" --benchmark_counters_tabular=true
-echo "== Python poplib (one process) and fetchmail"
-hyperfine --warmup 1 --runs 5 --export-markdown "$work/peers.md" \
+echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of all messages)"
+"$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5|SlowServer'
+echo "== Side by side, one process per fetch (hyperfine, process start included)"
+hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
+  -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null
-cat "$work/peers.md"
+cat "$work/side.md"
