@@ -122,7 +122,7 @@ std::string FoldHeaderLine(const std::string &line) {
       std::string head;
       if (blank == std::string::npos || blank == 0) {
         head = p.substr(0, kMaxHeaderLine);
-        p = " " + p.substr(kMaxHeaderLine);
+        p.replace(0, kMaxHeaderLine, 1, ' ');
       } else {
         head = p.substr(0, blank);
         p = p.substr(blank);
@@ -578,9 +578,18 @@ void TSmtpCli::DataSent() {
     }
     std::string line;
     if (FMoreLines && NextBodyLine(&line)) {
-      if (!line.empty() && line[0] == '.') line.insert(line.begin(), '.');
-      Display("> " + line);
-      batch += line + "\r\n";
+      // A line break inside a line makes lines of their own, each dot-stuffed, so that no
+      // text can end the message early or smuggle commands after it.
+      size_t start = 0;
+      for (;;) {
+        const size_t brk = line.find_first_of("\r\n", start);
+        std::string part = line.substr(start, brk == std::string::npos ? std::string::npos : brk - start);
+        if (!part.empty() && part[0] == '.') part.insert(part.begin(), '.');
+        Display("> " + part);
+        batch += part + "\r\n";
+        if (brk == std::string::npos) break;
+        start = brk + (line.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+      }
       continue;
     }
     FMoreLines = false;

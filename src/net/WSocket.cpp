@@ -426,6 +426,7 @@ void TCustomWSocket::Post(std::function<void()> fn) {
 void TCustomWSocket::OpenNotifiers() {
   CloseNotifiers();
   ++FSession;
+  FWritePosted = false;  // a notification posted for an earlier handle was dropped
   FReadNotifier = new QSocketNotifier(FHSocket, QSocketNotifier::Read, FSink.get());
   FWriteNotifier = new QSocketNotifier(FHSocket, QSocketNotifier::Write, FSink.get());
   FWriteNotifier->setEnabled(false);

@@ -209,7 +209,7 @@ TEST(SmtpCliServer, PlainMessageHeaderAndDots) {
   c.Smtp.OnHeaderLine = [](TComponent *, char *msg, int32_t size) {
     if (std::strncmp(msg, "Subject:", 8) == 0) std::strncat(msg, " [list]", size - std::strlen(msg) - 1);
   };
-  c.Body = {"Hello,", ".", ".x", "", "bye"};
+  c.Body = {"Hello,", ".", ".x", "", "bye", "a\r\n.\r\nQUIT\nb"};
   ASSERT_EQ(c.SendMessage(), 0) << c.Smtp.ErrorMessage();
   EXPECT_EQ(c.Done.size(), 3u);
   EXPECT_EQ(c.Done[0].first, smtpOpen);
@@ -233,7 +233,8 @@ TEST(SmtpCliServer, PlainMessageHeaderAndDots) {
   EXPECT_EQ(header[5], "Mime-Version: 1.0");
   EXPECT_EQ(header[6], "Content-Type: text/plain; charset=\"iso-8859-1\"");
   EXPECT_EQ(header[7].rfind("Date: ", 0), 0u);
-  EXPECT_EQ(body, "Hello,\r\n.\r\n.x\r\n\r\nbye\r\n");  // the server removed the added dots
+  // The server removed the added dots; a "." inside a line did not end the message.
+  EXPECT_EQ(body, "Hello,\r\n.\r\n.x\r\n\r\nbye\r\na\r\n.\r\nQUIT\r\nb\r\n");
   // The dialogue shows the stuffed lines as sent.
   EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> .."), c.Display.end());
   EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> ..x"), c.Display.end());
@@ -362,4 +363,110 @@ TEST(SmtpCliServer, TwoRecipientsOneRefused) {
   int dataCommands = 0;
   for (const std::string &d : c.Display) dataCommands += d == "> DATA";
   EXPECT_EQ(dataCommands, 1);
+}
+
+// ----- against scripted servers
+
+namespace {
+// Answers every command with the next reply of `replies`; the banner goes first.
+void Script(ScriptedServer &s, const std::string &banner, std::vector<std::string> replies) {
+  s.OnConnect = [banner](ScriptedServer &srv) { srv.Send(banner); };
+  auto queue = std::make_shared<std::vector<std::string>>(std::move(replies));
+  auto next = std::make_shared<size_t>(0);
+  s.OnLine = [queue, next](ScriptedServer &srv, const std::string &) {
+    if (*next < queue->size()) srv.Send((*queue)[(*next)++]);
+  };
+}
+}  // namespace
+
+TEST(SmtpCliScripted, ContinuationLinesAndSplitReads) {
+  ScriptedServer s;
+  // A banner of three lines in one read; the HELO reply split inside its code, over two reads.
+  s.OnConnect = [](ScriptedServer &srv) { srv.Send("220-welcome\r\n220-to the\r\n220 test\r\n"); };
+  s.OnLine = [](ScriptedServer &srv, const std::string &line) {
+    if (line.rfind("HELO", 0) == 0) {
+      srv.Send("250-first\r\n2");
+      srv.SendLater("50 last\r\n", 30);
+    } else if (line == "QUIT") {
+      srv.Send("221 bye\r\n");
+    }
+  };
+  Client c(s.Port());
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Done.size(), 1u);  // completed once, on the last line
+  EXPECT_EQ(c.Smtp.LastResponse(), "250 last");
+  EXPECT_EQ(c.Smtp.StatusCode(), 250);
+  const std::vector<std::string> shown(c.Display.begin(), c.Display.end());
+  const std::vector<std::string> expected = {"< 220-welcome", "< 220-to the", "< 220 test",
+                                             "> HELO client.test", "< 250-first", "< 250 last"};
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
+  EXPECT_EQ(s.Lines(), (std::vector<std::string>{"HELO client.test", "QUIT"}));
+  EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+}
+
+TEST(SmtpCliScripted, RefusedBannerEndsWithSessionClosed) {
+  ScriptedServer s;
+  Script(s, "554 go away\r\n", {});
+  Client c(s.Port());
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 10004);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "554 go away");
+  EXPECT_TRUE(s.Lines().empty());  // HELO never sent
+}
+
+TEST(SmtpCliScripted, CloseInTheMiddleOfData) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n", "354 go\r\n"});
+  auto base = s.OnLine;
+  s.OnLine = [base](ScriptedServer &srv, const std::string &line) {
+    if (line.rfind("Subject:", 0) == 0) srv.CloseClient();  // mid-message, before "."
+    else base(srv, line);
+  };
+  Client c(s.Port());
+  c.Smtp.FromName = "a@x";
+  c.Smtp.RcptName = {"b@x"};
+  c.Body = std::vector<std::string>(2000, "a line of the body that is long enough to need several writes");
+  bool closedEvent = false;
+  c.Smtp.OnSessionClosed = [&](TComponent *, uint16_t) { closedEvent = true; };
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
+  EXPECT_EQ(c.Done.back().first, smtpMail);
+  EXPECT_TRUE(closedEvent);
+  EXPECT_FALSE(c.Smtp.Connected());
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  // The component is usable again: a new session with a well-behaved server.
+  ScriptedServer s2;
+  Script(s2, "220 hi\r\n", {"250 hello\r\n"});
+  c.Smtp.Port = s2.Port();
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 0);
+}
+
+TEST(SmtpCliScripted, OverlongReplyLineEndsTheRequest) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 " + std::string(6000, 'x') + "\r\n"});
+  Client c(s.Port());
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 500);
+  EXPECT_EQ(c.Done.size(), 1u);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "500 Reply line longer than 4096 bytes");
+  EXPECT_FALSE(c.Smtp.Connected());
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  // No second completion arrives for the same request.
+  RunEventsUntil([] { return false; }, 50);
+  EXPECT_EQ(c.Done.size(), 1u);
+}
+
+TEST(SmtpCliScripted, UnendedLineWaitsUntilAbort) {
+  ScriptedServer s;
+  Script(s, "220 a banner that never ends", {});
+  Client c(s.Port());
+  c.Smtp.Open();
+  EXPECT_FALSE(RunEventsUntil([&] { return !c.Done.empty(); }, 300));
+  EXPECT_EQ(c.Smtp.State(), smtpWaitingBanner);
+  c.Smtp.Abort();
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  EXPECT_FALSE(c.Smtp.Connected());
+  ASSERT_TRUE(RunEventsUntil([&] { return !c.Done.empty(); }));
+  EXPECT_EQ(c.Done.back(), std::make_pair(smtpOpen, 10004));
+  EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
 }
