@@ -187,7 +187,10 @@ void TSmtpCli::Display(const std::string &msg) {
   if (OnDisplay) OnDisplay(this, msg);
 }
 
-void TSmtpCli::SendCommand(const std::string &cmd, const std::string &before) {
+void TSmtpCli::SendCommand(const std::string &text, const std::string &before) {
+  // A line break in an address or name would start a command of its own: drop it.
+  std::string cmd = text;
+  cmd.erase(std::remove_if(cmd.begin(), cmd.end(), [](char c) { return c == '\r' || c == '\n'; }), cmd.end());
   if (OnCommand) OnCommand(this, cmd);
   Display("> " + cmd);
   if (FWSocket.State() == wsConnected) FWSocket.SendStr(before + cmd + "\r\n");

@@ -127,7 +127,7 @@ private:
   void CheckReady();
   void CheckConnected();
   void Display(const std::string &msg);
-  void SendCommand(const std::string &cmd, const std::string &before = std::string());
+  void SendCommand(const std::string &text, const std::string &before = std::string());
   void ExecAsync(TSmtpRequest rq, const std::string &cmd, std::vector<int> okCodes,
                  std::function<void()> done, const std::string &before = std::string());
   void ReplyLine();  // the line handler of the command in progress

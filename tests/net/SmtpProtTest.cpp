@@ -344,6 +344,7 @@ TEST(SmtpCliServer, TwoRecipientsOneRefused) {
   ASSERT_TRUE(server.IsRunning());
   server.SetRefused({"gone@example.org"});
   Client c(std::to_string(server.Port()));
+  c.Smtp.Host = "localhost";  // looked up off the UI thread
   c.Smtp.FromName = "a@example.org";
   c.Body = {"text"};
 
@@ -469,4 +470,26 @@ TEST(SmtpCliScripted, UnendedLineWaitsUntilAbort) {
   ASSERT_TRUE(RunEventsUntil([&] { return !c.Done.empty(); }));
   EXPECT_EQ(c.Done.back(), std::make_pair(smtpOpen, 10004));
   EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+}
+
+TEST(SmtpCliScripted, FailingDataHandlerEndsTheSession) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n", "354 go\r\n", "250 stored\r\n"});
+  Client c(s.Port());
+  c.Smtp.FromName = "a@x";
+  c.Smtp.RcptName = {"b@x"};
+  c.Smtp.OnGetData = [](TComponent *, int32_t n, char *line, int32_t, bool &more) {
+    if (n == 3) throw std::runtime_error("no more text");
+    std::strcpy(line, "text");
+    more = true;
+  };
+  c.Smtp.FromName = "a@x\r\nRSET";  // a line break cannot make a command of its own
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
+  EXPECT_FALSE(c.Smtp.Connected());
+  ASSERT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+  ASSERT_GE(s.Lines().size(), 2u);
+  EXPECT_EQ(s.Lines()[1], "MAIL FROM:<a@xRSET>");
+  // The message was never ended with ".", so the server cannot have taken half of it.
+  EXPECT_EQ(std::find(s.Lines().begin(), s.Lines().end(), "."), s.Lines().end());
 }

@@ -426,3 +426,24 @@ TEST(WSocket, SocksRelay) {
             }),
             "listening is not supported thru socks server");
 }
+
+TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
+  Listener l;
+  Connected c(l);
+  l.Peer->Pause();
+  const std::string big(4 * 1024 * 1024, 'z');
+  c.C.SendStr(big);
+  EXPECT_FALSE(c.C.AllSent());
+  l.Peer->Resume();
+  c.C.Flush();  // returns once the peer, served by the same loop, has taken it all
+  EXPECT_TRUE(c.C.AllSent());
+
+  bool flag = false;
+  EXPECT_EQ(c.C.WaitUntilReady(flag, 30), WSocketWaitTimeout);
+  l.Peer->OnDataAvailable = [&](TComponent *, uint16_t) {
+    l.Received += l.Peer->ReceiveStr();
+    flag = l.Received.size() == big.size() + 3;
+  };
+  EXPECT_EQ(c.C.Synchronize([&] { c.C.SendStr("end"); }, flag, 10000), 0);
+  EXPECT_EQ(l.Received.substr(l.Received.size() - 3), "end");
+}

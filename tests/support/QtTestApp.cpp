@@ -4,14 +4,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <memory>
-
 void EnsureQtApp() {
+  if (QCoreApplication::instance()) return;
   static int argc = 1;
   static char name[] = "brevant_tests";
   static char *argv[] = {name, nullptr};
-  static std::unique_ptr<QCoreApplication> app;
-  if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+  // Kept to the end of the process (Qt reaches it through instance()): destroying it among
+  // the exit handlers would run after Qt's own statics are gone.
+  new QCoreApplication(argc, argv);
 }
 
 bool RunEventsUntil(const std::function<bool()> &done, int limitMs) {
