@@ -81,6 +81,11 @@ QString DefaultOpenDialog(QWidget *parent, const QString &title, int &filterInde
 TNewsletterPage::TNewsletterPage(QWidget *parent) : QWidget(parent) {
   setObjectName("ts_Newsletter");
   ownConverter_.ConfigureForMainWindow();
+  // Keeps the window painted during a long export; user input waits, so no command can
+  // start a second conversion meanwhile.
+  ownConverter_.OnProcessMessages = [](TScrooge *) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
   Converter = &ownConverter_;
 
   pc_Subject = new QTabWidget(this);

@@ -80,6 +80,9 @@ void FillFormattedBody(QTextEdit *edit) {
   d.Paragraphs.push_back(TRichParagraph{TRichAlign::raCenter, false, {i}});
   d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, true, {a}});
   d.Paragraphs.push_back(TRichParagraph{TRichAlign::raRight, true, {b}});
+  TRichRun breaks = a;
+  breaks.Text = "two\vlines\ttab \xE9\x80";
+  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, false, {breaks}});
   d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, false, {}});
   RichToDocument(d, *edit->document());
 }
@@ -165,6 +168,8 @@ void NewsletterPageTest::savesAndOpensADocumentWithEveryFormat() {
   QVERIFY(after.Paragraphs.at(0).Runs.at(1).Bold);
   QCOMPARE(after.Paragraphs.at(1).Align, TRichAlign::raCenter);
   QVERIFY(after.Paragraphs.at(2).Bullet && after.Paragraphs.at(3).Bullet && !after.Paragraphs.at(4).Bullet);
+  QCOMPARE(after.Paragraphs.at(4).Text(), std::string("two\vlines\ttab \xE9\x80"));
+  QCOMPARE(after.Paragraphs.size(), size_t(7));  // six written, one appended before the second save
 }
 
 void NewsletterPageTest::asksBeforeLosingChanges() {
