@@ -121,7 +121,9 @@ TNewsletterPage::TNewsletterPage(QWidget *parent) : QWidget(parent) {
   auto *split = new QSplitter(Qt::Vertical, this);
   split->addWidget(pc_Subject);
   split->addWidget(re_NewsBody);
-  split->setStretchFactor(1, 4);
+  split->setStretchFactor(0, 0);
+  split->setStretchFactor(1, 1);
+  split->setSizes({100, 400});
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(split);
