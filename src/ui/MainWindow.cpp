@@ -1,11 +1,33 @@
 #include "ui/MainWindow.h"
 
+#include "storage/Ansi.h"
+#include "storage/WindowPosition.h"
+#include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
+#include "ui/GenPropsDialog.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
+#include "ui/SpellCheckDialog.h"
+#include "ui/SpellChecker.h"
+#include "ui/StatusBar1.h"
+#include "ui/ThesaurusDialog.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTabWidget>
+#include <QUrl>
+
+namespace {
+constexpr int kDesignWidth = 630, kDesignHeight = 480;
+constexpr int kMaxTrackWidth = 1024, kMaxTrackHeight = 768;
+}  // namespace
 
 Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(parent), dataDir_(dataDir) {
   setObjectName("frm_Main");
@@ -21,4 +43,121 @@ Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(pare
   pc_Main->addTab(ts_Digest, "Digest");
   pc_Main->addTab(ts_MailLists, "Mail Lists");
   setCentralWidget(pc_Main);
+  StatusBar1 = new TStatusBar1(this);
+  setStatusBar(StatusBar1);
+  CreateMenus();
+  CreateToolBar();
+  connect(pc_Main, &QTabWidget::currentChanged, this, &Tfrm_Main::pc_MainChange);
+  FormCreate();
+  AdaptToolBar(pc_Main->currentIndex());
+}
+
+Tfrm_Main::~Tfrm_Main() = default;
+
+std::string Tfrm_Main::DataDirAnsi() const { return QStringToAnsi(dataDir_); }
+
+void Tfrm_Main::FormCreate() {
+  // The folders of the pseudo-list Brevant; a failure shows up later, when they are used.
+  for (const char *name : {"Inbox", "Trash", "Sent"}) QDir().mkpath(dataDir_ + name);
+  ApplySizeLimits();
+  RestorePosition();
+  helpFile_ = dataDir_ + "Help.html";
+}
+
+void Tfrm_Main::CreateGenProps() {
+  frm_GenProps = new Tfrm_GenProps(DataDirAnsi(), &settings_, this);
+  connect(GeneralProperties1, &QAction::triggered, frm_GenProps, &Tfrm_GenProps::Execute);
+}
+
+void Tfrm_Main::RestorePosition() {
+  const TWindowPosition pos = ReadWindowPosition(DataDirAnsi());
+  QRect screen(0, 0, 1024, 768);
+  if (const QScreen *s = QGuiApplication::primaryScreen()) screen = s->availableGeometry();
+  switch (pos.State) {
+    case TWindowPosition::psNormal: {
+      const int width = pos.Width >= 0 ? pos.Width : kDesignWidth;
+      const int height = pos.Height >= 0 ? pos.Height : kDesignHeight;
+      const int top = pos.Top >= 0 ? pos.Top : screen.height() / 2 - kDesignHeight / 2;
+      const int left = pos.Left >= 0 ? pos.Left : screen.width() / 2 - kDesignWidth / 2;
+      setGeometry(left, top, width, height);
+      break;
+    }
+    case TWindowPosition::psMaximized:
+      resize(kDesignWidth, kDesignHeight);
+      setWindowState(Qt::WindowMaximized);
+      break;
+    case TWindowPosition::psMinimized:
+      resize(kDesignWidth, kDesignHeight);
+      setWindowState(Qt::WindowMinimized);
+      break;
+    default:  // an unknown state leaves the design placement
+      resize(kDesignWidth, kDesignHeight);
+      break;
+  }
+}
+
+void Tfrm_Main::StorePosition() {
+  TWindowPosition pos;
+  const QRect bounds = geometry();
+  pos.Top = bounds.top();
+  pos.Left = bounds.left();
+  pos.Width = bounds.width();
+  pos.Height = bounds.height();
+  pos.State = isMaximized() ? TWindowPosition::psMaximized
+              : isMinimized() ? TWindowPosition::psMinimized
+                              : TWindowPosition::psNormal;
+  WriteWindowPosition(DataDirAnsi(), pos);
+}
+
+void Tfrm_Main::ApplySizeLimits() {
+  // The limits hold for resizing by hand; a maximized window may fill a larger screen.
+  setMinimumSize(kDesignWidth, kDesignHeight);
+  if (isMaximized() || isFullScreen()) setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  else setMaximumSize(kMaxTrackWidth, kMaxTrackHeight);
+}
+
+void Tfrm_Main::changeEvent(QEvent *event) {
+  if (event->type() == QEvent::WindowStateChange) ApplySizeLimits();
+  QMainWindow::changeEvent(event);
+}
+
+void Tfrm_Main::closeEvent(QCloseEvent *event) {
+  try {
+    StorePosition();
+  } catch (const std::exception &e) {
+    QMessageBox::critical(this, "Brevant 2.0", QString::fromLocal8Bit(e.what()));
+  }
+  event->accept();
+}
+
+void Tfrm_Main::pc_MainChange(int index) {
+  AdaptToolBar(index);
+}
+
+void Tfrm_Main::NextTab1Click() {
+  const int next = pc_Main->currentIndex() + 1;
+  pc_Main->setCurrentIndex(next < pc_Main->count() ? next : 0);
+}
+
+void Tfrm_Main::Help1Click() {
+  if (!QFileInfo::exists(helpFile_)) {
+    QMessageBox::information(this, "Brevant 2.0", "Cannot find help file. Reinstall Brevant.");
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_));
+}
+
+void Tfrm_Main::AboutBrevant1Click() {
+  Tfrm_About about(this);
+  about.exec();
+}
+
+void Tfrm_Main::CheckSpelling1Click() {
+  if (!speller_) speller_ = std::make_unique<TSpellChecker>(dataDir_ + "User.dic");
+  CheckSpelling(QApplication::focusWidget(), *speller_, this);
+}
+
+void Tfrm_Main::Thesaurus1Click() {
+  if (!thesaurus_) thesaurus_ = std::make_unique<TThesaurus>();
+  ShowThesaurus(QApplication::focusWidget(), *thesaurus_, this);
 }

@@ -1,0 +1,24 @@
+#include "ui/BrevantApplication.h"
+
+#include <QMessageBox>
+#include <exception>
+
+TBrevantApplication::TBrevantApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  setApplicationName("Brevant 2.0");
+  setApplicationDisplayName("Brevant 2.0");
+}
+
+bool TBrevantApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception &e) {
+    ShowError(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ShowError("An unexpected error occurred.");
+  }
+  return false;
+}
+
+void TBrevantApplication::ShowError(const QString &message) {
+  QMessageBox::critical(activeWindow(), "Brevant 2.0", message);
+}

@@ -1,0 +1,154 @@
+#include "storage/Ansi.h"
+#include "storage/IniFiles32.h"
+#include "ui/MainWindow.h"
+#include "ui/StatusBar1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  static std::string Ini(const QTemporaryDir &dir) { return QStringToAnsi(dir.path()) + "/Brevant 20.ini"; }
+  static QString Data(const QTemporaryDir &dir) { return dir.path() + "/"; }
+
+  // Answers the next message box with OK and returns its text.
+  static void AnswerNextMessageBox(QString *text) {
+    QTimer::singleShot(0, [text] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        *text = box->text();
+        box->accept();
+      }
+    });
+  }
+
+private slots:
+  void startUpCreatesTheFoldersOfThePseudoList() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    for (const char *name : {"Inbox", "Trash", "Sent"}) QVERIFY(QDir(dir.path() + "/" + name).exists());
+    QCOMPARE(window.pc_Main->count(), 4);
+    QCOMPARE(window.pc_Main->tabText(0), QString("Newsletter"));
+    QCOMPARE(window.pc_Main->tabText(3), QString("Mail Lists"));
+    QCOMPARE(window.pc_Main->widget(1)->objectName(), QString("ts_NewMail"));
+    QCOMPARE(window.New1->shortcut(), QKeySequence("Ctrl+N"));
+    QCOMPARE(window.Clear1->shortcut(), QKeySequence("Ctrl+Del"));
+    QCOMPARE(window.CheckSpelling1->shortcut(), QKeySequence("F7"));
+  }
+
+  void toolBarFollowsThePage() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    QCOMPARE(window.tbtn_New->toolTip(), QString("New document"));
+    QVERIFY(window.tbtn_Send->isEnabled());
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    QCOMPARE(window.tbtn_New->toolTip(), QString("New mail list"));
+    QCOMPARE(window.tbtn_Open->toolTip(), QString("Import Brevant 1.x mail list"));
+    QVERIFY(!window.tbtn_Close->isEnabled());
+    QVERIFY(!window.tbtn_Save->isEnabled());
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMail);
+    QCOMPARE(window.tbtn_Save->toolTip(), QString("Save mail as..."));
+    QCOMPARE(window.tbtn_Print->toolTip(), QString("Print mail"));
+    QVERIFY(!window.tbtn_New->isEnabled());
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgDigest);
+    QVERIFY(!window.tbtn_Save->isEnabled());
+    QVERIFY(window.tbtn_Print->isEnabled());
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgNewsletter);
+    QCOMPARE(window.tbtn_Open->toolTip(), QString("Open document"));
+    QVERIFY(window.tbtn_Thesaurus->isEnabled());
+
+    // The Open button of the Mail Lists page asks for the legacy import.
+    int imports = 0;
+    connect(&window, &Tfrm_Main::ImportLegacyListRequested, [&imports] { ++imports; });
+    window.tbtn_Open->trigger();
+    QCOMPARE(imports, 0);
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    window.tbtn_Open->trigger();
+    QCOMPARE(imports, 1);
+  }
+
+  void ctrlTabWrapsAround() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgNewsletter));
+    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgMail));
+  }
+
+  void positionIsStoredAndRestored() {
+    QTemporaryDir dir;
+    {
+      Tfrm_Main window(Data(dir));
+      window.show();
+      window.setGeometry(40, 50, 700, 500);
+      QTest::qWait(20);
+      window.close();
+    }
+    TIniFile32 ini(Ini(dir), TIniMode::imPlatform);
+    QCOMPARE(ini.ReadInteger("Position", "State", -1), 0);
+    QCOMPARE(ini.ReadInteger("Position", "Width", -1), 700);
+    QCOMPARE(ini.ReadInteger("Position", "Left", -1), 40);
+    {
+      Tfrm_Main window(Data(dir));
+      QCOMPARE(window.geometry(), QRect(40, 50, 700, 500));
+      window.showMaximized();
+      QTest::qWait(20);
+      window.close();
+    }
+    QCOMPARE(TIniFile32(Ini(dir), TIniMode::imPlatform).ReadInteger("Position", "State", -1), 1);
+    Tfrm_Main maximized(Data(dir));
+    QVERIFY(maximized.windowState() & Qt::WindowMaximized);
+  }
+
+  void unusualStatesAndMissingFile() {
+    QTemporaryDir dir;
+    {
+      Tfrm_Main fresh(Data(dir));  // no settings file: design size
+      QCOMPARE(fresh.size(), QSize(630, 480));
+      QCOMPARE(fresh.minimumSize(), QSize(630, 480));
+      QCOMPARE(fresh.maximumSize(), QSize(1024, 768));
+    }
+    TIniFile32(Ini(dir), TIniMode::imPlatform).WriteInteger("Position", "State", 2);
+    {
+      Tfrm_Main minimized(Data(dir));
+      QVERIFY(minimized.windowState() & Qt::WindowMinimized);
+    }
+    TIniFile32(Ini(dir), TIniMode::imPlatform).WriteInteger("Position", "State", 7);
+    Tfrm_Main odd(Data(dir));
+    QCOMPARE(odd.size(), QSize(630, 480));
+    QVERIFY(!(odd.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)));
+  }
+
+  void missingHelpFileIsReported() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    QString text;
+    AnswerNextMessageBox(&text);
+    window.Help1->trigger();
+    QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
+  }
+
+  void statusBarPanels() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.Status()->SetStatus("Loading mail lists...");
+    QCOMPARE(window.Status()->StatusText(), QString("Loading mail lists..."));
+    window.Status()->SetProgress(3, 4);
+    QCOMPARE(window.Status()->Gauge()->value(), 3);
+    QCOMPARE(window.Status()->Gauge()->toolTip(), QString("Progress"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
