@@ -9,6 +9,16 @@
 // Colours are 0xRRGGBB.
 using TRgb = std::uint32_t;
 
+// A face name as the font table can hold it: no ';' (it ends a name there), no control
+// characters, no blanks at either end; an empty name is the default face.
+inline std::string CleanFaceName(const std::string &name) {
+  std::string f;
+  for (char c : name)
+    if (c != ';' && static_cast<unsigned char>(c) >= 0x20) f += c;
+  const size_t b = f.find_first_not_of(' '), e = f.find_last_not_of(' ');
+  return b == std::string::npos ? std::string("Arial") : f.substr(b, e - b + 1);
+}
+
 // One stretch of text with one character format. Text is Windows-1252; '\t' is a tab and
 // '\v' a line break inside the paragraph.
 struct TRichRun {

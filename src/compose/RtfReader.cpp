@@ -42,6 +42,12 @@ bool IsSkippedDestination(const std::string &w) {
 constexpr size_t kMaxDepth = 256;
 constexpr size_t kMaxTableEntries = 4096;
 
+struct TFormatKey {
+  int Font, Size, Color;
+  bool Bold, Italic, Underline, StrikeOut;
+  bool operator==(const TFormatKey &) const = default;
+};
+
 class TRtfReader {
 public:
   explicit TRtfReader(const std::string &rtf) : in_(rtf) {}
@@ -244,8 +250,7 @@ private:
     fontName_.clear();
     const size_t semi = name.find(';');
     if (semi != std::string::npos) name.erase(semi);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    name = CleanFaceName(name);
     if (fontNumber_ >= 0 && fonts_.size() < kMaxTableEntries && fonts_.find(fontNumber_) == fonts_.end())
       fonts_[fontNumber_] = name;
   }
@@ -275,11 +280,13 @@ private:
       case TDest::dNormal: break;
     }
     if (c < 0x20 && c != '\t' && c != '\v') return;
-    TRichRun fmt = CurrentFormat();
     std::vector<TRichRun> &runs = para_.Runs;
-    if (runs.empty() || !runs.back().SameFormat(fmt)) {
-      fmt.Text.clear();
-      runs.push_back(std::move(fmt));
+    // Most characters continue the run before them in the same state.
+    const TFormatKey key{st_.Font, st_.SizeHalfPoints, st_.Color, st_.Bold, st_.Italic, st_.Underline, st_.StrikeOut};
+    if (runs.empty() || !(key == lastKey_)) {
+      TRichRun fmt = CurrentFormat();
+      if (runs.empty() || !runs.back().SameFormat(fmt)) runs.push_back(std::move(fmt));
+      lastKey_ = key;
     }
     runs.back().Text += static_cast<char>(c);
   }
@@ -289,7 +296,7 @@ private:
     auto f = fonts_.find(st_.Font < 0 ? defaultFont_ : st_.Font);
     if (f == fonts_.end()) f = fonts_.find(defaultFont_);
     if (f == fonts_.end()) f = fonts_.begin();
-    if (f != fonts_.end() && !f->second.empty()) r.Face = f->second;
+    if (f != fonts_.end()) r.Face = f->second;
     r.SizeHalfPoints = st_.SizeHalfPoints;
     r.Color = st_.Color >= 0 && static_cast<size_t>(st_.Color) < colors_.size() ? colors_[st_.Color] : 0;
     r.Bold = st_.Bold;
@@ -335,6 +342,7 @@ private:
   TRgb color_ = 0;
   bool colorOpen_ = false;
   TRichParagraph para_;
+  TFormatKey lastKey_{};
   TRichDocument doc_;
 };
 

@@ -61,12 +61,7 @@ private:
     return n;
   }
 
-  // A face name ends at ';' in the font table, so it cannot hold one.
-  static std::string FaceOf(const TRichRun &r) {
-    std::string f = r.Face;
-    f.erase(std::remove(f.begin(), f.end(), ';'), f.end());
-    return f.empty() ? "Arial" : f;
-  }
+  static std::string FaceOf(const TRichRun &r) { return CleanFaceName(r.Face); }
 
   int FaceIndex(const TRichRun &r) const {
     return static_cast<int>(std::find(faces_.begin(), faces_.end(), FaceOf(r)) - faces_.begin());

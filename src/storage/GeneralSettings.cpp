@@ -1,5 +1,6 @@
 #include "storage/GeneralSettings.h"
 
+#include "storage/FileErrors.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
@@ -58,9 +59,15 @@ void WriteFont(TIniFile32 &ini, const std::string &prefix, const TFontSetting &f
 
 // The text of a named header, signature or footer file; a vanished file is skipped as
 // list files are, so a moved file never stops the program from starting.
-std::string LoadNamedText(const std::string &path) {
+std::string LoadNamedText(const std::string &path, std::string *fileError) {
   if (path.empty() || !FileExists(path)) return std::string();
-  return ReadFileBytes(path);
+  if (!fileError) return ReadFileBytes(path);
+  try {
+    return ReadFileBytes(path);
+  } catch (const EFOpenError &e) {
+    if (fileError->empty()) *fileError = e.what();
+    return std::string();
+  }
 }
 
 }  // namespace
@@ -73,7 +80,7 @@ TColor SettingColor(const std::string &text, TColor fallback) {
 
 // Read and written with the second writer: an emptied text is stored as "Key=" and reads
 // back empty instead of bringing back the old value.
-TGeneralSettings ReadGeneralSettings(const std::string &dataDir) {
+TGeneralSettings ReadGeneralSettings(const std::string &dataDir, std::string *fileError) {
   const TIniFile32 ini(dataDir + kSettingsFile, TIniMode::imPlatform);
   const TGeneralSettings d;
   TGeneralSettings s;
@@ -89,9 +96,9 @@ TGeneralSettings ReadGeneralSettings(const std::string &dataDir) {
   s.SignatureFile = ini.ReadString(kGeneral, "Signature File", "");
   s.FooterFile = ini.ReadString(kGeneral, "Footer File", "");
   s.IncludeFooter = ini.ReadBool(kGeneral, "Include Footer", d.IncludeFooter);
-  s.HeaderText = LoadNamedText(s.HeaderFile);
-  s.SignatureText = LoadNamedText(s.SignatureFile);
-  s.FooterText = LoadNamedText(s.FooterFile);
+  s.HeaderText = LoadNamedText(s.HeaderFile, fileError);
+  s.SignatureText = LoadNamedText(s.SignatureFile, fileError);
+  s.FooterText = LoadNamedText(s.FooterFile, fileError);
 
   s.GeneralColor = ReadColorText(ini, "General Color", d.GeneralColor);
   s.ToolbarFont = ReadFont(ini, "Toolbar", d.ToolbarFont);

@@ -61,8 +61,9 @@ struct TGeneralSettings {
 
 // Reads the settings and the bounce subjects; missing files and keys give the defaults.
 // A named header, signature or footer file that no longer exists leaves its text empty;
-// one that exists but cannot be read throws EFOpenError.
-TGeneralSettings ReadGeneralSettings(const std::string &dataDir);
+// one that exists but cannot be read throws EFOpenError, or, when `fileError` is given,
+// leaves its text empty and puts the error's text there so the other settings still load.
+TGeneralSettings ReadGeneralSettings(const std::string &dataDir, std::string *fileError = nullptr);
 
 // Writes every key except the window position in the order of the file's table, then
 // "IAR Subjects.dat". An emptied text is stored as "Key=" so that it stays empty.

@@ -3,6 +3,7 @@
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 TIniFile32::TIniFile32(const std::string &fileName, TIniMode mode) : FFileName(fileName), FMode(mode) {
@@ -58,11 +59,27 @@ bool TIniFile32::ParseInteger(const std::string &text, int32_t *value) {
   return true;
 }
 
+namespace {
+// Lines that a header lookup can match: '[' first and ']' last, as a whole line.
+bool CanMatchHeader(const std::string &line) {
+  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
+}  // namespace
+
+void TIniFile32::BuildSectionIndex() const {
+  FSectionIndex.clear();
+  FLastHeader = -1;
+  for (size_t i = 0; i < FLines.size(); ++i) {
+    if (IsSection(FLines[i])) FLastHeader = static_cast<int>(i);
+    if (CanMatchHeader(FLines[i])) FSectionIndex.emplace(LowerCase(FLines[i]), static_cast<int>(i));
+  }
+  FIndexValid = true;
+}
+
 int TIniFile32::IndexOfSection(const std::string &section) const {
-  const std::string header = "[" + section + "]";
-  for (size_t i = 0; i < FLines.size(); ++i)
-    if (SameText(FLines[i], header)) return static_cast<int>(i);
-  return -1;
+  if (!FIndexValid) BuildSectionIndex();
+  const auto it = FSectionIndex.find(LowerCase("[" + section + "]"));
+  return it == FSectionIndex.end() ? -1 : it->second;
 }
 
 bool TIniFile32::KeyMatches(const std::string &line, const std::string &key) const {
@@ -111,14 +128,22 @@ void TIniFile32::WriteString(const std::string &section, const std::string &key,
   const std::string entry = key + "=" + value;
   const int header = IndexOfSection(section);
   if (header < 0) {
+    // Appending moves no line, so the index only gains the new header.
     FLines.emplace_back();
     FLines.push_back("[" + section + "]");
+    const int at = static_cast<int>(FLines.size()) - 1;
+    FSectionIndex.emplace(LowerCase(FLines.back()), at);
+    FLastHeader = at;
     if (writeEntry) FLines.push_back(entry);
   } else {
     int stop = 0;
     const int at = IndexOfKey(header, key, &stop);
-    if (at >= 0 && writeEntry) FLines[static_cast<size_t>(at)] = entry;
-    else if (at < 0 && writeEntry) FLines.insert(FLines.begin() + stop, entry);
+    if (at >= 0 && writeEntry) {
+      FLines[static_cast<size_t>(at)] = entry;
+    } else if (at < 0 && writeEntry) {
+      FLines.insert(FLines.begin() + stop, entry);
+      if (stop <= FLastHeader) DropSectionIndex();
+    }
   }
   UpdateFile();
 }
@@ -146,6 +171,38 @@ void TIniFile32::EraseSection(const std::string &section) {
   while (last != FLines.end() && !IsSection(*last)) ++last;
   first = FLines.erase(first, last);
   if (header > 0) FLines.insert(first, std::string());
+  DropSectionIndex();
+  UpdateFile();
+}
+
+void TIniFile32::EraseSections(const std::vector<std::string> &sections) {
+  // How many sections of each (lower-cased) name are to go.
+  std::unordered_map<std::string, int> wanted;
+  for (const auto &name : sections) ++wanted[LowerCase("[" + name + "]")];
+  std::vector<bool> erased(FLines.size(), false);
+  bool any = false;
+  for (size_t i = 0; i < FLines.size(); ++i) {
+    if (!CanMatchHeader(FLines[i])) continue;
+    const auto it = wanted.find(LowerCase(FLines[i]));
+    if (it == wanted.end() || it->second == 0) continue;
+    --it->second;
+    any = true;
+    erased[i] = true;
+    for (size_t j = i + 1; j < FLines.size() && !IsSection(FLines[j]); ++j) erased[j] = true;
+  }
+  if (!any) return;
+  std::vector<std::string> kept;
+  kept.reserve(FLines.size());
+  for (size_t i = 0; i < FLines.size(); ++i) {
+    if (!erased[i]) {
+      kept.push_back(std::move(FLines[i]));
+    } else if (i > 0 && !erased[i - 1] && !kept.empty()) {
+      // A run of erased sections leaves one blank line, or none at the top of the file.
+      kept.emplace_back();
+    }
+  }
+  FLines = std::move(kept);
+  DropSectionIndex();
   UpdateFile();
 }
 

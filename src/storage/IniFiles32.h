@@ -3,6 +3,7 @@
 // whole after every change.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class TIniMode {
@@ -30,6 +31,10 @@ public:
   // Throws std::invalid_argument("Param Strings must be assigned") for a null list.
   void ReadSections(std::vector<std::string> *strings) const;
   void EraseSection(const std::string &section);
+  // Erases the first section of each name in one pass and saves once; a name given twice
+  // erases the first two sections of that name. The result equals erasing them one by one
+  // from the last in the file to the first, so adjacent erased sections leave one blank line.
+  void EraseSections(const std::vector<std::string> &sections);
 
   // Bulk commands: between BeginUpdate and EndUpdate changes are kept in memory and saved
   // once at the end, so a record of many keys costs one save instead of one per key.
@@ -52,10 +57,17 @@ private:
   int IndexOfKey(int header, const std::string &key, int *stop) const;
   bool KeyMatches(const std::string &line, const std::string &key) const;
   void UpdateFile();
+  // Section lookups go through an index from the lower-cased header line to its first line
+  // number, built when needed and dropped whenever lines before the last header move.
+  void BuildSectionIndex() const;
+  void DropSectionIndex() { FIndexValid = false; }
 
   std::string FFileName;
   std::vector<std::string> FLines;
   TIniMode FMode;
   int FUpdateLevel = 0;
   bool FDirty = false;
+  mutable std::unordered_map<std::string, int> FSectionIndex;
+  mutable bool FIndexValid = false;
+  mutable int FLastHeader = -1;
 };

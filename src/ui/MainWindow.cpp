@@ -4,6 +4,7 @@
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
+#include "ui/DisplaySettings.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
@@ -61,6 +62,12 @@ void Tfrm_Main::FormCreate() {
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
+}
+
+void Tfrm_Main::LoadSettings() {
+  settings_ = ReadGeneralSettings(DataDirAnsi());
+  ApplyDisplaySettings(this, settings_);
+  ApplyGeneralOptions(this, settings_);
 }
 
 void Tfrm_Main::RestorePosition() {

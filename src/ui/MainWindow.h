@@ -1,4 +1,6 @@
 #pragma once
+#include "storage/GeneralSettings.h"
+
 #include <QMainWindow>
 #include <memory>
 #include <string>
@@ -29,6 +31,10 @@ public:
   std::string DataDirAnsi() const;
   QString HelpFile() const { return helpFile_; }
   TStatusBar1 *Status() const { return StatusBar1; }
+  // The general settings as stored; the General Properties dialog edits them.
+  TGeneralSettings &Settings() { return settings_; }
+  // Reads the general settings and applies their display part to this window.
+  void LoadSettings();
 
   QTabWidget *pc_Main = nullptr;
   TNewsletterPage *ts_Newsletter = nullptr;
@@ -82,6 +88,7 @@ private:
 
   QString dataDir_;
   QString helpFile_;
+  TGeneralSettings settings_;
   // Dictionaries are loaded at their first use.
   std::unique_ptr<TSpellChecker> speller_;
   std::unique_ptr<TThesaurus> thesaurus_;

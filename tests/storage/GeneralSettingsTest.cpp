@@ -161,6 +161,11 @@ TEST(GeneralSettings, NamedTextFiles) {
   if (geteuid() != 0) {
     chmod(s.FooterFile.c_str(), 0);
     EXPECT_THROW(ReadGeneralSettings(dir.Path()), EFOpenError);
+    std::string error;
+    const TGeneralSettings partial = ReadGeneralSettings(dir.Path(), &error);
+    EXPECT_EQ(error, "Cannot open file " + s.FooterFile);
+    EXPECT_EQ(partial.FooterFile, s.FooterFile);
+    EXPECT_EQ(partial.FooterText, "");
     chmod(s.FooterFile.c_str(), 0600);
   }
   const TGeneralSettings back = ReadGeneralSettings(dir.Path());

@@ -172,3 +172,67 @@ TEST(IniFiles32, BatchedUpdatesSaveOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Erasing several sections in one pass gives what erasing them one by one from the last in
+// the file to the first gives, and the section lookups stay right after lines move.
+TEST(IniFiles32, EraseSectionsMatchesSingleErasures) {
+  TempDir dir;
+  const std::string text = "[A]\r\na=1\r\n\r\n[B]\r\nb=1\r\n\r\n[C]\r\nc=1\r\n\r\n[D]\r\nd=1\r\n[E]\r\ne=2\r\n";
+  const std::string order = "ABCDE";
+  const std::vector<std::string> cases = {"A", "BC", "AB", "E", "CAD", "DE", "ABCDE", "x"};
+  for (const auto &names : cases) {
+    WriteAll(dir.File("one.ini"), text);
+    WriteAll(dir.File("bulk.ini"), text);
+    {
+      TIniFile32 one(dir.File("one.ini"));
+      for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (names.find(*it) != std::string::npos) one.EraseSection(std::string(1, *it));
+    }
+    std::vector<std::string> list;
+    for (char c : names) list.emplace_back(1, static_cast<char>(c | 0x20));  // lower case finds them too
+    TIniFile32 bulk(dir.File("bulk.ini"));
+    bulk.EraseSections(list);
+    EXPECT_EQ(ReadAll(dir.File("bulk.ini")), ReadAll(dir.File("one.ini"))) << names;
+  }
+  // A name given twice erases the first two sections of that name.
+  WriteAll(dir.File("dup.ini"), "\r\n[B]\r\nb=1\r\n[C]\r\nc=1\r\n[b]\r\nb=2\r\n[b]\r\nb=3\r\n");
+  TIniFile32 dup(dir.File("dup.ini"));
+  dup.EraseSections({"b", "B"});
+  EXPECT_EQ(ReadAll(dir.File("dup.ini")), "\r\n\r\n[C]\r\nc=1\r\n\r\n[b]\r\nb=3\r\n");
+  EXPECT_EQ(dup.ReadString("B", "b", ""), "3");
+
+  // After an erasure moved the lines, writes still find the right sections.
+  WriteAll(dir.File("bulk.ini"), text);
+  TIniFile32 ini(dir.File("bulk.ini"));
+  EXPECT_EQ(ini.ReadString("D", "d", ""), "1");
+  ini.EraseSections({"A", "C"});
+  ini.WriteString("B", "new", "x");
+  ini.WriteString("D", "d", "9");
+  ini.WriteString("F", "f", "5");
+  EXPECT_EQ(ReadAll(dir.File("bulk.ini")),
+            "[B]\r\nb=1\r\n\r\n\r\nnew=x\r\n[D]\r\nd=9\r\n[E]\r\ne=2\r\n\r\n[F]\r\nf=5\r\n");
+  EXPECT_EQ(ini.ReadString("e", "e", ""), "2");
+}
+
+// Many records written into one book keep every lookup right while keys are inserted in
+// the middle and sections appended at the end.
+TEST(IniFiles32, SectionLookupsSurviveInsertions) {
+  TempDir dir;
+  TIniFile32 ini(dir.File("book.ini"));
+  ini.BeginUpdate();
+  for (int i = 0; i < 200; ++i) ini.WriteString("<" + std::to_string(i) + "@x>", "Email", std::to_string(i));
+  for (int i = 0; i < 200; i += 7) ini.WriteString("<" + std::to_string(i) + "@X>", "Name", "n" + std::to_string(i));
+  ini.EndUpdate();
+  TIniFile32 reread(dir.File("book.ini"));
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(reread.ReadString("<" + std::to_string(i) + "@x>", "Email", ""), std::to_string(i));
+    EXPECT_EQ(reread.ReadString("<" + std::to_string(i) + "@x>", "Name", ""), i % 7 ? "" : "n" + std::to_string(i));
+  }
+  std::vector<std::string> sections;
+  reread.ReadSections(&sections);
+  EXPECT_EQ(sections.size(), 200u);
+}
+
+}  // namespace

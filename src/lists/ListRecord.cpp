@@ -1,0 +1,185 @@
+#include "lists/ListRecord.h"
+
+#include "storage/FileNames.h"
+#include "storage/IniFiles32.h"
+#include "storage/Strings.h"
+#include "storage/TextFile.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+std::string ListsFile(const std::string &dataDir) { return dataDir + "Lists.ini"; }
+
+TListRecord NewListRecord(const TListRecord &shown) {
+  TListRecord r;
+  r.SMTPPort = shown.SMTPPort;
+  r.SendMethod = shown.SendMethod;
+  r.RCPTTO = shown.RCPTTO;
+  r.AddTo = true;
+  r.AddToAddress = kSubscribePlaceholder;
+  r.AddSubAddress = "Add Me!";
+  r.RemoveTo = true;
+  r.RemoveToAddress = kUnsubscribePlaceholder;
+  r.RemoveSubAddress = "Remove Me!";
+  return r;
+}
+
+TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, const std::string &name) {
+  TListRecord r;
+  auto text = [&](const char *key, const std::string &def = std::string()) { return ini.ReadString(name, key, def); };
+  auto flag = [&](const char *key) { return ini.ReadBool(name, key, false); };
+  r.Path = text("Path", dataDir);
+  r.ToAddress = text("To Address");
+  r.FromAddress = text("From Address");
+  r.ReplyAddress = text("Reply Address");
+  r.Comments = DecodeLineBreaks(text("Comments"));
+  r.SMTPServer = text("SMTP Server");
+  r.SMTPUsername = text("SMTP Username");
+  r.SMTPPassword = text("SMTP Password");
+  r.SMTPPort = text("SMTP Port", "smtp");
+  r.SendMethod = ini.ReadInteger(name, "Send Method", 0);
+  r.RCPTTO = ini.ReadInteger(name, "RCPT TO", 1);
+  r.POPServer = text("POP Server");
+  r.POPUserName = text("POP UserName");
+  r.POPPassword = text("POP Password");
+  r.DeleteRead = flag("Delete Read");
+  r.HeaderFile = text("Header File");
+  r.IncludeHeader = flag("Include Header");
+  r.FooterFile = text("Footer File");
+  r.IncludeFooter = flag("Include Footer");
+  r.SigFile = text("Sig File");
+  r.IncludeSig = flag("Include Sig");
+  r.SendHTML = flag("Send HTML");
+  r.AutoMaint = flag("Auto Maint");
+  r.AddTo = flag("Add To");
+  r.AddToAddress = text("Add To Address");
+  r.AddSub = flag("Add Sub");
+  r.AddSubAddress = text("Add Sub Address");
+  r.RemoveTo = flag("Remove To");
+  r.RemoveToAddress = text("Remove To Address");
+  r.RemoveSub = flag("Remove Sub");
+  r.RemoveSubAddress = text("Remove Sub Address");
+  return r;
+}
+
+TListRecord LoadListRecord(const std::string &dataDir, const std::string &name) {
+  const TIniFile32 ini(ListsFile(dataDir));
+  return ReadListRecord(ini, dataDir, name.empty() ? kPseudoListName : name);
+}
+
+void WriteListRecord(const std::string &dataDir, const std::string &name, const TListRecord &r, bool eraseOld,
+                     const std::string &oldName) {
+  TIniFile32 ini(ListsFile(dataDir));
+  ini.BeginUpdate();  // one save for the whole record
+  {
+    if (eraseOld) ini.EraseSection(oldName);
+    auto text = [&](const char *key, const std::string &value) { ini.WriteString(name, key, value); };
+    auto flag = [&](const char *key, bool value) { ini.WriteBool(name, key, value); };
+    text("Path", r.Path);
+    text("To Address", r.ToAddress);
+    text("From Address", r.FromAddress);
+    text("Reply Address", r.ReplyAddress);
+    text("Comments", EncodeLineBreaks(r.Comments));
+    text("SMTP Server", r.SMTPServer);
+    text("SMTP Username", r.SMTPUsername);
+    text("SMTP Password", r.SMTPPassword);
+    text("SMTP Port", r.SMTPPort);
+    ini.WriteInteger(name, "Send Method", r.SendMethod);
+    ini.WriteInteger(name, "RCPT TO", r.RCPTTO);
+    text("POP Server", r.POPServer);
+    text("POP UserName", r.POPUserName);
+    text("POP Password", r.POPPassword);
+    flag("Delete Read", r.DeleteRead);
+    text("Header File", r.HeaderFile);
+    flag("Include Header", r.IncludeHeader);
+    text("Footer File", r.FooterFile);
+    flag("Include Footer", r.IncludeFooter);
+    text("Sig File", r.SigFile);
+    flag("Include Sig", r.IncludeSig);
+    flag("Send HTML", r.SendHTML);
+    flag("Auto Maint", r.AutoMaint);
+    flag("Add To", r.AddTo);
+    text("Add To Address", r.AddToAddress);
+    flag("Add Sub", r.AddSub);
+    text("Add Sub Address", r.AddSubAddress);
+    flag("Remove To", r.RemoveTo);
+    text("Remove To Address", r.RemoveToAddress);
+    flag("Remove Sub", r.RemoveSub);
+    text("Remove Sub Address", r.RemoveSubAddress);
+  }
+  ini.EndUpdate();
+}
+
+void SortWithoutCase(std::vector<std::string> *names) {
+  std::stable_sort(names->begin(), names->end(),
+                   [](const std::string &a, const std::string &b) { return CompareText(a, b) < 0; });
+}
+
+std::vector<std::string> LoadMailLists(const std::string &dataDir) {
+  const TIniFile32 ini(ListsFile(dataDir));
+  std::vector<std::string> names;
+  ini.ReadSections(&names);
+  SortWithoutCase(&names);
+  return names;
+}
+
+std::string MakeUniqueListName(const std::string &dataDir, const std::string &name) {
+  const TIniFile32 ini(ListsFile(dataDir));
+  std::vector<std::string> sections;
+  ini.ReadSections(&sections);
+  std::unordered_set<std::string> taken;
+  for (const auto &s : sections) taken.insert(UpperCase(s));
+  std::string candidate = name;
+  for (int counter = 1; taken.count(UpperCase(candidate)); ++counter)
+    candidate = name.substr(0, 24) + " - " + std::to_string(counter);
+  return candidate;
+}
+
+bool ListNameTaken(const std::string &dataDir, const std::string &name, const std::string &except) {
+  if (SameText(name, except)) return false;
+  const TIniFile32 ini(ListsFile(dataDir));
+  std::vector<std::string> sections;
+  ini.ReadSections(&sections);
+  return std::any_of(sections.begin(), sections.end(), [&](const std::string &s) { return SameText(s, name); });
+}
+
+std::string DirectoryFailureText(const std::string &path) {
+  return "Brevant was unable to create the directory\r\n" + path + "!";
+}
+
+namespace {
+bool MakeDirectory(const std::string &path) { return ForceDirectories(path) && DirectoryExists(path); }
+}  // namespace
+
+TListFolderResult CreateListFolder(const std::string &folderPath) {
+  TListFolderResult result;
+  if (!MakeDirectory(folderPath)) {
+    result.Failed.push_back(folderPath);
+    return result;
+  }
+  result.Created = true;
+  for (const char *sub : {"Inbox", "Sent", "Trash"}) {
+    const std::string path = folderPath + sub + "/";
+    if (!MakeDirectory(path)) result.Failed.push_back(path);
+  }
+  const std::string book = folderPath + "Addresses.ini";
+  if (!FileExists(book)) WriteFileAtomic(book, std::string());
+  return result;
+}
+
+TNewListResult CreateMailList(const std::string &dataDir, const std::string &name, TListRecord record) {
+  TNewListResult result;
+  const std::string unique = MakeUniqueListName(dataDir, name);
+  result.Path = MakeUniquePath(dataDir + StripFileNameChars(unique.substr(0, 29))) + "/";
+  result.Folders = CreateListFolder(result.Path);
+  if (!result.Folders.Created) return result;
+  result.Name = unique;
+  record.Path = result.Path;
+  WriteListRecord(dataDir, unique, record, false, std::string());
+  return result;
+}
+
+void RemoveMailList(const std::string &dataDir, const std::string &name) {
+  TIniFile32 ini(ListsFile(dataDir));
+  ini.EraseSection(name);
+}

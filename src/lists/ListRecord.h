@@ -1,0 +1,101 @@
+#pragma once
+// The list record: one section of "Lists.ini" per mailing list, and the catalogue routines
+// that create, rename and remove lists. Every routine takes the data directory (with '/').
+#include <string>
+#include <vector>
+
+class TIniFile32;
+
+// Every key of a list record, in the order in which it is written, with the value it reads
+// as when missing. Comments hold CR LF line breaks here and ":|:" in the file.
+struct TListRecord {
+  std::string Path;  // the list's folder, ending in '/'
+  std::string ToAddress;
+  std::string FromAddress;
+  std::string ReplyAddress;
+  std::string Comments;
+  std::string SMTPServer;
+  std::string SMTPUsername;
+  std::string SMTPPassword;
+  std::string SMTPPort = "smtp";
+  int SendMethod = 0;  // 0 one at a time, 1 RCPTTO at a time, 2 all at once
+  int RCPTTO = 1;
+  std::string POPServer;
+  std::string POPUserName;
+  std::string POPPassword;
+  bool DeleteRead = false;
+  std::string HeaderFile;
+  bool IncludeHeader = false;
+  std::string FooterFile;
+  bool IncludeFooter = false;
+  std::string SigFile;
+  bool IncludeSig = false;
+  bool SendHTML = false;
+  bool AutoMaint = false;
+  bool AddTo = false;
+  std::string AddToAddress;
+  bool AddSub = false;
+  std::string AddSubAddress;
+  bool RemoveTo = false;
+  std::string RemoveToAddress;
+  bool RemoveSub = false;
+  std::string RemoveSubAddress;
+
+  bool operator==(const TListRecord &) const = default;
+};
+
+// The pseudo-list of no particular list; its folder is the data directory.
+inline const char *const kPseudoListName = "Brevant";
+// Placeholder maintenance addresses of a new list, at a domain reserved for examples.
+inline const char *const kSubscribePlaceholder = "add@example.com";
+inline const char *const kUnsubscribePlaceholder = "remove@example.com";
+
+std::string ListsFile(const std::string &dataDir);
+
+// The values a new list starts with. Port, send method and recipients per message are
+// taken over from `shown`, the record shown before.
+TListRecord NewListRecord(const TListRecord &shown);
+
+// Reads section `name`; a missing section gives every default, the data directory as folder.
+TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, const std::string &name);
+TListRecord LoadListRecord(const std::string &dataDir, const std::string &name);
+
+// Writes every key in table order (empty texts leave no entry), saving the file once.
+// With `eraseOld` the section `oldName` is erased first, which renames a list.
+void WriteListRecord(const std::string &dataDir, const std::string &name, const TListRecord &record,
+                     bool eraseOld, const std::string &oldName);
+
+// The names of the catalogue, sorted without regard to case.
+std::vector<std::string> LoadMailLists(const std::string &dataDir);
+void SortWithoutCase(std::vector<std::string> *names);
+
+// A name not yet in the catalogue, compared without regard to case: "News" becomes
+// "News - 1", "News - 2", ... (the name cut to 24 characters before the counter).
+std::string MakeUniqueListName(const std::string &dataDir, const std::string &name);
+
+// Whether a list other than `except` (compared without case) already has the name.
+bool ListNameTaken(const std::string &dataDir, const std::string &name, const std::string &except);
+
+// Folder creation for a new list: the folder, then Inbox, Sent and Trash, then an empty
+// address book. `Created` is false when the folder itself failed; `Failed` lists every
+// path (ending in '/') that could not be created.
+struct TListFolderResult {
+  bool Created = false;
+  std::vector<std::string> Failed;
+};
+TListFolderResult CreateListFolder(const std::string &folderPath);
+
+// The warning shown when a folder cannot be created.
+std::string DirectoryFailureText(const std::string &path);
+
+// A new list from the panel: unique name, folder from its first 29 characters, folders and
+// record written. On folder failure nothing is written and `Name` stays empty.
+struct TNewListResult {
+  std::string Name;
+  std::string Path;
+  TListFolderResult Folders;
+};
+TNewListResult CreateMailList(const std::string &dataDir, const std::string &name, TListRecord record);
+
+// Erases the list's section; its folder, address book and mail stay on disk.
+void RemoveMailList(const std::string &dataDir, const std::string &name);

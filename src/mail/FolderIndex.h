@@ -1,0 +1,56 @@
+#pragma once
+// The mail folders of a list (Inbox, Sent, Trash under the list's folder, or under the data
+// directory for the pseudo-list) and their index files: one profile section per message.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TIniFile32;
+
+enum class TMailFolder { mfInbox, mfSent, mfTrash };
+
+const char *MailFolderName(TMailFolder folder);
+// listPath + "Inbox/" (and so on): the message files.
+std::string MailFolderDir(const std::string &listPath, TMailFolder folder);
+// listPath + "Inbox.dat" (and so on): the folder index.
+std::string FolderIndexFile(const std::string &listPath, TMailFolder folder);
+
+// One message of a folder. `Name` is the section name: the server's unique identifier in
+// the Inbox, the message file's name in Sent, the source folder's record name in Trash.
+struct TFolderRecord {
+  std::string Name;
+  std::string From;
+  std::string Subject;
+  std::string Date;
+  bool Attachment = false;
+  int32_t MsgNum = 0;  // never written for Sent, where it reads 0
+  bool Received = false;
+  bool Viewed = false;
+  std::string FileName;
+
+  bool operator==(const TFolderRecord &) const = default;
+};
+
+// A folder index opened for one command. A missing index file is an empty folder; the
+// file is created by the first write.
+class TFolderIndex {
+public:
+  TFolderIndex(const std::string &listPath, TMailFolder folder);
+  ~TFolderIndex();
+
+  TMailFolder Folder() const { return FFolder; }
+  // Record names in file order, which is the order in which messages were filed.
+  std::vector<std::string> RecordNames() const;
+  TFolderRecord Read(const std::string &name) const;
+  std::vector<TFolderRecord> ReadAll() const;
+  // Writes the eight keys in one save; a record of an existing name is updated in place
+  // (empty texts keep the old entry, as every profile write does).
+  void Write(const TFolderRecord &record);
+  void SetViewed(const std::string &name, bool viewed);
+  void Erase(const std::string &name);
+
+private:
+  TMailFolder FFolder;
+  std::unique_ptr<TIniFile32> FIni;
+};

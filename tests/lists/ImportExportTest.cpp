@@ -1,0 +1,213 @@
+#include "lists/ImportExport.h"
+#include "storage/FileErrors.h"
+#include "storage/IniFiles32.h"
+#include "storage/TextFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ImportExport, ExtractAddressTable) {
+  const struct {
+    const char *line, *address;
+  } cases[] = {
+      {"no address here", ""},
+      {"From: Ann Lee <ann@example.com>, Bob", "ann@example.com"},
+      {"ann@example.com bob@example.com", "ann@example.com"},
+      {"write to ann@example.com.", ""},  // ends with a dot: rejected, not trimmed
+      {"@example.com", ""},
+      {"ann@", ""},
+      {".ann@example.com", ""},
+      {"mailto:ann@example.com", "ann@example.com"},
+      {"x=ann@example.com;y", "ann@example.com"},
+      {"(ann@example.com)", "ann@example.com"},
+      {"path\\ann@example.com/z", "ann@example.com"},
+      {"hi!ann@example.com!", "ann@example.com"},
+      {"\"ann\"@example.com", "\"ann\"@example.com"},  // quotes are kept
+      {"[ann@example.com]", "[ann@example.com]"},      // brackets too
+      {"\tann@example.com\t", "\tann@example.com\t"},  // and tabs
+      {"a@b@c", "a@b"},
+      {"@", ""},
+  };
+  for (const auto &c : cases) EXPECT_EQ(ExtractAddress(c.line), c.address) << c.line;
+}
+
+TEST(ImportExport, KnownAddressRules) {
+  const TKnownAddresses known({"Ann Lee <ann@example.com>", "<Bob@Example.com>", "plain@example.org",
+                               "Odd <x(y)@z>", "Two <t1@a.b> and t2@c.d"});
+  // Equal without regard to case: the entry, or the address in its brackets.
+  EXPECT_TRUE(known.AddressKnown("ANN@example.com"));
+  EXPECT_TRUE(known.AddressKnown("bob@example.com"));
+  EXPECT_TRUE(known.AddressKnown("PLAIN@example.org"));
+  // Contained, with regard to case.
+  EXPECT_TRUE(known.AddressKnown("nn@example.com"));
+  EXPECT_TRUE(known.AddressKnown("ann@example.co"));
+  EXPECT_TRUE(known.AddressKnown("n@e"));
+  EXPECT_TRUE(known.AddressKnown("t2@c.d"));
+  EXPECT_TRUE(known.AddressKnown("y)@z"));  // not an extracted address, still found
+  EXPECT_FALSE(known.AddressKnown("nn@EXAMPLE.com"));
+  EXPECT_FALSE(known.AddressKnown("carl@example.com"));
+  EXPECT_FALSE(known.AddressKnown("ann@example.comm"));
+  EXPECT_FALSE(known.AddressKnown("lee@example.com"));
+  EXPECT_FALSE(TKnownAddresses({}).AddressKnown("a@b"));
+}
+
+TEST(ImportExport, ExtractionAddsNewAddressesOnce) {
+  TempDir dir;
+  TAddressRecord ann;
+  ann.Name = "Ann";
+  ann.Email = "ann@example.com";
+  WriteAddress(dir.Path(), AddressKey(ann.Email), ann);
+  WriteAll(dir.File("mail.txt"),
+           "From: Carl <carl@example.com>\r\n\r\nANN@EXAMPLE.COM wrote\r\nsee nn@example.com\n"
+           "carl@example.com again\rDee <dee@example.net>, x\r\nend of text. eve@example.org.\r\n");
+  const TKnownAddresses known(LoadAddressEntries(dir.Path()));
+  size_t lastProgress = 0;
+  EXPECT_EQ(ExtractAddresses(dir.File("mail.txt"), dir.Path(), known, [&](size_t n) { lastProgress = n; }), 2u);
+  EXPECT_EQ(lastProgress, 2u);
+  EXPECT_EQ(LoadAddressEntries(dir.Path()),
+            (std::vector<std::string>{"<carl@example.com>", "<dee@example.net>", "Ann <ann@example.com>"}));
+  const TAddressRecord carl = ShowAddress(dir.Path(), "<carl@example.com>");
+  EXPECT_EQ(carl.Email, "carl@example.com");
+  EXPECT_EQ(carl.Name, "");
+  EXPECT_THROW(ExtractAddresses(dir.File("missing/none.txt"), dir.File("x/"), known), EFOpenError);
+  EXPECT_THROW(ImportLegacyList(dir.Path(), dir.File("none.bvl")), EFOpenError);
+}
+
+TEST(ImportExport, ExportWritesEntriesWithLineEnds) {
+  TempDir dir;
+  ExportEntries(dir.File("out.txt"), {"Ann <a@x>", "<b@x>"});
+  EXPECT_EQ(ReadAll(dir.File("out.txt")), "Ann <a@x>\r\n<b@x>\r\n");
+  ExportEntries(dir.File("out.txt"), {});
+  EXPECT_EQ(ReadAll(dir.File("out.txt")), "");
+}
+
+// Builds records of a version 1 list file.
+class LegacyFile {
+public:
+  LegacyFile &Settings(const std::string &name, const std::string &flags) {
+    std::string rec(kLegacyRecordSize, '\xEE');  // filler that must never be read
+    Put(rec, 0, name);
+    Put(rec, 101, "from@example.com");
+    Put(rec, 202, "to@example.com");
+    Put(rec, 303, "pop.example.com");
+    Put(rec, 379, "popuser");
+    Put(rec, 410, "secret");
+    Put(rec, 431, "smtp.example.com");
+    Put(rec, 507, "C:\\header.txt");
+    Put(rec, 763, "");
+    Put(rec, 1019, "sig.txt");
+    Put(rec, 1275, flags);
+    Put(rec, 1286, "leave@example.com");
+    Put(rec, 1387, "Unsubscribe");
+    bytes_ += rec;
+    return *this;
+  }
+  LegacyFile &Address(const std::string &name, const std::string &email, const std::string &phone = "") {
+    std::string rec(kLegacyRecordSize, '\0');
+    Put(rec, 0, name);
+    Put(rec, 101, email);
+    Put(rec, 303, "Springfield");
+    Put(rec, 410, phone);
+    Put(rec, 431, "1 Main St");
+    bytes_ += rec;
+    return *this;
+  }
+  std::string Bytes() const { return bytes_; }
+
+private:
+  static void Put(std::string &rec, size_t offset, const std::string &text) {
+    rec[offset] = static_cast<char>(text.size());
+    rec.replace(offset + 1, text.size(), text);
+  }
+  std::string bytes_;
+};
+
+TEST(ImportExport, LegacyImportWithFlagsAndAddresses) {
+  TempDir dir;
+  WriteAll(dir.File("old.bvl"), LegacyFile()
+                                    .Settings("Garden Club", "158")
+                                    .Address("Ann", "  ann@example.com", "555")
+                                    .Address("Nobody", "")
+                                    .Address("", "bob@example.com")
+                                    .Bytes());
+  std::vector<std::string> said;
+  const TLegacyImport result =
+      ImportLegacyList(dir.Path(), dir.File("old.bvl"), [&](const std::string &s) { said.push_back(s); });
+  EXPECT_TRUE(result.Error.empty());
+  EXPECT_EQ(result.Name, "Garden Club");
+  EXPECT_EQ(result.Path, dir.Path() + "Garden Club/");
+  EXPECT_EQ(result.Count, 3u);
+  EXPECT_EQ(said.front(), "Opening list...");
+  EXPECT_EQ(said.back(), "Importing 3 addresses...");
+  for (const char *sub : {"Inbox", "Sent", "Trash"}) EXPECT_TRUE(DirectoryExists(result.Path + sub));
+
+  const TListRecord list = LoadListRecord(dir.Path(), "Garden Club");
+  EXPECT_EQ(list.Path, result.Path);
+  EXPECT_EQ(list.FromAddress, "from@example.com");
+  EXPECT_EQ(list.ToAddress, "to@example.com");
+  EXPECT_EQ(list.POPServer, "pop.example.com");
+  EXPECT_EQ(list.POPUserName, "popuser");
+  EXPECT_EQ(list.POPPassword, "secret");
+  EXPECT_EQ(list.SMTPServer, "smtp.example.com");
+  EXPECT_EQ(list.HeaderFile, "C:\\header.txt");
+  EXPECT_EQ(list.SigFile, "sig.txt");
+  EXPECT_EQ(list.RemoveToAddress, "leave@example.com");
+  EXPECT_EQ(list.RemoveSubAddress, "Unsubscribe");
+  EXPECT_TRUE(list.IncludeHeader && list.AutoMaint && list.DeleteRead);
+  EXPECT_FALSE(list.IncludeFooter || list.IncludeSig || list.RemoveTo || list.RemoveSub);
+  EXPECT_EQ(list.SMTPPort, "smtp");
+  // Only flags that are on are written, in the fixed order.
+  const std::string lists = ReadAll(dir.File("Lists.ini"));
+  EXPECT_EQ(lists.find("Include Footer"), std::string::npos);
+  EXPECT_LT(lists.find("Include Header=1"), lists.find("Footer File"));
+  EXPECT_LT(lists.find("Remove Sub Address"), lists.find("Auto Maint=1"));
+  EXPECT_LT(lists.find("Auto Maint=1"), lists.find("Delete Read=1"));
+
+  EXPECT_EQ(LoadAddressEntries(result.Path),
+            (std::vector<std::string>{"<bob@example.com>", "Ann <ann@example.com>", "Nobody <>"}));
+  const TAddressRecord ann = ShowAddress(result.Path, "<ann@example.com>");
+  EXPECT_EQ(ann.Address1, "1 Main St");
+  EXPECT_EQ(ann.Address2, "Springfield");
+  EXPECT_EQ(ann.Phone, "555");
+  EXPECT_EQ(ann.Email, "ann@example.com");  // blanks at the ends are lost on reading
+  EXPECT_EQ(ReadAll(result.Path + "Addresses.ini").substr(0, 60),
+            std::string("\r\n[<ann@example.com>]\r\nName=Ann\r\nEmail=  ann@example.com\r\nAddre").substr(0, 60));
+
+  // The same list again: a name and a folder of its own.
+  const TLegacyImport again = ImportLegacyList(dir.Path(), dir.File("old.bvl"));
+  EXPECT_EQ(again.Name, "Garden Club - 1");
+  EXPECT_EQ(again.Path, dir.Path() + "Garden Club - 1/");
+  EXPECT_EQ(again.Count, 3u);
+}
+
+TEST(ImportExport, LegacyImportOfDamagedFiles) {
+  TempDir dir;
+  // Ends inside the third address record: the first two stay written.
+  std::string bytes = LegacyFile().Settings("Club", "").Address("A", "a@x").Address("B", "b@x").Bytes();
+  bytes += std::string(100, 'z');
+  WriteAll(dir.File("cut.bvl"), bytes);
+  const TLegacyImport cut = ImportLegacyList(dir.Path(), dir.File("cut.bvl"));
+  EXPECT_EQ(cut.Name, "Club");
+  EXPECT_EQ(cut.Count, 2u);
+  EXPECT_NE(cut.Error.find("ends inside a record"), std::string::npos);
+  EXPECT_EQ(LoadAddressEntries(cut.Path), (std::vector<std::string>{"A <a@x>", "B <b@x>"}));
+
+  // Too short for the settings: nothing is created.
+  WriteAll(dir.File("short.bvl"), std::string(500, '\x05'));
+  const TLegacyImport tiny = ImportLegacyList(dir.Path(), dir.File("short.bvl"));
+  EXPECT_TRUE(tiny.Name.empty());
+  EXPECT_FALSE(tiny.Error.empty());
+  EXPECT_EQ(LoadMailLists(dir.Path()), std::vector<std::string>{"Club"});
+
+  // Length bytes larger than their fields are cut to the field; an empty name gets one.
+  std::string wild(kLegacyRecordSize, '\xFF');
+  wild[0] = 0;
+  WriteAll(dir.File("wild.bvl"), wild);
+  const TLegacyImport odd = ImportLegacyList(dir.Path(), dir.File("wild.bvl"));
+  EXPECT_EQ(odd.Name, "Imported List");
+  EXPECT_EQ(LoadListRecord(dir.Path(), odd.Name).FromAddress, std::string(100, '\xFF'));
+}
+
+}  // namespace
