@@ -49,57 +49,41 @@ struct TRunGuard {
 };
 }  // namespace
 
-std::string FoldHeaderLine(const std::string &line, size_t width) {
-  const size_t colon = line.find(':');
-  const size_t first = colon == std::string::npos ? 0 : colon + 2;  // never fold right after the name
-  std::string out;
-  std::string rest = line;
-  size_t from = first;
-  while (rest.size() > width) {
-    size_t cut = rest.rfind(' ', width);
-    if (cut == std::string::npos || cut < from) cut = rest.find(' ', std::max(width, from));
-    if (cut == std::string::npos || cut == 0) break;
-    out += rest.substr(0, cut) + "\r\n";
-    rest.erase(0, cut);  // the blank starts the continuation line
-    from = 1;
-  }
-  return out + rest;
-}
-
-TMailingRun::TMailingRun(const std::string &dataDir, ISmtpClient &client, IMailingHost &host)
+TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingHost &host)
     : dataDir_(dataDir), client_(client), host_(host), files_(dataDir) {
-  client_.OnDisplay = [this](const std::string &msg) { SmtpCli3Display(msg); };
-  client_.OnHeaderLine = [this](char *msg, int size) { SmtpCli3HeaderLine(msg, size); };
-  client_.OnGetData = [this](int lineNum, char *msgLine, int maxLen, bool &more) {
-    SmtpCli3GetData(lineNum, msgLine, maxLen, more);
-  };
-  client_.OnRequestDone = [this](TMailRequest rqType, int error) { SmtpCli3RequestDone(rqType, error); };
+  using namespace std::placeholders;
+  client_.OnDisplay = std::bind(&TMailingRun::SmtpCli3Display, this, _1, _2);
+  client_.OnHeaderLine = std::bind(&TMailingRun::SmtpCli3HeaderLine, this, _1, _2, _3);
+  client_.OnProcessHeader = std::bind(&TMailingRun::SmtpCli3ProcessHeader, this, _1, _2);
+  client_.OnGetData = std::bind(&TMailingRun::SmtpCli3GetData, this, _1, _2, _3, _4, _5);
+  client_.OnRequestDone = std::bind(&TMailingRun::SmtpCli3RequestDone, this, _1, _2, _3);
+  client_.CharSet = "iso-8859-1";
 }
 
 TMailingRun::~TMailingRun() {
   client_.OnDisplay = nullptr;
   client_.OnHeaderLine = nullptr;
+  client_.OnProcessHeader = nullptr;
   client_.OnGetData = nullptr;
   client_.OnRequestDone = nullptr;
 }
 
 void TMailingRun::WaitUntilReady() {
-  while (!client_.Ready()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (client_.State() != smtpReady) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TMailingRun::Request(void (ISmtpClient::*call)()) {
+void TMailingRun::Request(void (TSmtpCli::*call)()) {
   requestDone_ = false;
   (client_.*call)();
   // The client is ready again a moment before it reports the outcome; the outcome decides
   // how the message counts, so wait for both.
-  while (!requestDone_ || !client_.Ready()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!requestDone_ || client_.State() != smtpReady) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void TMailingRun::Assemble(bool mergeCodes) {
-  TAssembledMessage message = host_.AssembleMessage(mergeCodes);
-  digest_ = std::move(message.Lines);
-  html_ = message.Html;
-  client_.SetHtml(html_);
+  TDigest digest = host_.AssembleMessage(mergeCodes);
+  digest_ = std::move(digest.Lines);
+  client_.SetContentType(digest.ContentType == TDigestContent::dcHTML ? smtpHTML : smtpPlainText);
 }
 
 std::string TMailingRun::PrepareSend(const TMailingJob &job) {
@@ -127,7 +111,7 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
     host_.ShowInformation("No send method has been chosen for this list or server, so nothing was sent.");
     return {};
   }
-  if (client_.Host().empty()) {
+  if (client_.Host.empty()) {
     host_.ShowInformation(
         "A SMTP server has not been set!\r\n\r\nYou must set a SMTP server for the currently "
         "selected list! See the list's properties or General Properties for more information.");
@@ -142,16 +126,22 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   return RecordSentMessage(job.ListFolder, copy);
 }
 
+void TMailingRun::SetServer(const std::string &host, const std::string &port, const std::string &signOn) {
+  client_.Host = host;
+  client_.Port = Trim(port).empty() ? "smtp" : port;  // a blank port box means the usual one
+  client_.SignOn = signOn;
+}
+
 bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addresses, int count) {
   int method = 0;
   int perMessage = 1;
   if (job.FromList) {
-    client_.SetServer(job.ListServer, Trim(job.ListPort).empty() ? "smtp" : job.ListPort, job.ListUser);
+    SetServer(job.ListServer, job.ListPort, job.ListUser);
     method = job.ListMethod;
     perMessage = job.ListBatchSize;
   } else {
     const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
-    client_.SetServer(job.Server, Trim(server.Port).empty() ? "smtp" : server.Port, server.Username);
+    SetServer(job.Server, server.Port, server.Username);
     method = server.SendMethod;
     perMessage = server.RcptTo;
   }
@@ -178,25 +168,22 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   else
     RunBatches(job, std::move(addresses), batchSize);
   WaitUntilReady();
-  if (client_.Connected()) Request(&ISmtpClient::Quit);
+  if (client_.Connected()) Request(&TSmtpCli::Quit);
   files_.Finish(sent_, failed_);
   host_.SetStatus(std::to_string(sent_) + " messages sent succesfully. " + std::to_string(failed_) +
                   " failed.");
   host_.SetProgress(0);
 }
 
-TSmtpEnvelope TMailingRun::Envelope(const TMailingJob &job, const std::vector<std::string> &recipients,
-                                    const std::string &hdrTo, const std::string &hdrFrom,
-                                    const std::string &hdrReplyTo) const {
-  TSmtpEnvelope envelope;
-  envelope.RcptName = recipients;
-  envelope.HdrTo = hdrTo;
-  envelope.HdrFrom = hdrFrom;
-  envelope.FromName = hdrFrom;
-  envelope.HdrReplyTo = hdrReplyTo;
-  envelope.HdrSubject = JoinTextLines(job.Subject);
-  envelope.EmailFiles = job.Attachments;
-  return envelope;
+void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::string> &recipients,
+                             const std::string &hdrTo, const std::string &hdrFrom, const std::string &hdrReplyTo) {
+  client_.RcptName = recipients;
+  client_.HdrTo = hdrTo;
+  client_.HdrFrom = hdrFrom;
+  client_.FromName = hdrFrom;
+  client_.HdrReplyTo = hdrReplyTo;
+  client_.HdrSubject = JoinTextLines(job.Subject);
+  client_.SetEmailFiles(job.Attachments);
 }
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {
@@ -206,11 +193,9 @@ void TMailingRun::RunPerRecipient(const TMailingJob &job) {
     const std::string email = host_.ShowAddress(entry);
     Assemble(true);
     host_.SetStatus("Preparing to send message to " + email);
-    const TSmtpEnvelope envelope =
-        Envelope(job, {email}, job.BCC ? std::string() : job.ListTo, job.ListFrom, job.ListReply);
     // A missing attachment here ends the run: every further message would fail the same way.
-    client_.SetEnvelope(envelope);
-    SendOneMessage(envelope);
+    SetMessage(job, {email}, job.BCC ? std::string() : job.ListTo, job.ListFrom, job.ListReply);
+    SendOneMessage();
   }
   files_.Close();
 }
@@ -224,22 +209,21 @@ void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int 
     if (batch.empty()) break;  // nothing but blanks was left
     host_.SetStatus("Preparing to send message to " + std::to_string(std::max(batchSize, 1)) +
                     " addresses...");
-    TSmtpEnvelope envelope;
-    if (job.FromList)
-      envelope = Envelope(job, batch, job.ListTo, job.ListFrom, job.ListReply);
-    else if (job.GenProps)
-      envelope = Envelope(job, batch, job.BCC ? std::string() : batch.back(), job.GenEmail, job.GenReply);
-    else
-      envelope = Envelope(job, batch, job.BCC ? std::string() : batch.back(), job.DialogFrom, job.DialogFrom);
+    const std::string hdrTo = job.BCC ? std::string() : batch.back();
     try {
-      client_.SetEnvelope(envelope);
+      if (job.FromList)
+        SetMessage(job, batch, job.ListTo, job.ListFrom, job.ListReply);
+      else if (job.GenProps)
+        SetMessage(job, batch, hdrTo, job.GenEmail, job.GenReply);
+      else
+        SetMessage(job, batch, hdrTo, job.DialogFrom, job.DialogFrom);
     } catch (const std::exception &e) {
       host_.SetStatus(std::string("Error - ") + e.what());
       CountFailed(batch);
       files_.Close();
       continue;
     }
-    SendOneMessage(envelope);
+    SendOneMessage();
     files_.Close();
     host_.SetStatus("Successful: " + std::to_string(sent_) + "/  Unsuccessful: " + std::to_string(failed_));
   }
@@ -250,17 +234,17 @@ void TMailingRun::CountFailed(const std::vector<std::string> &recipients) {
   for (const std::string &recipient : recipients) files_.AddFailed(recipient);
 }
 
-void TMailingRun::SendOneMessage(const TSmtpEnvelope &envelope) {
-  const std::vector<std::string> &recipients = envelope.RcptName;
+void TMailingRun::SendOneMessage() {
+  const std::vector<std::string> recipients = client_.RcptName;
   try {
     WaitUntilReady();
     if (!client_.Connected()) {
-      host_.SetStatus("Connecting to " + client_.Host() + "...");
+      host_.SetStatus("Connecting to " + client_.Host + "...");
       openError_ = 0;
-      Request(&ISmtpClient::Open);
+      Request(&TSmtpCli::Open);
       // One attempt per message: a server that cannot be reached fails this message only.
       if (!client_.Connected() || openError_ != 0) {
-        if (client_.Connected()) Request(&ISmtpClient::Quit);
+        if (client_.Connected()) Request(&TSmtpCli::Quit);
         CountFailed(recipients);
         return;
       }
@@ -268,13 +252,13 @@ void TMailingRun::SendOneMessage(const TSmtpEnvelope &envelope) {
     mailError_ = 0;
     refused_.clear();
     rcptAwaiting_ = false;
-    Request(&ISmtpClient::Mail);
-    Request(&ISmtpClient::Quit);
+    Request(&TSmtpCli::Mail);
+    Request(&TSmtpCli::Quit);
   } catch (const std::exception &e) {
     host_.SetStatus(std::string("Error - ") + e.what());
     // A request that raised may leave the client waiting for nothing (a failed name
     // lookup keeps it busy); bring it back so the next message can go.
-    if (!client_.Ready()) client_.Abort();
+    if (client_.State() != smtpReady) client_.Abort();
     CountFailed(recipients);
     return;
   }
@@ -295,49 +279,54 @@ void TMailingRun::SendOneMessage(const TSmtpEnvelope &envelope) {
   CountFailed(failed);
 }
 
-void TMailingRun::SmtpCli3RequestDone(TMailRequest rqType, int error) {
+void TMailingRun::SmtpCli3RequestDone(TComponent *, TSmtpRequest RqType, uint16_t Error) {
   requestDone_ = true;
-  if (error != 0 && error != 10004)
-    host_.SetStatus("Error - " + client_.ErrorMessage() + " (" + std::to_string(error) + ")");
-  switch (rqType) {
-    case TMailRequest::mrOpen:
-      openError_ = error;
-      if (error == 0) host_.SetStatus("Connected to " + client_.Host());
+  if (Error != 0 && Error != 10004)
+    host_.SetStatus("Error - " + client_.ErrorMessage() + " (" + std::to_string(Error) + ")");
+  switch (RqType) {
+    case smtpOpen:
+      openError_ = Error;
+      if (Error == 0) host_.SetStatus("Connected to " + client_.Host);
       break;
-    case TMailRequest::mrMail:
-      mailError_ = error;
+    case smtpMail:
+      mailError_ = Error;
       host_.SetProgress(0);
       break;
-    case TMailRequest::mrQuit:
+    case smtpQuit:
       host_.SetProtocolLine("");
       break;
-    case TMailRequest::mrOther:
+    default:
       break;
   }
 }
 
-void TMailingRun::SmtpCli3HeaderLine(char *msg, int size) {
-  host_.SetStatus("Sending headers...");
-  if (!StartsText("Subject:", msg)) return;
-  const std::string line = FoldHeaderLine(msg) + "\r\n" + kXMailer;
-  // A line that cannot fit the client's buffer is left as the client made it.
-  if (line.size() < static_cast<size_t>(size)) std::memcpy(msg, line.c_str(), line.size() + 1);
+void TMailingRun::SmtpCli3HeaderLine(TComponent *, char *, int32_t) { host_.SetStatus("Sending headers..."); }
+
+void TMailingRun::SmtpCli3ProcessHeader(TComponent *, std::vector<std::string> &HdrLines) {
+  // The X-Mailer header follows the Subject. It goes in as a line of its own: the client
+  // folds any line break inside a header line into a continuation of that header.
+  for (auto line = HdrLines.begin(); line != HdrLines.end(); ++line)
+    if (StartsText("Subject:", *line)) {
+      HdrLines.insert(line + 1, kXMailer);
+      return;
+    }
 }
 
-void TMailingRun::SmtpCli3GetData(int lineNum, char *msgLine, int maxLen, bool &more) {
+void TMailingRun::SmtpCli3GetData(TComponent *, int32_t LineNum, char *MsgLine, int32_t MaxLen, bool &More) {
   host_.SetStatus("Sending message...");
-  if (lineNum <= 1) {
+  if (LineNum <= 1) {
     dataLine_ = 0;
     dataOffset_ = 0;
   }
-  if (dataLine_ >= digest_.size() || maxLen < 2) {
-    more = false;
+  if (dataLine_ >= digest_.size() || MaxLen < 2) {
+    More = false;
     return;
   }
   const std::string &line = digest_[dataLine_];
-  const size_t take = std::min(line.size() - dataOffset_, static_cast<size_t>(maxLen - 1));
-  std::memcpy(msgLine, line.data() + dataOffset_, take);
-  msgLine[take] = '\0';
+  // Servers take at most 998 characters a line; a longer line goes out in pieces.
+  const size_t take = std::min({line.size() - dataOffset_, static_cast<size_t>(MaxLen - 1), size_t{998}});
+  std::memcpy(MsgLine, line.data() + dataOffset_, take);
+  MsgLine[take] = '\0';
   dataOffset_ += take;
   if (dataOffset_ >= line.size()) {
     ++dataLine_;
@@ -346,9 +335,10 @@ void TMailingRun::SmtpCli3GetData(int lineNum, char *msgLine, int maxLen, bool &
   host_.SetProgress(Percent(static_cast<double>(dataLine_), static_cast<double>(digest_.size())));
 }
 
-void TMailingRun::SmtpCli3Display(const std::string &msg) {
-  const int64_t size = client_.AttachmentSize();
-  if (size > 0) host_.SetProgress(Percent(static_cast<double>(client_.AttachmentBytesRead()), static_cast<double>(size)));
+void TMailingRun::SmtpCli3Display(TComponent *, const std::string &Msg) {
+  const std::string &msg = Msg;
+  const int64_t size = client_.FileSize();
+  if (size > 0) host_.SetProgress(Percent(static_cast<double>(client_.FileRead()), static_cast<double>(size)));
   host_.SetProtocolLine(msg);
   files_.Log(msg);
 

@@ -1,5 +1,4 @@
 #include "MailTestSupport.h"
-#include "mail/MailingRun.h"
 #include "mail/SentRecord.h"
 #include "storage/IniFiles32.h"
 #include "support/TempDir.h"
@@ -52,24 +51,4 @@ TEST(SentRecordTest, LineBreaksInOneLineValuesCannotBreakTheIndex) {
   std::vector<std::string> sections;
   index.ReadSections(&sections);
   EXPECT_EQ(sections, std::vector<std::string>{"Two lines.rtf"});
-}
-
-TEST(SentRecordTest, LongHeaderLinesAreFoldedWhole) {
-  EXPECT_EQ(FoldHeaderLine("Subject: short"), "Subject: short");
-  std::string subject;
-  for (int i = 0; i < 40; ++i) subject += "word" + std::to_string(i) + " ";
-  const std::string line = "Subject: " + subject + "end";
-  const std::string folded = FoldHeaderLine(line);
-  size_t start = 0, lines = 0;
-  for (size_t end; (end = folded.find("\r\n", start)) != std::string::npos; start = end + 2, ++lines) {
-    EXPECT_LE(end - start, 78u);
-    EXPECT_EQ(folded[end + 2], ' ');  // a continuation line starts with a blank
-  }
-  EXPECT_GE(lines, 3u);
-  std::string unfolded = folded;
-  for (size_t at; (at = unfolded.find("\r\n")) != std::string::npos;) unfolded.erase(at, 2);
-  EXPECT_EQ(unfolded, line);
-  // A word longer than the width is not cut.
-  const std::string longWord = "Subject: " + std::string(100, 'x') + " tail";
-  EXPECT_EQ(FoldHeaderLine(longWord), "Subject: " + std::string(100, 'x') + "\r\n tail");
 }
