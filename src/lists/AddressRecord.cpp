@@ -9,7 +9,12 @@
 
 std::string AddressBookFile(const std::string &listPath) { return listPath + "Addresses.ini"; }
 
-std::string AddressKey(const std::string &email) { return "<" + TrimLeft(email) + ">"; }
+std::string AddressKey(const std::string &email) {
+  std::string key(1, '<');
+  key += TrimLeft(email);
+  key += '>';
+  return key;
+}
 
 std::string DisplayEntry(const std::string &name, const std::string &key) {
   return name.empty() ? key : name + " " + key;

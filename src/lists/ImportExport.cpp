@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 // A file chosen to be read must be there: a missing one is an error, not an empty file.
@@ -32,89 +34,127 @@ std::string ExtractAddress(const std::string &line) {
   return address;
 }
 
-TKnownAddresses::TKnownAddresses(const std::vector<std::string> &entries) : FEntries(entries) {
-  for (const auto &entry : entries) {
-    FLowered.insert(LowerCase(entry));
-    const size_t open = entry.find('<'), close = entry.rfind('>');
-    if (open != std::string::npos && close != std::string::npos && close > open)
-      FLowered.insert(LowerCase(entry.substr(open + 1, close - open - 1)));
-    // Every at sign with the text around it up to a character that no extracted address
-    // holds: an address contained in the entry lies within one of these segments.
-    for (size_t at = entry.find('@'); at != std::string::npos; at = entry.find('@', at + 1)) {
-      TSegment segment;
-      for (size_t i = at; i > 0 && !IsStop(entry[i - 1]) && entry[i - 1] != '@'; --i) segment.Left += entry[i - 1];
-      for (size_t i = at + 1; i < entry.size() && !IsStop(entry[i]) && entry[i] != '@'; ++i) segment.Right += entry[i];
-      FSegments.push_back(std::move(segment));
-    }
-  }
-  FByLeft.resize(FSegments.size());
-  for (size_t i = 0; i < FByLeft.size(); ++i) FByLeft[i] = i;
-  FByRight = FByLeft;
-  std::sort(FByLeft.begin(), FByLeft.end(), [&](size_t a, size_t b) { return FSegments[a].Left < FSegments[b].Left; });
-  std::sort(FByRight.begin(), FByRight.end(),
-            [&](size_t a, size_t b) { return FSegments[a].Right < FSegments[b].Right; });
-}
-
-bool TKnownAddresses::ContainedInSlow(const std::string &address) const {
-  return std::any_of(FEntries.begin(), FEntries.end(),
-                     [&](const std::string &entry) { return entry.find(address) != std::string::npos; });
-}
-
 namespace {
-// The run of `order` whose `field` begins with `prefix` (the order is sorted by that field).
-template <typename Field>
-std::pair<std::vector<size_t>::const_iterator, std::vector<size_t>::const_iterator> PrefixRange(
-    const std::vector<size_t> &order, const std::string &prefix, Field field) {
-  const auto first = std::partition_point(order.begin(), order.end(),
-                                          [&](size_t i) { return field(i).compare(0, prefix.size(), prefix) < 0; });
-  const auto last = std::partition_point(first, order.end(),
-                                         [&](size_t i) { return field(i).compare(0, prefix.size(), prefix) == 0; });
-  return {first, last};
+// An address as extraction yields it: one at sign and none of the stop characters. Only
+// such an address can lie within the text around an entry's at sign.
+bool IsPlainAddress(const std::string &address) {
+  const size_t at = address.find('@');
+  return at != std::string::npos && address.find('@', at + 1) == std::string::npos &&
+         std::none_of(address.begin(), address.end(), [](char c) { return c == '\0' || IsStop(c); });
 }
 
-bool StartsWith(const std::string &s, const std::string &prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool KnownBySearch(const std::vector<std::string> &entries, const std::string &address) {
+  return std::any_of(entries.begin(), entries.end(), [&](const std::string &entry) {
+    return SameText(entry, address) || entry.find(address) != std::string::npos;
+  });
+}
+
+// Rolling hashes of the text on each side of an at sign, grown one character at a time.
+constexpr uint64_t kBase = 0x100000001B3ull;
+uint64_t Grow(uint64_t hash, char c) { return hash * kBase + static_cast<unsigned char>(c) + 1; }
+uint64_t PairHash(uint64_t left, uint64_t right) { return left * 0x9E3779B97F4A7C15ull ^ right; }
+size_t FilterSlot(uint64_t hash) { return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> 44); }
+
+// The part of an entry that an address can be equal to without regard to case: the text
+// in its angle brackets, or the whole entry when it has none.
+std::string EqualityPart(const std::string &entry) {
+  const size_t open = entry.find('<'), close = entry.rfind('>');
+  if (open == std::string::npos) return LowerCase(entry);
+  if (close == std::string::npos || close < open) return {};
+  return LowerCase(entry.substr(open + 1, close - open - 1));
+}
 }  // namespace
 
-bool TKnownAddresses::AddressKnown(const std::string &address) const {
-  if (FLowered.count(LowerCase(address))) return true;
-  const size_t at = address.find('@');
-  const bool plain = at != std::string::npos && address.find('@', at + 1) == std::string::npos &&
-                     std::none_of(address.begin(), address.end(), IsStop);
-  if (!plain) return ContainedInSlow(address);  // not an extracted address: no shortcut
-  std::string left(address.rbegin() + static_cast<std::ptrdiff_t>(address.size() - at), address.rend());
-  const std::string right = address.substr(at + 1);
-  const auto byLeft = PrefixRange(FByLeft, left, [&](size_t i) -> const std::string & { return FSegments[i].Left; });
-  const auto byRight =
-      PrefixRange(FByRight, right, [&](size_t i) -> const std::string & { return FSegments[i].Right; });
-  // Walk the shorter run and check the other half there.
-  if (byLeft.second - byLeft.first <= byRight.second - byRight.first)
-    return std::any_of(byLeft.first, byLeft.second, [&](size_t i) { return StartsWith(FSegments[i].Right, right); });
-  return std::any_of(byRight.first, byRight.second, [&](size_t i) { return StartsWith(FSegments[i].Left, left); });
+std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses) {
+  std::vector<bool> known(addresses.size(), false);
+  std::unordered_multimap<std::string, size_t> equal;  // lower-cased plain address -> its numbers
+  std::unordered_set<uint64_t> lefts;                   // hashes of the text before the at sign
+  std::vector<bool> leftFilter(1u << 20, false);        // a quick "surely not" before the set
+  std::unordered_multimap<uint64_t, size_t> pairs;      // hashes of both sides -> numbers
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    const std::string &a = addresses[i];
+    if (!IsPlainAddress(a)) {
+      known[i] = KnownBySearch(entries, a);  // rare: no shortcut for such texts
+      continue;
+    }
+    equal.emplace(LowerCase(a), i);
+    const size_t at = a.find('@');
+    uint64_t left = 0, right = 0;
+    for (size_t k = at; k > 0; --k) left = Grow(left, a[k - 1]);
+    for (size_t k = at + 1; k < a.size(); ++k) right = Grow(right, a[k]);
+    lefts.insert(left);
+    leftFilter[FilterSlot(left)] = true;
+    pairs.emplace(PairHash(left, right), i);
+  }
+  if (equal.empty()) return known;
+  for (const std::string &entry : entries) {
+    const auto hits = equal.equal_range(EqualityPart(entry));
+    for (auto it = hits.first; it != hits.second; ++it) known[it->second] = true;
+    // A plain address within this entry lies around one of its at signs, its left part
+    // ending there and its right part starting there.
+    for (size_t at = entry.find('@'); at != std::string::npos; at = entry.find('@', at + 1)) {
+      size_t right_end = at + 1;
+      while (right_end < entry.size() && entry[right_end] != '@' && entry[right_end] != '\0' && !IsStop(entry[right_end]))
+        ++right_end;
+      uint64_t left = 0;
+      for (size_t k = 0;; ++k) {
+        if (leftFilter[FilterSlot(left)] && lefts.count(left)) {
+          uint64_t right = 0;
+          for (size_t m = at + 1;; ++m) {
+            const auto found = pairs.equal_range(PairHash(left, right));
+            for (auto it = found.first; it != found.second; ++it) {
+              const std::string &a = addresses[it->second];
+              // Confirm against the text itself: a hash may collide.
+              if (!known[it->second] && at >= k && a.size() == k + 1 + (m - at - 1) &&
+                  entry.compare(at - k, a.size(), a) == 0)
+                known[it->second] = true;
+            }
+            if (m >= right_end) break;
+            right = Grow(right, entry[m]);
+          }
+        }
+        if (k >= at) break;
+        const char c = entry[at - k - 1];
+        if (c == '@' || c == '\0' || IsStop(c)) break;
+        left = Grow(left, c);
+      }
+    }
+  }
+  return known;
 }
 
-size_t ExtractAddresses(const std::string &textFile, const std::string &listPath, const TKnownAddresses &known,
-                        const TProgressFunc &progress) {
+bool AddressKnown(const std::vector<std::string> &entries, const std::string &address) {
+  return AddressesKnown(entries, {address}).front();
+}
+
+size_t ExtractAddresses(const std::string &textFile, const std::string &listPath,
+                        const std::vector<std::string> &entries, const TProgressFunc &progress) {
   const std::vector<std::string> lines = SplitLines(ReadChosenFile(textFile));
-  std::unordered_set<std::string> added;  // lower-cased: one record holds every spelling
-  TIniFile32 book(AddressBookFile(listPath));
-  size_t count = 0;
-  book.BeginUpdate();
-  try {
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (progress && (i & 255) == 0) progress(count);
-      if (lines[i].empty()) continue;
-      const std::string address = ExtractAddress(lines[i]);
-      if (address.empty() || known.AddressKnown(address) || !added.insert(LowerCase(address)).second) continue;
-      book.WriteString("<" + address + ">", "Email", address);
-      ++count;
-    }
-  } catch (...) {
-    book.EndUpdate();  // keep what was found so far
-    throw;
+  // First the candidates, each once (one record holds every spelling of an address), then
+  // one pass over the entries answers for all of them.
+  std::vector<std::string> candidates;
+  std::unordered_set<std::string> seen;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (progress && (i & 1023) == 0) progress(candidates.size());
+    if (lines[i].empty()) continue;
+    std::string address = ExtractAddress(lines[i]);
+    if (!address.empty() && seen.insert(LowerCase(address)).second) candidates.push_back(std::move(address));
   }
-  book.EndUpdate();
-  if (progress) progress(count);
-  return count;
+  const std::vector<bool> known = AddressesKnown(entries, candidates);
+  std::vector<TIniFile32::TNewSection> added;
+  for (size_t i = 0; i < candidates.size(); ++i)
+    if (!known[i]) added.push_back({"<" + candidates[i] + ">", "Email", candidates[i]});
+  if (progress) progress(added.size());
+  // New addresses are new sections at the end of the book, which needs no parsing of it;
+  // a book that holds one already (written meanwhile by another command) goes the long way.
+  const std::string bookFile = AddressBookFile(listPath);
+  if (!added.empty() && !TIniFile32::AppendNewSections(bookFile, added)) {
+    TIniFile32 book(bookFile);
+    book.BeginUpdate();
+    for (const auto &s : added) book.WriteString(s.Section, s.Key, s.Value);
+    book.EndUpdate();
+  }
+  return added.size();
 }
 
 void ExportEntries(const std::string &fileName, const std::vector<std::string> &entries) {

@@ -5,7 +5,6 @@
 #include "lists/ListRecord.h"
 
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 // The address around the line's first at sign, or empty. The scan stops at blanks and
@@ -13,33 +12,19 @@
 // with an at sign or a dot is rejected.
 std::string ExtractAddress(const std::string &line);
 
-// Answers whether an address list already holds an address: an entry, or the address
-// inside an entry's angle brackets, equal to it without regard to case, or an entry that
-// contains it (with regard to case). Built once per list, so each question costs a lookup
-// rather than a scan of every entry.
-class TKnownAddresses {
-public:
-  explicit TKnownAddresses(const std::vector<std::string> &entries);
-  bool AddressKnown(const std::string &address) const;
+// Whether an address list already holds an address: an entry, or the address inside an
+// entry's angle brackets, equal to it without regard to case, or an entry that contains it
+// (with regard to case).
+bool AddressKnown(const std::vector<std::string> &entries, const std::string &address);
+// The same question for many addresses at once, answered in one pass over the entries
+// rather than one scan of every entry per address.
+std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses);
 
-private:
-  struct TSegment {
-    std::string Left;   // the text before an at sign, reversed, up to a stop character
-    std::string Right;  // the text after it, up to a stop character
-  };
-  bool ContainedInSlow(const std::string &address) const;
-
-  std::vector<std::string> FEntries;
-  std::unordered_set<std::string> FLowered;
-  std::vector<TSegment> FSegments;
-  std::vector<size_t> FByLeft, FByRight;  // segment numbers sorted by Left and by Right
-};
-
-// Extracts the addresses of `textFile` that `known` does not hold into the list's address
+// Extracts the addresses of `textFile` that `entries` do not hold into the list's address
 // book (only "Email" is written), each address once; the book is saved once at the end.
-// `progress` receives the count of addresses added. Returns that count.
-size_t ExtractAddresses(const std::string &textFile, const std::string &listPath, const TKnownAddresses &known,
-                        const TProgressFunc &progress = {});
+// `progress` receives the count of addresses found so far. Returns the count added.
+size_t ExtractAddresses(const std::string &textFile, const std::string &listPath,
+                        const std::vector<std::string> &entries, const TProgressFunc &progress = {});
 
 // Writes the entries, one per line, each followed by CR LF.
 void ExportEntries(const std::string &fileName, const std::vector<std::string> &entries);

@@ -10,6 +10,7 @@
 #include <istream>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -303,8 +304,11 @@ void TMimeDecode::DecodeStream(std::istream &Stream) {
   std::vector<char> buf(kChunk + 1);
   std::size_t start = 0, end = 0, scan = 0;
   bool eof = false;
+  std::size_t lf = 0;    // the next LF at or after `scan`, or `end` when none is held
+  bool lfKnown = false;  // whether `lf` is still valid (reading moves and adds bytes)
   auto fill = [&] {
     if (eof) return;
+    lfKnown = false;
     if (buf.size() - 1 - end < kChunk) {
       if (start > 0) {
         std::memmove(buf.data(), buf.data() + start, end - start);
@@ -323,9 +327,14 @@ void TMimeDecode::DecodeStream(std::istream &Stream) {
 
   for (;;) {
     char *p = buf.data();
-    // The next LF, then the first CR before it: two fast scans instead of one slow one.
-    const void *lf = std::memchr(p + scan, '\n', end - scan);
-    std::size_t i = lf ? std::size_t(static_cast<const char *>(lf) - p) : end;
+    // The next LF (kept across the lines that bare CRs end before it), then the first CR
+    // before it: two fast scans, and no byte is searched for an LF twice.
+    if (!lfKnown || lf < scan) {
+      const void *at = std::memchr(p + scan, '\n', end - scan);
+      lf = at ? std::size_t(static_cast<const char *>(at) - p) : end;
+      lfKnown = true;
+    }
+    std::size_t i = lf;
     if (const void *cr = std::memchr(p + scan, '\r', i - scan)) i = std::size_t(static_cast<const char *>(cr) - p);
     if (i == end) {
       scan = end;
@@ -406,30 +415,23 @@ void TMimeDecode::MessageHeaderLine(char *line, std::size_t len) {
   char delim = '\0';
   ReadToken(cur, name, delim);
   if (delim == ':') {
+    // Fields whose whole value is kept as it stands.
+    static const std::pair<const char *, std::string TMimeDecode::*> kValues[] = {
+        {"mime-version", &TMimeDecode::FMimeVersion}, {"from", &TMimeDecode::FFrom},
+        {"to", &TMimeDecode::FDest}, {"subject", &TMimeDecode::FSubject},
+        {"date", &TMimeDecode::FDate}, {"return-path", &TMimeDecode::FReturnPath}};
     if (name == "content-type") {
       ReadContentType(cur, true);
     } else if (name == "content-transfer-encoding") {
       ReadToken(cur, FMsgEncoding, delim);
     } else if (name == "content-disposition") {
-      ReadToken(cur, FMsgDisposition, delim);
-      ReadParams(cur, [&](const std::string &param, const std::string &value, bool) {
-        if (param == "filename") FMsgFileName = value;
-      });
-    } else if (name == "mime-version") {
-      FMimeVersion = HeaderValue(whole);
-    } else if (name == "from") {
-      FFrom = HeaderValue(whole);
-    } else if (name == "to") {
-      FDest = HeaderValue(whole);
-    } else if (name == "subject") {
-      FSubject = HeaderValue(whole);
-    } else if (name == "date") {
-      FDate = HeaderValue(whole);
-    } else if (name == "return-path") {
-      FReturnPath = HeaderValue(whole);
-      if (FReturnPath.size() >= 2 && FReturnPath.front() == '<' && FReturnPath.back() == '>')
-        FReturnPath = FReturnPath.substr(1, FReturnPath.size() - 2);
+      ReadDisposition(cur, FMsgDisposition, FMsgFileName);
+    } else {
+      for (const auto &[field, member] : kValues)
+        if (name == field) this->*member = HeaderValue(whole);
     }
+    if (name == "return-path" && FReturnPath.size() >= 2 && FReturnPath.front() == '<' && FReturnPath.back() == '>')
+      FReturnPath = FReturnPath.substr(1, FReturnPath.size() - 2);
   }
   Fire(OnHeaderLine);
 }
@@ -455,11 +457,11 @@ void TMimeDecode::ReadContentType(std::string_view rest, bool messageLevel) {
   });
 }
 
-void TMimeDecode::ReadDisposition(std::string_view rest) {
+void TMimeDecode::ReadDisposition(std::string_view rest, std::string &disposition, std::string &fileName) {
   char delim = '\0';
-  ReadToken(rest, FPartDisposition, delim);
+  ReadToken(rest, disposition, delim);
   ReadParams(rest, [&](const std::string &param, const std::string &value, bool) {
-    if (param == "filename") FPartFileName = value;
+    if (param == "filename") fileName = value;
   });
 }
 
@@ -527,7 +529,7 @@ void TMimeDecode::PartHeaderLine(char *line, std::size_t len) {
     else if (name == "content-transfer-encoding")
       ReadToken(cur, FPartEncoding, delim);
     else if (name == "content-disposition")
-      ReadDisposition(cur);
+      ReadDisposition(cur, FPartDisposition, FPartFileName);
   }
   Fire(OnPartHeaderLine);
 }

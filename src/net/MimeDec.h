@@ -6,7 +6,10 @@
 // DestStream is a plain std::ostream* so that the owner can hand it an std::ofstream for an
 // attachment file. The decoder never owns it: the owner sets it in OnPartBegin and clears it
 // (and closes its file) in OnPartEnd. A write that leaves the stream failed raises
-// std::ios_base::failure, so a full disk is never reported as a good decode.
+// std::ios_base::failure, so a full disk is never reported as a good decode. The stream gets
+// exactly the decoded bytes of base64 and uuencoded parts; text lines (plain, 7bit, 8bit,
+// quoted-printable hard line ends) are joined with CR LF, the line end before the next
+// delimiter being the delimiter's own.
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
@@ -112,6 +115,7 @@ public:
   const std::string &PartName() const { return FPartName; }
   const std::string &PartCharset() const { return FPartCharset; }
   const std::string &PartDisposition() const { return FPartDisposition; }
+  // As the message gives it, so it may hold "/" or "..": make it safe before it names a file.
   const std::string &PartFileName() const { return FPartFileName; }
   // The line being processed, NUL-terminated; valid during an event only (empty for the
   // OnPartEnd that the end of the stream fires).
@@ -131,7 +135,7 @@ private:
   void PartBodyLine(char *line, std::size_t len);
   void StartNewPart();
   void ReadContentType(std::string_view rest, bool messageLevel);
-  void ReadDisposition(std::string_view rest);
+  void ReadDisposition(std::string_view rest, std::string &disposition, std::string &fileName);
   void DecodeBodyLine(char *line, std::size_t len);
   void UUPartLine(char *line, std::size_t len);
   // `plainText`: the bytes are a line of text (not decoded from base64 or uuencode);

@@ -544,7 +544,15 @@ void TCustomPop3Cli::ChainNext() {
       FSteps &= ~(1u << step);
       FStep = TStep(step);
       FErrorCode = 0;
-      StartStep(FStep);
+      try {
+        StartStep(FStep);
+      } catch (const Pop3Exception &) {
+        // The step was refused at its start (the session changed under the chain): end
+        // the chain with a failure rather than leave the owner waiting.
+        FRequestDone = true;
+        FErrorCode = Pop3ErrNegative;
+        ChainNext();
+      }
       return;
     }
   }

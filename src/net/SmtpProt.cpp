@@ -434,13 +434,14 @@ void TSmtpCli::RcptTo() {
   CheckReady();
   CheckConnected();
   if (RcptName.empty()) throw SmtpException("RcptName list is empty");
+  FRcptList = RcptName;  // the owner may change its list while the commands go out
   FRcptIndex = 0;
   RcptToNext();
 }
 
 void TSmtpCli::RcptToNext() {
-  const bool last = FRcptIndex + 1 >= RcptName.size();
-  const std::string cmd = "RCPT TO:<" + Trim(RcptName[FRcptIndex]) + ">";
+  const bool last = FRcptIndex + 1 >= FRcptList.size();
+  const std::string cmd = "RCPT TO:<" + Trim(FRcptList[FRcptIndex]) + ">";
   std::function<void()> next;
   if (!last) {
     // A refused recipient does not stop the others; the last one gives the result.

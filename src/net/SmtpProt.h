@@ -177,6 +177,7 @@ private:
   bool FFctSet[fctCount] = {};
   int FHighLevelResult = 0;
 
+  std::vector<std::string> FRcptList;
   size_t FRcptIndex = 0;
   std::vector<std::string> FHdrLines;
   size_t FHdrIndex = 0;

@@ -700,14 +700,8 @@ void TCustomWSocket::BindSocket() {
   FLocalPortStr = std::to_string(FLocalPortNo);
 }
 
-void TCustomWSocket::DoConnect(const std::string &addr, const std::string &port) {
-  if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
-    RaiseException("Connect: Socket already in use");
-    return;
-  }
-  if (!FPortAssigned) { RaiseException("Connect: No Port Specified"); return; }
-  if (!FAddrAssigned) { RaiseException("Connect: No IP Address Specified"); return; }
-  if (!FProtoAssigned) { RaiseException("Connect: No Protocol Specified"); return; }
+bool TCustomWSocket::Resolve(const std::string &addr, const std::string &port, bool localPort) {
+  // Each text is turned into a number once after it was set.
   try {
     if (!FProtoResolved) {
       FProto = WSocketResolveProto(FProtoStr);
@@ -718,7 +712,7 @@ void TCustomWSocket::DoConnect(const std::string &addr, const std::string &port)
       FPortNo = WSocketResolvePort(port, FProtoStr);
       FPortResolved = true;
     }
-    if (!FLocalPortResolved) {
+    if (localPort && !FLocalPortResolved) {
       FLocalPortNo = FLocalPortStr.empty() ? 0 : WSocketResolvePort(FLocalPortStr, FProtoStr);
       FLocalPortResolved = true;
     }
@@ -728,8 +722,20 @@ void TCustomWSocket::DoConnect(const std::string &addr, const std::string &port)
     }
   } catch (const ESocketException &e) {
     RaiseException(e.what());
+    return false;
+  }
+  return true;
+}
+
+void TCustomWSocket::DoConnect(const std::string &addr, const std::string &port) {
+  if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+    RaiseException("Connect: Socket already in use");
     return;
   }
+  if (!FPortAssigned) { RaiseException("Connect: No Port Specified"); return; }
+  if (!FAddrAssigned) { RaiseException("Connect: No IP Address Specified"); return; }
+  if (!FProtoAssigned) { RaiseException("Connect: No Protocol Specified"); return; }
+  if (!Resolve(addr, port, true)) return;
   DeleteBufferedData();
   FSin = {};
   FSin.sin_family = AF_INET;
@@ -782,24 +788,7 @@ void TCustomWSocket::DoListen() {
   if (!FPortAssigned) { FLastError = WSAEINVAL; SocketError("listen: port not assigned", WSAEINVAL); return; }
   if (!FProtoAssigned) { FLastError = WSAEINVAL; SocketError("listen: protocol not assigned", WSAEINVAL); return; }
   if (!FAddrAssigned) { FLastError = WSAEINVAL; SocketError("listen: address not assigned", WSAEINVAL); return; }
-  try {
-    if (!FProtoResolved) {
-      FProto = WSocketResolveProto(FProtoStr);
-      FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-      FProtoResolved = true;
-    }
-    if (!FPortResolved) {
-      FPortNo = WSocketResolvePort(FPortStr, FProtoStr);
-      FPortResolved = true;
-    }
-    if (!FAddrResolved) {
-      FAddr = WSocketResolveHost(FAddrStr);
-      FAddrResolved = true;
-    }
-  } catch (const ESocketException &e) {
-    RaiseException(e.what());
-    return;
-  }
+  if (!Resolve(FAddrStr, FPortStr, false)) return;
   FHSocket = ::socket(AF_INET, FType | SOCK_NONBLOCK | SOCK_CLOEXEC, FProto);
   if (FHSocket == INVALID_SOCKET) {
     SocketError("socket");

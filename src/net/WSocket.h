@@ -223,6 +223,7 @@ private:
   void UpdateWriteNotifier();
   void ReadReady();
   void WriteReady();
+  bool Resolve(const std::string &addr, const std::string &port, bool localPort);
   void BindSocket();
   void ApplyLinger();
   void SetOption(int level, int name, int value, const char *step);

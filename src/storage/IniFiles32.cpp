@@ -11,8 +11,11 @@ TIniFile32::TIniFile32(const std::string &fileName, TIniMode mode) : FFileName(f
 }
 
 bool TIniFile32::IsSection(const std::string &line) {
-  const std::string t = Trim(line);
-  return t.size() >= 2 && t.front() == '[' && t.back() == ']';
+  // The header test on the trimmed line, without copying it.
+  size_t b = 0, e = line.size();
+  while (b < e && static_cast<unsigned char>(line[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(line[e - 1]) <= ' ') --e;
+  return e - b >= 2 && line[b] == '[' && line[e - 1] == ']';
 }
 
 std::string TIniFile32::SectionName(const std::string &line) {
@@ -60,6 +63,12 @@ bool TIniFile32::ParseInteger(const std::string &text, int32_t *value) {
 }
 
 namespace {
+// Files that may hold a password are kept private to their owner.
+bool IsPrivateFile(const std::string &fileName) {
+  const std::string name = ExtractFileName(fileName);
+  return SameText(name, "Lists.ini") || SameText(name, "Pop Servers.ini") || SameText(name, "Smtp Servers.ini");
+}
+
 // Lines that a header lookup can match: '[' first and ']' last, as a whole line.
 bool CanMatchHeader(const std::string &line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
@@ -68,6 +77,7 @@ bool CanMatchHeader(const std::string &line) {
 
 void TIniFile32::BuildSectionIndex() const {
   FSectionIndex.clear();
+  FSectionIndex.reserve(FLines.size() / 4);
   FLastHeader = -1;
   for (size_t i = 0; i < FLines.size(); ++i) {
     if (IsSection(FLines[i])) FLastHeader = static_cast<int>(i);
@@ -206,6 +216,36 @@ void TIniFile32::EraseSections(const std::vector<std::string> &sections) {
   UpdateFile();
 }
 
+bool TIniFile32::AppendNewSections(const std::string &fileName, const std::vector<TNewSection> &sections) {
+  std::string text = ReadFileBytes(fileName);
+  if (text.find('\0') != std::string::npos) return false;
+  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) return false;
+  // Every line end a CR LF pair: as many CRs as LFs, each LF behind a CR.
+  size_t lineEnds = 0;
+  for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', lf + 1), ++lineEnds)
+    if (lf == 0 || text[lf - 1] != '\r') return false;
+  if (static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) != lineEnds) return false;
+
+  std::unordered_map<std::string, int> wanted;
+  for (const auto &s : sections) {
+    if (s.Value.empty() || !wanted.emplace(LowerCase("[" + s.Section + "]"), 0).second) return false;
+  }
+  std::string header;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    if (text[start] == '[' && end > start + 1 && text[end - 1] == ']') {
+      header.assign(text, start, end - start);
+      for (auto &c : header)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      if (wanted.count(header)) return false;
+    }
+    start = end + 2;
+  }
+  for (const auto &s : sections) text += "\r\n[" + s.Section + "]\r\n" + s.Key + "=" + s.Value + "\r\n";
+  WriteFileAtomic(fileName, text, IsPrivateFile(fileName));
+  return true;
+}
+
 void TIniFile32::BeginUpdate() { ++FUpdateLevel; }
 
 void TIniFile32::EndUpdate() {
@@ -218,9 +258,5 @@ void TIniFile32::UpdateFile() {
     return;
   }
   FDirty = false;
-  // Files that may hold a password are kept private to their owner.
-  const std::string name = ExtractFileName(FFileName);
-  const bool privateFile =
-      SameText(name, "Lists.ini") || SameText(name, "Pop Servers.ini") || SameText(name, "Smtp Servers.ini");
-  WriteFileAtomic(FFileName, JoinLines(FLines), privateFile);
+  WriteFileAtomic(FFileName, JoinLines(FLines), IsPrivateFile(FFileName));
 }

@@ -43,6 +43,15 @@ public:
 
   const std::vector<std::string> &Lines() const { return FLines; }
 
+  // Adds new sections of one entry each at the end of a file without loading it, giving the
+  // bytes that writing them one by one would give. Returns false and writes nothing when
+  // the file is not in the form this class saves (CR LF line ends, no NUL) or already holds
+  // one of the sections; the caller then writes through an object as usual.
+  struct TNewSection {
+    std::string Section, Key, Value;  // Value must not be empty
+  };
+  static bool AppendNewSections(const std::string &fileName, const std::vector<TNewSection> &sections);
+
   // Helpers on one line, shared with code that scans profile text itself.
   static bool IsSection(const std::string &line);
   static std::string SectionName(const std::string &line);

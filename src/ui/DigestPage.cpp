@@ -9,7 +9,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "compose/RtfReader.h"
 #include "storage/Ansi.h"
+#include "ui/EditorText.h"
 
 TDigestPage::TDigestPage(QWidget *parent) : QWidget(parent) {
   setObjectName("ts_Digest");
@@ -68,12 +70,16 @@ void TDigestPage::ShowDigest(const TDigest &digest, const QColor &background) {
   QPalette palette = re_DigBody->palette();
   palette.setColor(QPalette::Base, background);
   re_DigBody->setPalette(palette);
-  QString text;
-  for (size_t i = 0; i < digest.Lines.size(); ++i) {
-    if (i) text += u'\n';
-    text += AnsiToQString(digest.Lines[i]);
+  if (!digest.Rtf.empty()) {
+    ShowRichDocument(re_DigBody, ReadRtf(digest.Rtf));  // the preview keeps the formatting
+  } else {
+    QString text;
+    for (size_t i = 0; i < digest.Lines.size(); ++i) {
+      if (i) text += u'\n';
+      text += AnsiToQString(digest.Lines[i]);
+    }
+    re_DigBody->setPlainText(text);
   }
-  re_DigBody->setPlainText(text);
   QTextCursor start = re_DigBody->textCursor();
   start.movePosition(QTextCursor::Start);
   re_DigBody->setTextCursor(start);

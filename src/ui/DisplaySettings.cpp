@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -91,7 +92,7 @@ protected:
 };
 
 THintFilter *HintFilter() {
-  static THintFilter *filter = nullptr;
+  static QPointer<THintFilter> filter;
   if (!filter && qApp) {
     filter = new THintFilter;
     filter->setParent(qApp);

@@ -105,8 +105,23 @@ QListWidgetItem *SelectedItem(const QListWidget *list) {
   return item && item->isSelected() ? item : nullptr;
 }
 
+// Lists sort without regard to case, as the registries count their positions.
+class TSortedItem : public QListWidgetItem {
+public:
+  using QListWidgetItem::QListWidgetItem;
+  bool operator<(const QListWidgetItem &other) const override {
+    return QString::compare(text(), other.text(), Qt::CaseInsensitive) < 0;
+  }
+};
+
+QListWidgetItem *AddItem(QListWidget *list, const QString &text) {
+  auto *item = new TSortedItem(text);
+  list->addItem(item);
+  return item;
+}
+
 QListWidgetItem *AddCheckItem(QListWidget *list, const std::string &name) {
-  auto *item = new QListWidgetItem(AnsiToQString(name));
+  auto *item = new TSortedItem(AnsiToQString(name));
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Unchecked);
   list->addItem(item);
@@ -527,7 +542,7 @@ void Tfrm_GenProps::LoadControls() {
 
   cb_IARSub->setChecked(s.EnabledIARSubjects);
   lb_IARSub->clear();
-  for (const std::string &subject : s.IARSubjects) lb_IARSub->addItem(AnsiToQString(subject));
+  for (const std::string &subject : s.IARSubjects) AddItem(lb_IARSub, AnsiToQString(subject));
 }
 
 void Tfrm_GenProps::StoreControls() {
@@ -766,14 +781,17 @@ void Tfrm_GenProps::EditServer(bool smtp) {
   const std::vector<std::string> before = smtp ? ReadSmtpServerNames(dataDir_) : ReadPopServerNames(dataDir_);
   const std::string newName = smtp ? dialog.SmtpServer().Name : dialog.PopServer().Name;
   const bool renamed = newName != oldName;
+  // A renamed server replaces its old entry instead of leaving it behind; the new entry is
+  // written first, unless only the letter case changes and both are the same section.
+  const auto eraseOld = [&] {
+    if (smtp) DeleteSmtpServer(dataDir_, oldName);
+    else DeletePopServer(dataDir_, oldName);
+  };
+  if (renamed && SameText(newName, oldName)) eraseOld();
   if (smtp) WriteSmtpServer(dataDir_, dialog.SmtpServer());
   else WritePopServer(dataDir_, dialog.PopServer());
   if (renamed) {
-    // A renamed server replaces its old entry instead of leaving it behind.
-    if (!SameText(newName, oldName)) {
-      if (smtp) DeleteSmtpServer(dataDir_, oldName);
-      else DeletePopServer(dataDir_, oldName);
-    }
+    if (!SameText(newName, oldName)) eraseOld();
     checking_ = true;
     QListWidgetItem *existing = FindItem(list, newName);
     if (existing && existing != item) {
@@ -840,7 +858,7 @@ const char *const kIARPrompt = "Enter the subject of the invalid address reply:"
 
 void Tfrm_GenProps::btn_AddIARSubClick() {
   QString subject;
-  if (AskText(this, kIARTitle, kIARPrompt, &subject)) lb_IARSub->addItem(subject);
+  if (AskText(this, kIARTitle, kIARPrompt, &subject)) AddItem(lb_IARSub, subject);
 }
 
 void Tfrm_GenProps::btn_EditIARSubClick() {
@@ -862,7 +880,7 @@ void Tfrm_GenProps::cb_FilterListChange() {
   if (!chosen) return;
   Guard([&] {
     for (const std::string &address : ReadFilters(dataDir_, QStringToAnsi(cb_FilterList->currentText())))
-      lb_Filters->addItem(AnsiToQString(address));
+      AddItem(lb_Filters, AnsiToQString(address));
   });
 }
 
@@ -875,7 +893,7 @@ void Tfrm_GenProps::btn_AddFilterClick() {
   if (cb_FilterList->currentIndex() < 0) return;
   QString address;
   if (!AskText(this, "Add Filter", "Enter an e-mail address:", &address)) return;
-  lb_Filters->addItem(address.trimmed());
+  AddItem(lb_Filters, address.trimmed());
   WriteChosenFilters();
 }
 

@@ -4,7 +4,7 @@
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
-#include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
@@ -48,6 +49,12 @@ Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(pare
   CreateMenus();
   CreateToolBar();
   connect(pc_Main, &QTabWidget::currentChanged, this, &Tfrm_Main::pc_MainChange);
+  // The mail list commands of the menu and the tool bar act on the Mail Lists page.
+  connect(NewList1, &QAction::triggered, ts_MailLists, &TMailListsPage::NewList1Click);
+  connect(RemoveList1, &QAction::triggered, ts_MailLists, &TMailListsPage::RemoveList1Click);
+  connect(ExportMailList1, &QAction::triggered, ts_MailLists, &TMailListsPage::ExportMailList1Click);
+  connect(ImportMailList1, &QAction::triggered, ts_MailLists, &TMailListsPage::ImportMailList1Click);
+  connect(this, &Tfrm_Main::ImportLegacyListRequested, ts_MailLists, &TMailListsPage::ImportLegacyList);
   FormCreate();
   AdaptToolBar(pc_Main->currentIndex());
 }
@@ -62,12 +69,12 @@ void Tfrm_Main::FormCreate() {
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
+  ts_MailLists->Start(DataDirAnsi(), StatusBar1);
 }
 
-void Tfrm_Main::LoadSettings() {
-  settings_ = ReadGeneralSettings(DataDirAnsi());
-  ApplyDisplaySettings(this, settings_);
-  ApplyGeneralOptions(this, settings_);
+void Tfrm_Main::CreateGenProps() {
+  frm_GenProps = new Tfrm_GenProps(DataDirAnsi(), &settings_, this);
+  connect(GeneralProperties1, &QAction::triggered, frm_GenProps, &Tfrm_GenProps::Execute);
 }
 
 void Tfrm_Main::RestorePosition() {
@@ -133,6 +140,10 @@ void Tfrm_Main::closeEvent(QCloseEvent *event) {
 
 void Tfrm_Main::pc_MainChange(int index) {
   AdaptToolBar(index);
+  // The selected list is shown as a click on it would show it.
+  if (index == pgMailLists && ts_MailLists->lb_MailLists->currentItem() &&
+      ts_MailLists->lb_MailLists->currentItem()->isSelected() && ts_MailLists->lb_MailLists->isEnabled())
+    ts_MailLists->lb_MailListsClick();
 }
 
 void Tfrm_Main::NextTab1Click() {

@@ -14,6 +14,7 @@ class TMailListsPage;
 class TMailPage;
 class TNewsletterPage;
 class TStatusBar1;
+class Tfrm_GenProps;
 class TSpellChecker;
 class TThesaurus;
 
@@ -33,8 +34,10 @@ public:
   TStatusBar1 *Status() const { return StatusBar1; }
   // The general settings as stored; the General Properties dialog edits them.
   TGeneralSettings &Settings() { return settings_; }
-  // Reads the general settings and applies their display part to this window.
-  void LoadSettings();
+  // Creates the General Properties dialog, kept hidden for the program's lifetime; it
+  // reads the general settings and applies their display part to this window.
+  void CreateGenProps();
+  Tfrm_GenProps *GenProps() const { return frm_GenProps; }
 
   QTabWidget *pc_Main = nullptr;
   TNewsletterPage *ts_Newsletter = nullptr;
@@ -89,6 +92,7 @@ private:
   QString dataDir_;
   QString helpFile_;
   TGeneralSettings settings_;
+  Tfrm_GenProps *frm_GenProps = nullptr;
   // Dictionaries are loaded at their first use.
   std::unique_ptr<TSpellChecker> speller_;
   std::unique_ptr<TThesaurus> thesaurus_;

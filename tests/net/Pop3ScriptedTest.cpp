@@ -75,6 +75,14 @@ void Point(Pop3Recorder &r, ScriptedServer &s) {
   r.Point("127.0.0.1", s.Port(), "tester", "secret");
 }
 
+// A server that greets and answers from kReplies, and a client logged in to it.
+void LogIn(ScriptedServer &s, Pop3Recorder &r) {
+  Greet(s, kGreeting);
+  Answer(s, 0);
+  Point(r, s);
+  ASSERT_EQ(r.Run([&] { r.Cli.Open(); }), 0);
+}
+
 // The whole conversation of one session; returns the events and what the server got.
 std::pair<std::vector<std::string>, std::string> Converse(std::size_t piece) {
   ScriptedServer s;
@@ -149,11 +157,8 @@ TEST(Pop3Scripted, SeveralRepliesInOneRead) {
 
 TEST(Pop3Scripted, CloseInTheMiddleOfRetr) {
   ScriptedServer s;
-  Greet(s, kGreeting);
-  Answer(s, 0);
   Pop3Recorder r;
-  Point(r, s);
-  ASSERT_EQ(r.Run([&] { r.Cli.Open(); }), 0);
+  ASSERT_NO_FATAL_FAILURE(LogIn(s, r));
   s.OnLine = [](ScriptedServer &s, const std::string &line) {
     if (line == "RETR 1") {
       s.Send("+OK\r\nline 1\r\nline 2\r\npartial line");
@@ -189,11 +194,8 @@ TEST(Pop3Scripted, CloseInTheMiddleOfRetr) {
 
 TEST(Pop3Scripted, LongLinesAndALineThatNeverEnds) {
   ScriptedServer s;
-  Greet(s, kGreeting);
-  Answer(s, 0);
   Pop3Recorder r;
-  Point(r, s);
-  ASSERT_EQ(r.Run([&] { r.Cli.Open(); }), 0);
+  ASSERT_NO_FATAL_FAILURE(LogIn(s, r));
   const std::string longLine = "<p>" + std::string(6000, 'q') + "</p>";
   s.OnLine = [&](ScriptedServer &, const std::string &line) {
     if (line == "RETR 1")
@@ -431,14 +433,20 @@ TEST(Pop3Scripted, SingleLineRepliesTracesAndCompletionOrder) {
   EXPECT_EQ(r.Trace.front(), "< " + std::string(kGreeting).substr(0, sizeof kGreeting - 3));
 }
 
-TEST(Pop3Scripted, RpopTraceHidesThePassword) {
+TEST(Pop3Scripted, StatesAndRpopTraceWithoutThePassword) {
   ScriptedServer s;
   Greet(s, kGreeting);
   s.OnLine = [](ScriptedServer &s, const std::string &) { s.Send("+OK\r\n"); };
   Pop3Recorder r;
   Point(r, s);
+  std::vector<TPop3State> states;
+  r.Cli.OnStateChange = [&](TComponent *) { states.push_back(r.Cli.State()); };
   ASSERT_EQ(r.Run([&] { r.Cli.Connect(); }), 0);
+  EXPECT_EQ(states, (std::vector<TPop3State>{pop3DnsLookup, pop3Connecting, pop3WaitingBanner,
+                                             pop3Connected, pop3Ready}));
+  states.clear();
   ASSERT_EQ(r.Run([&] { r.Cli.User(); }), 0);
+  EXPECT_EQ(states, (std::vector<TPop3State>{pop3WaitingResponse, pop3Ready}));
   ASSERT_EQ(r.Run([&] { r.Cli.RPop(); }), 0);
   EXPECT_EQ(r.LastRq, pop3RPop);
   EXPECT_EQ(r.Cli.ProtocolState(), pop3Transaction);

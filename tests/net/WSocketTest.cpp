@@ -447,3 +447,19 @@ TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
   EXPECT_EQ(c.C.Synchronize([&] { c.C.SendStr("end"); }, flag, 10000), 0);
   EXPECT_EQ(l.Received.substr(l.Received.size() - 3), "end");
 }
+
+TEST(WSocket, SwitchingLineModeOffHandsOverHeldBytes) {
+  Listener l(true);
+  Connected c(l);
+  std::vector<std::string> got;
+  l.Peer->OnDataAvailable = [&](TComponent *, uint16_t) {
+    got.push_back(l.Peer->ReceiveStr());
+    if (got.size() == 1) l.Peer->SetLineMode(false);  // a header line, then raw bytes
+  };
+  c.C.SendStr("HEAD\r\nraw bytes");
+  ASSERT_TRUE(RunEventsUntil([&] { return got.size() >= 2; }));
+  EXPECT_EQ(got, (std::vector<std::string>{"HEAD\r\n", "raw bytes"}));
+  c.C.SendStr("\r\nmore");  // plain reads from now on, line ends or not
+  ASSERT_TRUE(RunEventsUntil([&] { return got.size() >= 3; }));
+  EXPECT_EQ(got[2], "\r\nmore");
+}

@@ -236,3 +236,34 @@ TEST(IniFiles32, SectionLookupsSurviveInsertions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Appending new sections without loading the file gives the bytes of the usual writes, and
+// declines files it would have to rewrite.
+TEST(IniFiles32, AppendNewSectionsMatchesWrites) {
+  TempDir dir;
+  const std::vector<TIniFile32::TNewSection> added = {{"<a@x>", "Email", "a@x"}, {"<B@x>", "Email", "B@x"}};
+  for (const std::string start : {"", "\r\n[<c@x>]\r\nName=C\r\n", "\r\n[<c@x>]\r\nName=C\r\n\r\n"}) {
+    WriteAll(dir.File("fast.ini"), start);
+    WriteAll(dir.File("slow.ini"), start);
+    ASSERT_TRUE(TIniFile32::AppendNewSections(dir.File("fast.ini"), added));
+    TIniFile32 slow(dir.File("slow.ini"));
+    for (const auto &s : added) slow.WriteString(s.Section, s.Key, s.Value);
+    EXPECT_EQ(ReadAll(dir.File("fast.ini")), ReadAll(dir.File("slow.ini")));
+  }
+  EXPECT_TRUE(TIniFile32::AppendNewSections(dir.File("new.ini"), added));
+  EXPECT_EQ(ReadAll(dir.File("new.ini")), "\r\n[<a@x>]\r\nEmail=a@x\r\n\r\n[<B@x>]\r\nEmail=B@x\r\n");
+  // Declined, leaving the file as it was: a section already there (in any case), other
+  // line ends, a NUL byte, a missing last line end, an empty value.
+  using namespace std::string_literals;
+  for (const std::string &start : {"\r\n[<A@X>]\r\nName=A\r\n"s, "\n[<c@x>]\nName=C\n"s, "[c]\r\nk=\0v\r\n"s,
+                                  "[c]\r\nk=v"s, "[c]\rk=v\r\n"s}) {
+    WriteAll(dir.File("keep.ini"), start);
+    EXPECT_FALSE(TIniFile32::AppendNewSections(dir.File("keep.ini"), added)) << start;
+    EXPECT_EQ(ReadAll(dir.File("keep.ini")), start);
+  }
+  EXPECT_FALSE(TIniFile32::AppendNewSections(dir.File("empty.ini"), {{"s", "k", ""}}));
+}
+
+}  // namespace

@@ -66,35 +66,16 @@ TEST(ServerRegistry, RegistryFileNameInAnyCase) {
   EXPECT_FALSE(FileExists(dir.File("Pop Servers.ini")));
 }
 
-TEST(ServerRegistry, DefaultServerTexts) {
-  TempDir dir;
-  WriteSmtpServer(dir.Path(), {"one", "u1", "smtp", 0, 1});
-  WriteSmtpServer(dir.Path(), {"some", "u2", "25", 1, 7});
-  WriteSmtpServer(dir.Path(), {"all", "", "25", 2, 1});
-  WriteSmtpServer(dir.Path(), {"odd", "", "25", 5, 1});
-  EXPECT_EQ(ShowDefaultSmtpServer(dir.Path(), "one").SendTo, "Send to one address at a time");
-  EXPECT_EQ(ShowDefaultSmtpServer(dir.Path(), "some").SendTo, "Send to 7 address at a time");
-  EXPECT_EQ(ShowDefaultSmtpServer(dir.Path(), "all").SendTo, "Send to all addresses at one time");
-  EXPECT_EQ(ShowDefaultSmtpServer(dir.Path(), "odd").SendTo, "");
-  const TDefaultSmtpInfo some = ShowDefaultSmtpServer(dir.Path(), "some");
-  EXPECT_EQ(some.Server, "some");
-  EXPECT_EQ(some.Username, "u2");
-  EXPECT_EQ(some.Port, "25");
-
-  WritePopServer(dir.Path(), {"keep", "k", "pw", "110", false});
-  WritePopServer(dir.Path(), {"del", "d", "", "pop3", true});
-  const TDefaultPopInfo keep = ShowDefaultPopServer(dir.Path(), "keep");
-  EXPECT_EQ(keep.Server, "keep");
-  EXPECT_EQ(keep.Port, "110");
-  EXPECT_EQ(keep.Username, "k");
-  EXPECT_EQ(keep.Password, "pw");
-  EXPECT_EQ(keep.Options, "");
-  EXPECT_EQ(ShowDefaultPopServer(dir.Path(), "del").Options, " Delete mail from server after reading");
-
-  const std::vector<std::string> names = ReadSmtpServerNames(dir.Path());
-  EXPECT_EQ(DefaultServerName(names, 1), "odd");
+TEST(ServerRegistry, SendMethodTextsAndDefaultPosition) {
+  EXPECT_EQ(SendMethodText(0, 9), "Send to one address at a time");
+  EXPECT_EQ(SendMethodText(1, 7), "Send to 7 address at a time");
+  EXPECT_EQ(SendMethodText(2, 9), "Send to all addresses at one time");
+  EXPECT_EQ(SendMethodText(5, 1), "");
+  EXPECT_EQ(SendMethodText(-1, 1), "");
+  const std::vector<std::string> names{"a", "b"};
+  EXPECT_EQ(DefaultServerName(names, 1), "b");
   EXPECT_EQ(DefaultServerName(names, -1), "");
-  EXPECT_EQ(DefaultServerName(names, 4), "");
+  EXPECT_EQ(DefaultServerName(names, 2), "");
 }
 
 TEST(Filters, WriteReadShrinkAndDamage) {

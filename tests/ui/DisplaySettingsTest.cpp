@@ -1,4 +1,8 @@
+#include "storage/Ansi.h"
+#include "support/TempDir.h"
 #include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
+#include "ui/MainWindow.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -78,14 +82,12 @@ private slots:
     QCOMPARE(t.window.palette().color(QPalette::Window), kSilver);
     QCOMPARE(t.window.toolBarArea(t.toolMain), Qt::TopToolBarArea);
     QCOMPARE(t.pcMain->tabPosition(), QTabWidget::West);
-    QCOMPARE(t.pcSubject->tabPosition(), QTabWidget::North);
     QCOMPARE(t.pcHSF->tabPosition(), QTabWidget::North);
     QCOMPARE(t.ttl->font().bold(), true);
     QCOMPARE(t.ttl->font().pointSize(), 10);
     QCOMPARE(t.ttl->palette().color(QPalette::WindowText), QColor(Qt::white));
     QCOMPARE(t.ttl->palette().color(QPalette::Window), kSilver);
     QCOMPARE(t.tpnlButton->font().pointSize(), 8);
-    QCOMPARE(t.tpnlButton->font().bold(), false);
     QCOMPARE(t.tpnl->font().families().first(), QString("Tahoma"));
     // The editor's window takes the page font, so every plain control is Tahoma 8.
     QCOMPARE(t.window.font().pointSize(), 8);
@@ -160,6 +162,29 @@ private slots:
     QCoreApplication::sendEvent(t.tpnlButton, &tip);
     QCOMPARE(counter.tips, 1);
     QVERIFY(!t.toolBar1->isHidden());
+  }
+
+  void mainWindowTakesTheSettings() {
+    TempDir dir;
+    Tfrm_Main window(AnsiToQString(dir.Path()));
+    TGeneralSettings s;
+    s.ToolbarAlign = TPlacement::plRight;
+    s.TabPosition = TPlacement::plTop;
+    s.GeneralColor = "clTeal";
+    s.ToolbarColor = "clOlive";
+    ApplyDisplaySettings(&window, s);
+    QCOMPARE(window.toolBarArea(window.tool_Main), Qt::RightToolBarArea);
+    QVERIFY(!window.tool_Main->isHidden());
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::North);
+    QCOMPARE(window.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
+    QCOMPARE(window.tool_Main->palette().color(QPalette::Window), QColor(0x80, 0x80, 0));
+    // The General Properties dialog applies the stored settings to its main window.
+    s.TabPosition = TPlacement::plBottom;
+    WriteGeneralSettings(dir.Path(), s, 0, 0);
+    TGeneralSettings model;
+    Tfrm_GenProps props(dir.Path(), &model, &window);
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::South);
+    QCOMPARE(props.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
   }
 
   void colourAndFontConversions() {

@@ -95,13 +95,13 @@ class GenPropsTest : public QObject {
 private slots:
   void defaultServerQuestionYesAndNo() {
     TempDir dir;
-    WriteSmtpServer(dir.Path(), {"gamma.example.com", "g", "2525", 1, 12});
+    WriteSmtpServer(dir.Path(), {"Gamma.example.com", "g", "2525", 1, 12});
     WriteSmtpServer(dir.Path(), {"alpha.example.com", "a", "smtp", 0, 1});
     WriteSmtpServer(dir.Path(), {"beta.example.com", "b", "25", 2, 1});
     TGeneralSettings s;
     TMain main;
     Tfrm_GenProps d(dir.Path(), &s, &main.window);
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"alpha.example.com", "beta.example.com", "gamma.example.com"}));
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"alpha.example.com", "beta.example.com", "Gamma.example.com"}));
     QCOMPARE(d.clb_SMTPServ->item(0)->checkState(), Qt::Checked);  // no settings file: position 0
     QCOMPARE(d.edt_DefSMTPServ->text(), QString("alpha.example.com"));
     QCOMPARE(d.edt_DefSMTPSend->text(), QString("Send to one address at a time"));
@@ -113,7 +113,7 @@ private slots:
                                "Would you like to set this server as your default?"));
     QCOMPARE(d.clb_SMTPServ->item(0)->checkState(), Qt::Unchecked);
     QCOMPARE(d.clb_SMTPServ->item(2)->checkState(), Qt::Checked);
-    QCOMPARE(d.edt_DefSMTPServ->text(), QString("gamma.example.com"));
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("Gamma.example.com"));
     QCOMPARE(d.edt_DefSMTPUser->text(), QString("g"));
     QCOMPARE(d.edt_DefSMTPPort->text(), QString("2525"));
     QCOMPARE(d.edt_DefSMTPSend->text(), QString("Send to 12 address at a time"));
@@ -122,8 +122,8 @@ private slots:
     SetChecked(d.clb_SMTPServ, 1, true);
     QCOMPARE(d.clb_SMTPServ->item(1)->checkState(), Qt::Unchecked);
     QCOMPARE(d.clb_SMTPServ->item(2)->checkState(), Qt::Checked);
-    QCOMPARE(d.edt_DefSMTPServ->text(), QString("gamma.example.com"));
-    QCOMPARE(d.DefaultSmtpServer(), std::string("gamma.example.com"));
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("Gamma.example.com"));
+    QCOMPARE(d.DefaultSmtpServer(), std::string("Gamma.example.com"));
 
     QVERIFY(ExecuteWith(d, [] {}, true));
     QCOMPARE(Ini(dir, "SMTP", "Server"), std::string("2"));
@@ -281,6 +281,13 @@ private slots:
     });
     d.btn_SMTPAdd->click();
     QCOMPARE(d.clb_SMTPServ->count(), 2);
+
+    // A change of letter case alone renames the entry too.
+    d.clb_SMTPServ->setCurrentRow(0);
+    AnswerServerDialog("A.example.com", "al");
+    d.btn_SMTPEditClick();
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"A.example.com", "b.example.com"}));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()), (std::vector<std::string>{"A.example.com", "b.example.com"}));
   }
 
   void filterAddedToAListWithoutASection() {
