@@ -32,13 +32,6 @@ void ClearDocumentState(TDocumentState &State) {
   State.DateModified = 0;
 }
 
-std::string StripFileNameChars(const std::string &Text) {
-  std::string out;
-  for (char c : Text)
-    if (std::string_view(":/\\*?\"<>|").find(c) == std::string_view::npos) out += c;
-  return out;
-}
-
 bool IsDocumentFileName(const std::string &FileName) {
   return UpperCase(FileName).find(".BVD") != std::string::npos;
 }
@@ -55,7 +48,7 @@ int FilterForFileName(const std::string &FileName, int fallback) {
 std::string DocumentKeyLines(const TDocumentState &State, const std::string &Subject, TColor Background) {
   return std::string(kSubject) + Subject + "\r\n" + kCreated + DateTimeToText(State.DateCreated) + "\r\n" +
          kModified + DateTimeToText(State.DateModified) + "\r\n" + kAuthor + State.Author + "\r\n" + kBGColor +
-         ColorToString(Background) + "\r\n";
+         ColorToText(Background) + "\r\n";
 }
 
 void WriteDocument(TDocumentState &State, const std::string &FileName, int FilterIndex,
@@ -105,7 +98,7 @@ TReadResult ReadDocument(TDocumentState &State, const std::string &FileName) {
     } else if (line.compare(0, 9, kBGColor) == 0) {
       // A value that is no colour keeps the current one and reading goes on.
       TColor c;
-      if (StringToColor(value(), c)) {
+      if (ReadColorText(value(), c)) {
         r.HasBackground = true;
         r.Background = c;
       }

@@ -1,27 +1,16 @@
 #pragma once
-// Colours and date-times as the newsletter document stores them as text.
-#include <cstdint>
+// Colours and date-times as the newsletter document stores them as text. Colour names and
+// the "$" form are those of the settings files.
+#include "storage/DisplayValues.h"
+
 #include <string>
 
-// A colour of the user-interface toolkit: 0x00BBGGRR for a direct colour, or a system
-// colour (0x80000000 + index), clNone or clDefault.
-using TColor = std::int32_t;
+// The editor's background after Close: the system window colour.
+constexpr TColor clWindow = clSystemColor + 5;
 
-constexpr TColor clBlack = 0x000000;
-constexpr TColor clWhite = 0xFFFFFF;
-constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
-constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
-constexpr TColor clNone = 0x1FFFFFFF;
-constexpr TColor clDefault = 0x20000000;
-
-inline bool IsSystemColor(TColor c) { return static_cast<std::uint32_t>(c) >= 0x80000000u; }
-
-// The colour's name ("clWhite", "clWindow", ...) or "$" and eight upper-case hex digits.
-std::string ColorToString(TColor color);
-// A name of the table (any case), a decimal integer or "$" and hex digits; false otherwise.
-bool StringToColor(const std::string &text, TColor &color);
-// "#RRGGBB" of a direct colour (red is the lowest byte of the value).
-std::string ColorToHtml(TColor color);
+// Reads a colour as a document stores it: a colour name, "$" and hex digits, or a decimal
+// integer (older files); false otherwise, leaving color untouched.
+bool ReadColorText(const std::string &text, TColor &color);
 
 // Date-times are days since 30 December 1899, the time of day as the fraction; zero = not set.
 using TDateTime = double;
