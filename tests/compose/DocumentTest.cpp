@@ -169,25 +169,6 @@ TEST(Document, TellsDocumentsFromImports) {
   EXPECT_EQ(FilterForFileName("/a/b.doc", dfText), dfText);
 }
 
-TEST(Document, StateSummaryTitleAndFileNames) {
-  TDocumentState st;
-  st.FileName = "/data/letters/June.bvd";
-  st.Subject = "s";
-  st.Author = "Ann";
-  st.DateCreated = 45000;
-  st.DateModified = 45001.25;
-  EXPECT_EQ(DocumentSummary(st), "Author: Ann\r\nDate Created: " + DateTimeToText(45000) + "\r\nDate Modified: " +
-                                     DateTimeToText(45001.25) + "\r\nFile Name: June.bvd");
-  EXPECT_EQ(DocumentWindowTitle(st), "Brevant 2.0:  June.bvd");
-  st.Modified = true;
-  ClearDocumentState(st);
-  EXPECT_EQ(st.FileName, "");
-  EXPECT_EQ(st.Subject, "");
-  EXPECT_EQ(st.Author, "");
-  EXPECT_EQ(st.DateCreated, 0);
-  EXPECT_EQ(st.DateModified, 0);
-}
-
 TEST(TextForms, ColoursAsText) {
   // Names and the "$" form as the settings files write them; decimal numbers of older files.
   TColor c = 0;
