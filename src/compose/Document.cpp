@@ -48,7 +48,7 @@ int FilterForFileName(const std::string &FileName, int fallback) {
 std::string DocumentKeyLines(const TDocumentState &State, const std::string &Subject, TColor Background) {
   return std::string(kSubject) + Subject + "\r\n" + kCreated + DateTimeToText(State.DateCreated) + "\r\n" +
          kModified + DateTimeToText(State.DateModified) + "\r\n" + kAuthor + State.Author + "\r\n" + kBGColor +
-         ColorToString(Background) + "\r\n";
+         ColorToText(Background) + "\r\n";
 }
 
 void WriteDocument(TDocumentState &State, const std::string &FileName, int FilterIndex,
@@ -98,7 +98,7 @@ TReadResult ReadDocument(TDocumentState &State, const std::string &FileName) {
     } else if (line.compare(0, 9, kBGColor) == 0) {
       // A value that is no colour keeps the current one and reading goes on.
       TColor c;
-      if (StringToColor(value(), c)) {
+      if (ReadColorText(value(), c)) {
         r.HasBackground = true;
         r.Background = c;
       }

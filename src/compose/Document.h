@@ -3,7 +3,7 @@
 // lines) and the exports as rich text, plain text and HTML.
 #include "compose/RichText.h"
 #include "compose/TextForms.h"
-#include "storage/FileNames.h"  // StripFileNameChars
+#include "storage/FileNames.h"
 
 #include <string>
 

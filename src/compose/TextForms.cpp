@@ -29,33 +29,14 @@ QString TimeFormat(const QLocale &l) {
 
 }  // namespace
 
-std::string ColorToString(TColor color) {
-  return color == clDefault ? std::string("clDefault") : ColorToText(color);
-}
-
-bool StringToColor(const std::string &text, TColor &color) {
+bool ReadColorText(const std::string &text, TColor &color) {
   const std::string t = Trim(text);
   if (TextToColor(t, &color)) return true;
-  if (SameText(t, "clDefault")) {
-    color = clDefault;
-    return true;
-  }
-  if (t.empty()) return false;
   bool ok = false;
-  long long v = 0;
-  if (t[0] == '$') v = QString::fromLatin1(t.substr(1)).toLongLong(&ok, 16);
-  else if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) v = QString::fromLatin1(t.substr(2)).toLongLong(&ok, 16);
-  else v = QString::fromLatin1(t).toLongLong(&ok, 10);
-  if (!ok || v < INT32_MIN || v > UINT32_MAX) return false;
+  const long long v = QString::fromLatin1(t).toLongLong(&ok, 10);
+  if (!ok || t.empty() || v < INT32_MIN || v > UINT32_MAX) return false;
   color = static_cast<TColor>(static_cast<std::uint32_t>(v));
   return true;
-}
-
-std::string ColorToHtml(TColor color) {
-  const std::uint32_t c = static_cast<std::uint32_t>(color);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-  return buf;
 }
 
 TDateTime NowDateTime() {

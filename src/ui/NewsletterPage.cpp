@@ -33,7 +33,8 @@ const char *const kUnsaved =
 // A system colour stands for the current screen colour of that role.
 QColor ScreenColor(TColor c) {
   const QPalette pal = QApplication::palette();
-  if (!IsSystemColor(c)) {
+  if (c == clNone) return pal.color(QPalette::Base);
+  if (c < clSystemColor) {
     const std::uint32_t v = static_cast<std::uint32_t>(c);
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
   }

@@ -1,5 +1,6 @@
 #include "compose/RtfWriter.h"
 #include "storage/TextFile.h"
+#include "support/ModalAnswer.h"
 #include "support/TempDir.h"
 #include "ui/NewsletterPage.h"
 #include "ui/RichTextBridge.h"
@@ -99,6 +100,7 @@ private slots:
   void exportsAndReportsFailures();
   void managesAttachments();
   void printsTitleOnPageOneOnly();
+  void saysWhenThereIsNothingToPrint();
 };
 
 void NewsletterPageTest::startsUntitledAndTracksChanges() {
@@ -339,6 +341,13 @@ void NewsletterPageTest::printsTitleOnPageOneOnly() {
     QVERIFY(inkIn(sheet, textArea) > 1000);
     QCOMPARE(inkIn(sheet, QRect(0, 65, 850, 35)), 0);  // the band above the text stays empty
   }
+}
+
+void NewsletterPageTest::saysWhenThereIsNothingToPrint() {
+  QString text;
+  AnswerNextMessageBox(QMessageBox::Ok, &text);
+  TNewsletterPage::ShowNothingToPrint(nullptr);
+  QCOMPARE(text, QString("There is nothing to print."));
 }
 
 QTEST_MAIN(NewsletterPageTest)
