@@ -788,14 +788,17 @@ void TMailListsPage::btn_AddressSaveClick() {
       FEntries.erase(FEntries.begin() + row);
       delete lb_Addresses->takeItem(row);
     }
-    // One record per address: an entry of the same key is replaced, not doubled.
+    // One record per address: an entry of the same key is replaced, not doubled, and keeps
+    // the spelling its section is stored under.
+    std::string shown = entry;
     for (size_t i = 0; i < FEntries.size(); ++i)
       if (SameText(EntryKey(FEntries[i]), key)) {
+        shown = DisplayEntry(name, EntryKey(FEntries[i]));
         FEntries.erase(FEntries.begin() + static_cast<std::ptrdiff_t>(i));
         delete lb_Addresses->takeItem(static_cast<int>(i));
         break;
       }
-    InsertEntry(entry);
+    InsertEntry(shown);
   }
   FNewAddress = false;
   TAddressRecord r;
@@ -897,17 +900,19 @@ void TMailListsPage::ImportMailList1Click() {
                                       "Brevant Documents (*.bvd);;Rich Text File (*.rtf);;Text Document (*.txt);;"
                                       "Brevant Mail Lists (1.x, *.bvl);;All Files (*)",
                                       "Text Document (*.txt)");
+  size_t count = 0;
   if (!file.isEmpty()) {
     TBusy busy(this);
     SetStatus("Extracting e-mail addresses...", true);
-    const size_t count = ExtractAddresses(A(file), FRecord.Path, FEntries, [this](size_t n) {
+    count = ExtractAddresses(A(file), FRecord.Path, FEntries, [this](size_t n) {
       SetStatus("Extracting addresses (" + std::to_string(n) + ")", true);
       KeepResponsive();
     });
-    SetStatus("Extracted " + std::to_string(count) + " unique e-mail address(es).");
   }
   if (lb_MailLists->count() > 0) lb_MailListsClick();
   else LoadAddresses();
+  // Shown after the list is shown again, which empties the status line.
+  if (!file.isEmpty()) SetStatus("Extracted " + std::to_string(count) + " unique e-mail address(es).");
 }
 
 void TMailListsPage::ExportMailList1Click() {
