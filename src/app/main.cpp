@@ -13,6 +13,7 @@ int main(int argc, char *argv[]) {
     splash.ShowNow();
     try {
       window = std::make_unique<Tfrm_Main>(QCoreApplication::applicationDirPath() + "/");
+      window->CreateGenProps();
     } catch (const std::exception &e) {
       splash.close();
       TBrevantApplication::ShowError(QString::fromLocal8Bit(e.what()));

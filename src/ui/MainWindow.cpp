@@ -4,11 +4,16 @@
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
+#include "ui/GenPropsDialog.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
+#include "ui/SpellCheckDialog.h"
+#include "ui/SpellChecker.h"
 #include "ui/StatusBar1.h"
+#include "ui/ThesaurusDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -54,6 +59,8 @@ Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(pare
   AdaptToolBar(pc_Main->currentIndex());
 }
 
+Tfrm_Main::~Tfrm_Main() = default;
+
 std::string Tfrm_Main::DataDirAnsi() const { return QStringToAnsi(dataDir_); }
 
 void Tfrm_Main::FormCreate() {
@@ -63,6 +70,11 @@ void Tfrm_Main::FormCreate() {
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
   ts_MailLists->Start(DataDirAnsi(), StatusBar1);
+}
+
+void Tfrm_Main::CreateGenProps() {
+  frm_GenProps = new Tfrm_GenProps(DataDirAnsi(), &settings_, this);
+  connect(GeneralProperties1, &QAction::triggered, frm_GenProps, &Tfrm_GenProps::Execute);
 }
 
 void Tfrm_Main::RestorePosition() {
@@ -150,4 +162,14 @@ void Tfrm_Main::Help1Click() {
 void Tfrm_Main::AboutBrevant1Click() {
   Tfrm_About about(this);
   about.exec();
+}
+
+void Tfrm_Main::CheckSpelling1Click() {
+  if (!speller_) speller_ = std::make_unique<TSpellChecker>(dataDir_ + "User.dic");
+  CheckSpelling(QApplication::focusWidget(), *speller_, this);
+}
+
+void Tfrm_Main::Thesaurus1Click() {
+  if (!thesaurus_) thesaurus_ = std::make_unique<TThesaurus>();
+  ShowThesaurus(QApplication::focusWidget(), *thesaurus_, this);
 }

@@ -1,5 +1,8 @@
 #pragma once
+#include "storage/GeneralSettings.h"
+
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -11,6 +14,9 @@ class TMailListsPage;
 class TMailPage;
 class TNewsletterPage;
 class TStatusBar1;
+class Tfrm_GenProps;
+class TSpellChecker;
+class TThesaurus;
 
 // The program's main window: menus, tool bars, the four pages and the status bar.
 class Tfrm_Main : public QMainWindow {
@@ -20,11 +26,18 @@ public:
 
   // `dataDir` is the folder of the program's files, with a trailing slash.
   explicit Tfrm_Main(const QString &dataDir, QWidget *parent = nullptr);
+  ~Tfrm_Main() override;
 
   const QString &DataDir() const { return dataDir_; }
   std::string DataDirAnsi() const;
   QString HelpFile() const { return helpFile_; }
   TStatusBar1 *Status() const { return StatusBar1; }
+  // The general settings as stored; the General Properties dialog edits them.
+  TGeneralSettings &Settings() { return settings_; }
+  // Creates the General Properties dialog, kept hidden for the program's lifetime; it
+  // reads the general settings and applies their display part to this window.
+  void CreateGenProps();
+  Tfrm_GenProps *GenProps() const { return frm_GenProps; }
 
   QTabWidget *pc_Main = nullptr;
   TNewsletterPage *ts_Newsletter = nullptr;
@@ -53,6 +66,8 @@ public slots:
   void NextTab1Click();
   void Help1Click();
   void AboutBrevant1Click();
+  void CheckSpelling1Click();
+  void Thesaurus1Click();
 
 signals:
   // The Open button on the Mail Lists page imports a list file of version 1.
@@ -76,4 +91,9 @@ private:
 
   QString dataDir_;
   QString helpFile_;
+  TGeneralSettings settings_;
+  Tfrm_GenProps *frm_GenProps = nullptr;
+  // Dictionaries are loaded at their first use.
+  std::unique_ptr<TSpellChecker> speller_;
+  std::unique_ptr<TThesaurus> thesaurus_;
 };

@@ -88,6 +88,8 @@ void Tfrm_Main::CreateMenus() {
   tools->addSeparator();
   CheckSpelling1 = Entry(tools, "CheckSpelling1", "Check S&pelling...", QKeySequence("F7"));
   Thesaurus1 = Entry(tools, "Thesaurus1", "&Thesaurus...", QKeySequence("F8"));
+  connect(CheckSpelling1, &QAction::triggered, this, &Tfrm_Main::CheckSpelling1Click);
+  connect(Thesaurus1, &QAction::triggered, this, &Tfrm_Main::Thesaurus1Click);
 
   QMenu *view = menuBar()->addMenu("&View");
   NextTab1 = Entry(view, "NextTab1", "Ne&xt Tab", QKeySequence("Ctrl+Tab"));

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Side by side: fetching N messages of about 4 KB (UIDL and RETR of each, one session)
+# from a local Dovecot with
+#   - Brevant's TPop3Cli (bench_Pop3Fetch, Google Benchmark),
+#   - one Python poplib process (/usr/bin/python3),
+#   - fetchmail (keep, fetch all, UIDL, delivered to a BSMTP file: no process per message).
+# Usage: bench/pop3_compare.sh [N]   (N defaults to 1000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+N=${1:-1000}
+BUILD=${BUILD:-build-bench}
+USER_NAME=tester
+PASSWORD=secret
+
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
+cmake --build "$BUILD" --target bench_Pop3Fetch >/dev/null
+
+work=$(mktemp -d /tmp/pop3bench.XXXXXX)
+chmod 755 "$work"
+dovecot_pid=
+cleanup() {
+  if [ -n "$dovecot_pid" ]; then
+    kill "$dovecot_pid" 2>/dev/null || true
+    wait "$dovecot_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The maildir: N messages of about 4 KB, some lines beginning with a period.
+mkdir -p "$work/Maildir/new" "$work/Maildir/cur" "$work/Maildir/tmp"
+/usr/bin/python3 - "$work/Maildir/new" "$N" <<'PY'
+import sys, time
+folder, n = sys.argv[1], int(sys.argv[2])
+stamp = int(time.time())
+for i in range(1, n + 1):
+    lines = [f"From: Sender {i} <s{i}@example.org>", "To: list@example.org",
+             f"Subject: Benchmark message {i}", "", ]
+    k = 0
+    while sum(len(l) + 1 for l in lines) < 4000:
+        k += 1
+        lines.append(("." if k % 10 == 0 else "") + f"Line {k} of message {i}: " + "x" * 40)
+    with open(f"{folder}/{stamp}.M{i:06d}P1.bench", "w") as f:
+        f.write("\n".join(lines) + "\n")
+PY
+
+if [ "$(id -u)" = 0 ]; then
+  chown -R nobody:nogroup "$work/Maildir"
+  uid=65534; gid=65534
+  users="default_internal_user = dovecot
+default_login_user = dovenull"
+  login_chroot=
+else
+  uid=$(id -u); gid=$(id -g)
+  users="default_internal_user = $(id -un)
+default_login_user = $(id -un)
+default_internal_group = $(id -gn)"
+  login_chroot="chroot ="
+fi
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$work/dovecot.conf" <<CONF
+protocols = pop3
+listen = 127.0.0.1
+base_dir = $work/run
+state_dir = $work/state
+log_path = $work/dovecot.log
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain login apop
+auth_failure_delay = 0
+mail_location = maildir:$work/Maildir
+$users
+passdb {
+  driver = passwd-file
+  args = $work/users
+}
+userdb {
+  driver = passwd-file
+  args = $work/users
+}
+service pop3-login {
+  $login_chroot
+  inet_listener pop3 {
+    port = $port
+  }
+}
+CONF
+echo "$USER_NAME:{PLAIN}$PASSWORD:$uid:$gid::$work/Maildir::" > "$work/users"
+/usr/sbin/dovecot -F -c "$work/dovecot.conf" >"$work/dovecot.out" 2>&1 &
+dovecot_pid=$!
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
+
+cat > "$work/poplib_fetch.py" <<PY
+import poplib
+p = poplib.POP3("127.0.0.1", $port)
+p.user("$USER_NAME"); p.pass_("$PASSWORD")
+count = p.stat()[0]
+for n in range(1, count + 1):
+    p.uidl(n)
+    p.retr(n)
+p.quit()
+PY
+# One unmeasured session first: Dovecot moves new mail to cur/ and builds its index.
+/usr/bin/python3 "$work/poplib_fetch.py"
+
+export FETCHMAILHOME="$work"
+cat > "$work/fetchmailrc" <<RC
+set no syslog
+poll 127.0.0.1 port $port protocol pop3 uidl
+  user "$USER_NAME" there with password "$PASSWORD" is root here options keep fetchall sslproto ''
+RC
+chmod 600 "$work/fetchmailrc"
+fetchmail_cmd="fetchmail -f $work/fetchmailrc -N -s --idfile $work/fetchids --bsmtp $work/out.bsmtp"
+
+# fetchmail exits 1 when there was no mail to fetch; anything else is a failure worth seeing.
+fetchmail_rc=0
+$fetchmail_cmd >"$work/fetchmail.out" 2>&1 || fetchmail_rc=$?
+if [ "$fetchmail_rc" -gt 1 ]; then
+  echo "fetchmail failed ($fetchmail_rc):"; cat "$work/fetchmail.out"; exit 1
+fi
+echo "fetchmail delivered $(grep -c '^MAIL FROM' "$work/out.bsmtp" || true) messages per run"
+
+export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$PASSWORD
+echo "== $N messages of about 4 KB, UIDL + RETR each, one session, Dovecot on 127.0.0.1:$port"
+echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of all messages)"
+"$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5|SlowServer'
+echo "== Side by side, one process per fetch (hyperfine, process start included)"
+hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
+  -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
+  -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
+  -n "fetchmail" "$fetchmail_cmd" >/dev/null
+cat "$work/side.md"

@@ -1,0 +1,260 @@
+#include "compose/AssembleMessage.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+#include "compose/Scrooge.h"
+#include "compose/TextSearch.h"
+#include "storage/Ansi.h"
+#include "storage/FileErrors.h"
+#include "storage/TextFile.h"
+
+namespace {
+const char *const kWorkFile = "temp.dat";
+const char *const kPreviewFile = "temp.html";
+
+// The work files are scratch copies rewritten at every assembly (once per recipient while
+// mailing), so they are overwritten in place without the cost of a crash-safe save.
+void WriteWorkFile(const std::string &path, const std::string &bytes) {
+  QFile file(AnsiToQString(path));
+  const auto size = static_cast<qint64>(bytes.size());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes.data(), size) != size)
+    throw EFCreateError(path);
+}
+
+std::vector<std::string> TextLines(const std::string &text) { return SplitLines(text); }
+
+void Append(std::vector<std::string> &to, const std::vector<std::string> &lines) {
+  to.insert(to.end(), lines.begin(), lines.end());
+}
+
+// The lines that go before the body: the header, then one empty line.
+std::vector<std::string> HeaderLines(const TDigestTexts &texts) {
+  std::vector<std::string> lines;
+  if (texts.IncludeHeader) {
+    lines = TextLines(texts.Header);
+    lines.emplace_back();
+  }
+  return lines;
+}
+
+// The lines after the body: two empty lines, the signature and an empty line, the footer.
+std::vector<std::string> TrailerLines(const TDigestTexts &texts) {
+  std::vector<std::string> lines(2);
+  if (texts.IncludeSig) {
+    Append(lines, TextLines(texts.Signature));
+    lines.emplace_back();
+  }
+  if (texts.IncludeFooter) Append(lines, TextLines(texts.Footer));
+  return lines;
+}
+
+std::vector<std::string> BodyOptions(uint32_t background) { return {"BGCOLOR=" + HtmlColor(background)}; }
+
+// A value holding its own code would make the HTML merge replace forever.
+void CheckRecursion(const std::vector<std::string> &replacements) {
+  std::string code, value;
+  for (const auto &line : replacements) {
+    SplitReplacement(line, code, value);
+    if (!code.empty() && value.find(code) != std::string::npos) throw ERecursiveFieldCode(code);
+  }
+}
+
+std::string RtfEscape(const std::string &text) {
+  static const char hex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (ch == '\\' || ch == '{' || ch == '}') {
+      out += '\\';
+      out += ch;
+    } else if (ch == '\t') {
+      out += "\\tab ";
+    } else if (c >= 0x80 || c < 0x20) {
+      out += "\\'";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A group that holds no body text: font, colour or style tables, document information and
+// the "\*" destinations.
+bool IsTableGroup(const std::string &rtf, size_t brace) {
+  static const char *const words[] = {"\\*", "\\fonttbl", "\\colortbl", "\\stylesheet", "\\info", "\\listtable",
+                                      "\\listoverridetable", "\\generator"};
+  for (const char *w : words)
+    if (rtf.compare(brace + 1, std::char_traits<char>::length(w), w) == 0) return true;
+  return false;
+}
+
+size_t SkipGroup(const std::string &rtf, size_t brace) {
+  int depth = 0;
+  for (size_t i = brace; i < rtf.size(); ++i) {
+    if (rtf[i] == '\\') {
+      ++i;  // the escaped character never opens or closes a group
+    } else if (rtf[i] == '{') {
+      ++depth;
+    } else if (rtf[i] == '}' && --depth == 0) {
+      return i + 1;
+    }
+  }
+  return rtf.size();
+}
+
+// Where body text may be put in front of the body: after the last table group that stands
+// before any text of the document.
+size_t BodyStart(const std::string &rtf) {
+  size_t i = rtf.compare(0, 6, "{\\rtf1") == 0 ? 6 : (rtf.empty() ? 0 : 1);
+  size_t at = i;
+  while (i < rtf.size()) {
+    const char c = rtf[i];
+    if (c == '{') {
+      if (!IsTableGroup(rtf, i)) break;
+      i = SkipGroup(rtf, i);
+      at = i;
+    } else if (c == '\\' && i + 1 < rtf.size() && IsLetter(rtf[i + 1])) {
+      ++i;
+      while (i < rtf.size() && (IsLetter(rtf[i]) || rtf[i] == '-' || (rtf[i] >= '0' && rtf[i] <= '9'))) ++i;
+      if (i < rtf.size() && rtf[i] == ' ') ++i;
+    } else if (c == '\r' || c == '\n') {
+      ++i;
+    } else {
+      break;
+    }
+  }
+  return at;
+}
+}  // namespace
+
+ERecursiveFieldCode::ERecursiveFieldCode(const std::string &code)
+    : std::runtime_error("The value of the field code " + code +
+                         " contains the code itself, so it cannot be merged into an HTML message." +
+                         "\r\nThe message was not sent. Change the value, or send the message as plain text."),
+      code_(code) {}
+
+std::string ERecursiveFieldCode::StatusText() const { return "Field code " + code_ + " holds itself"; }
+
+std::string TScroogeConverter::ConvertToHtml(const std::string &rtf, const std::string &title,
+                                             const std::vector<std::string> &bodyOptions,
+                                             const std::vector<std::string> *replaceStrings) {
+  scrooge_.BodyOptions = bodyOptions;
+  scrooge_.Title = title;
+  if (replaceStrings) {
+    scrooge_.ReplaceStrings = *replaceStrings;
+    scrooge_.Options.Include(soReplaceStrings);
+  } else {
+    scrooge_.Options.Exclude(soReplaceStrings);
+  }
+  std::string html;
+  scrooge_.ConvertRTF(rtf, html);
+  return html;
+}
+
+std::string HtmlColor(uint32_t color) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+  return buf;
+}
+
+std::string MergeFieldCodes(const std::string &text, const std::vector<std::string> &replacements) {
+  TStringSearchTarget target(text);
+  std::string code, value;
+  for (const auto &line : replacements) {
+    SplitReplacement(line, code, value);
+    target.SetSelection(0, 0);
+    ReplaceAll(target, code, value, true, false, false, false);
+  }
+  return target.TakeText();
+}
+
+std::string InsertRtfLines(const std::string &rtf, const std::vector<std::string> &before,
+                           const std::vector<std::string> &after) {
+  std::string head;
+  if (!before.empty()) {
+    head = "\\pard\\plain ";
+    for (const auto &line : before) head += RtfEscape(line) + "\\par\r\n";
+  }
+  std::string tail;
+  if (!after.empty()) {
+    tail = "\\pard\\plain ";
+    for (const auto &line : after) tail += RtfEscape(line) + "\\par\r\n";
+  }
+  const size_t start = BodyStart(rtf);
+  size_t end = rtf.rfind('}');
+  if (end == std::string::npos || end < start) end = rtf.size();
+  std::string out;
+  out.reserve(rtf.size() + head.size() + tail.size());
+  out.append(rtf, 0, start).append(head).append(rtf, start, end - start).append(tail).append(rtf, end);
+  return out;
+}
+
+TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes, THtmlConverter *converter) {
+  TDigest digest;
+  const bool general = !in.ListChosen || (ForSend && in.UseGeneralProperties);
+  const TDigestTexts &texts = general ? in.GeneralTexts : in.ListTexts;
+  const std::string workFile = in.DataDir + kWorkFile;
+
+  std::vector<std::string> body;
+  if (ForSend && in.SendHtml) {
+    if (!converter) throw std::logic_error("HTML assembly without a converter");
+    digest.ContentType = TDigestContent::dcHTML;
+    std::vector<std::string> replacements;
+    if (MergeCodes) {
+      replacements = BuildReplacementList(in.Recipient, in.List, in.Personal);
+      CheckRecursion(replacements);
+    }
+    const std::string html =
+        converter->ConvertToHtml(in.BodyRtf, in.Subject, BodyOptions(in.Background), MergeCodes ? &replacements : nullptr);
+    WriteWorkFile(workFile, html);
+    body = SplitLines(html);
+  } else if (ForSend) {
+    digest.ContentType = TDigestContent::dcPlainText;
+    if (MergeCodes) {
+      std::string text;
+      for (size_t i = 0; i < in.BodyLines.size(); ++i) {
+        if (i) text += "\r\n";
+        text += in.BodyLines[i];
+      }
+      body = SplitLines(MergeFieldCodes(text, BuildReplacementList(in.Recipient, in.List, in.Personal)));
+      // A final empty line is kept as a line of its own.
+      if (!in.BodyLines.empty() && in.BodyLines.back().empty()) body.emplace_back();
+    } else {
+      body = in.BodyLines;
+    }
+  } else {
+    WriteWorkFile(workFile, in.BodyRtf);
+    body = in.BodyLines;
+  }
+
+  std::vector<std::string> before;
+  if (!ForSend) {
+    // A subject of several lines shows them all before the two empty lines.
+    before = SplitLines("Subject:  " + in.Subject);
+    before.resize(before.size() + 2);
+  }
+  Append(before, HeaderLines(texts));
+  const std::vector<std::string> after = TrailerLines(texts);
+
+  digest.Lines.reserve(before.size() + body.size() + after.size());
+  Append(digest.Lines, before);
+  Append(digest.Lines, body);
+  Append(digest.Lines, after);
+
+  if (!ForSend) {
+    digest.Rtf = InsertRtfLines(in.BodyRtf, before, after);
+    if (converter) {
+      const std::string html = converter->ConvertToHtml(digest.Rtf, in.Subject, BodyOptions(in.Background), nullptr);
+      digest.HtmlFile = in.DataDir + kPreviewFile;
+      WriteWorkFile(digest.HtmlFile, html);
+    }
+  }
+  return digest;
+}

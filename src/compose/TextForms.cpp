@@ -1,0 +1,126 @@
+#include "compose/TextForms.h"
+
+#include "storage/Ansi.h"
+#include "storage/Strings.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+struct TColorName {
+  TColor Value;
+  const char *Name;
+};
+
+const TColorName kColorNames[] = {
+    {0x000000, "clBlack"},   {0x000080, "clMaroon"},     {0x008000, "clGreen"},    {0x008080, "clOlive"},
+    {0x800000, "clNavy"},    {0x800080, "clPurple"},     {0x808000, "clTeal"},     {0x808080, "clGray"},
+    {0xC0C0C0, "clSilver"},  {0x0000FF, "clRed"},        {0x00FF00, "clLime"},     {0x00FFFF, "clYellow"},
+    {0xFF0000, "clBlue"},    {0xFF00FF, "clFuchsia"},    {0xFFFF00, "clAqua"},     {0xFFFFFF, "clWhite"},
+    {0xC0DCC0, "clMoneyGreen"}, {0xF0CAA6, "clSkyBlue"}, {0xF0FBFF, "clCream"},    {0xA4A0A0, "clMedGray"},
+    {static_cast<TColor>(0x80000000u), "clScrollBar"},       {static_cast<TColor>(0x80000001u), "clBackground"},
+    {static_cast<TColor>(0x80000002u), "clActiveCaption"},   {static_cast<TColor>(0x80000003u), "clInactiveCaption"},
+    {static_cast<TColor>(0x80000004u), "clMenu"},            {static_cast<TColor>(0x80000005u), "clWindow"},
+    {static_cast<TColor>(0x80000006u), "clWindowFrame"},     {static_cast<TColor>(0x80000007u), "clMenuText"},
+    {static_cast<TColor>(0x80000008u), "clWindowText"},      {static_cast<TColor>(0x80000009u), "clCaptionText"},
+    {static_cast<TColor>(0x8000000Au), "clActiveBorder"},    {static_cast<TColor>(0x8000000Bu), "clInactiveBorder"},
+    {static_cast<TColor>(0x8000000Cu), "clAppWorkSpace"},    {static_cast<TColor>(0x8000000Du), "clHighlight"},
+    {static_cast<TColor>(0x8000000Eu), "clHighlightText"},   {static_cast<TColor>(0x8000000Fu), "clBtnFace"},
+    {static_cast<TColor>(0x80000010u), "clBtnShadow"},       {static_cast<TColor>(0x80000011u), "clGrayText"},
+    {static_cast<TColor>(0x80000012u), "clBtnText"},         {static_cast<TColor>(0x80000013u), "clInactiveCaptionText"},
+    {static_cast<TColor>(0x80000014u), "clBtnHighlight"},    {static_cast<TColor>(0x80000015u), "cl3DDkShadow"},
+    {static_cast<TColor>(0x80000016u), "cl3DLight"},         {static_cast<TColor>(0x80000017u), "clInfoText"},
+    {static_cast<TColor>(0x80000018u), "clInfoBk"},          {clNone, "clNone"},
+    {clDefault, "clDefault"}};
+
+const QDate kDayZero(1899, 12, 30);
+
+QString DateFormat(const QLocale &l) {
+  QString f = l.dateFormat(QLocale::ShortFormat);
+  // A two-digit year would read back in the wrong century.
+  if (!f.contains("yyyy")) f.replace("yy", "yyyy");
+  return f;
+}
+
+QString TimeFormat(const QLocale &l) {
+  // Time-zone names do not read back reliably, and a stored time is local anyway.
+  QString f = l.timeFormat(QLocale::LongFormat);
+  f.remove(QRegularExpression("\\s*\\bt+\\b"));
+  return f.trimmed();
+}
+
+}  // namespace
+
+std::string ColorToString(TColor color) {
+  for (const TColorName &n : kColorNames)
+    if (n.Value == color) return n.Name;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "$%08X", static_cast<std::uint32_t>(color));
+  return buf;
+}
+
+bool StringToColor(const std::string &text, TColor &color) {
+  const std::string t = Trim(text);
+  for (const TColorName &n : kColorNames)
+    if (SameText(t, n.Name)) {
+      color = n.Value;
+      return true;
+    }
+  if (t.empty()) return false;
+  bool ok = false;
+  long long v = 0;
+  if (t[0] == '$') v = QString::fromLatin1(t.substr(1)).toLongLong(&ok, 16);
+  else if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) v = QString::fromLatin1(t.substr(2)).toLongLong(&ok, 16);
+  else v = QString::fromLatin1(t).toLongLong(&ok, 10);
+  if (!ok || v < INT32_MIN || v > UINT32_MAX) return false;
+  color = static_cast<TColor>(static_cast<std::uint32_t>(v));
+  return true;
+}
+
+std::string ColorToHtml(TColor color) {
+  const std::uint32_t c = static_cast<std::uint32_t>(color);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+  return buf;
+}
+
+TDateTime NowDateTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  return static_cast<double>(kDayZero.daysTo(now.date())) + now.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+std::string DateTimeToText(TDateTime value) {
+  if (!std::isfinite(value) || std::fabs(value) > 3e6) value = 0;
+  const double days = std::floor(value);
+  long long secs = std::llround((value - days) * 86400.0);
+  QDate date = kDayZero.addDays(static_cast<qint64>(days));
+  if (secs >= 86400) {
+    secs -= 86400;
+    date = date.addDays(1);
+  }
+  const QLocale l = QLocale::system();
+  QString s = l.toString(date, DateFormat(l));
+  if (secs != 0) s += " " + l.toString(QTime(0, 0).addSecs(static_cast<int>(secs)), TimeFormat(l));
+  return QStringToAnsi(s);
+}
+
+bool TextToDateTime(const std::string &text, TDateTime &value) {
+  const QLocale l = QLocale::system();
+  const QString t = AnsiToQString(Trim(text));
+  QDate date;
+  QTime time(0, 0);
+  const QDateTime dt = l.toDateTime(t, DateFormat(l) + " " + TimeFormat(l));
+  if (dt.isValid()) {
+    date = dt.date();
+    time = dt.time();
+  } else {
+    date = l.toDate(t, DateFormat(l));
+    if (!date.isValid()) return false;
+  }
+  value = static_cast<double>(kDayZero.daysTo(date)) + time.msecsSinceStartOfDay() / 86400000.0;
+  return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The SMTP and POP server registries: one section per server, named by its host name.
+#include "storage/IniFiles32.h"
+
+#include <string>
+#include <vector>
+
+struct TSmtpServer {
+  std::string Name;
+  std::string Username;
+  std::string Port = "smtp";
+  int SendMethod = 0;  // 0 one address at a time, 1 RcptTo addresses at a time, 2 all at once
+  int RcptTo = 1;      // 1..1000
+  bool operator==(const TSmtpServer &) const = default;
+};
+
+struct TPopServer {
+  std::string Name;
+  std::string Username;
+  std::string Password;
+  std::string Port = "pop3";
+  bool Delete = false;
+  bool operator==(const TPopServer &) const = default;
+};
+
+// The registry's path in the data directory. Its name is matched without regard to case,
+// so "SMTP Servers.ini" copied from another installation is found as well.
+std::string SmtpRegistryPath(const std::string &dataDir);
+std::string PopRegistryPath(const std::string &dataDir);
+
+// The registered names, sorted alphabetically without regard to case (the order in which
+// the default server's position is counted).
+std::vector<std::string> ReadSmtpServerNames(const std::string &dataDir);
+std::vector<std::string> ReadPopServerNames(const std::string &dataDir);
+bool SmtpServerExists(const std::string &dataDir, const std::string &name);
+bool PopServerExists(const std::string &dataDir, const std::string &name);
+
+// One entry with the registry defaults. The dialogs read with the second writer (an empty
+// value reads as empty); the list panel reads with imOwn (an empty value reads as default).
+TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name,
+                           TIniMode mode = TIniMode::imPlatform);
+TPopServer ReadPopServer(const std::string &dataDir, const std::string &name, TIniMode mode = TIniMode::imPlatform);
+
+// Write one entry through the second writer ("Key=" for an empty value).
+void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &server);
+void WritePopServer(const std::string &dataDir, const TPopServer &server);
+void DeleteSmtpServer(const std::string &dataDir, const std::string &name);
+void DeletePopServer(const std::string &dataDir, const std::string &name);
+
+// What the default-server boxes of the General Properties dialog show.
+struct TDefaultSmtpInfo {
+  std::string Server, Username, Port, SendTo;
+};
+struct TDefaultPopInfo {
+  std::string Server, Port, Username, Password, Options;
+};
+TDefaultSmtpInfo ShowDefaultSmtpServer(const std::string &dataDir, const std::string &name);
+TDefaultPopInfo ShowDefaultPopServer(const std::string &dataDir, const std::string &name);
+// "Send to one address at a time", "Send to 5 address at a time", ...; "" for another method.
+std::string SendMethodText(int method, int rcptTo);
+
+// The values a registered server gives the list panel when chosen there; a name that is not
+// registered gives the defaults. The SMTP password box is not the registry's business.
+TSmtpServer FillServerFromRegistry(const std::string &dataDir, const std::string &name);
+TPopServer FillPopServerFromRegistry(const std::string &dataDir, const std::string &name);
+
+// The name of the server at the default position, "" when there is none.
+std::string DefaultServerName(const std::vector<std::string> &sortedNames, int position);

@@ -1,0 +1,70 @@
+#include "ui/MailingCommands.h"
+
+#include "storage/Ansi.h"
+#include "ui/StatusBar1.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+TMailingCommands::TMailingCommands(const std::string &dataDir, QWidget *window, TStatusBar1 *statusBar,
+                                   TMailingHooks hooks)
+    : QObject(window), dataDir_(dataDir), window_(window), statusBar_(statusBar), hooks_(std::move(hooks)) {}
+
+TMailingCommands::~TMailingCommands() = default;
+
+void TMailingCommands::SendMail1Click() {
+  // The run waits in the event loop, where this command could be given again.
+  if (running_) return;
+  Tfrm_SendTo dialog(hooks_.DialogInputs(), window_);
+  if (hooks_.ApplyDisplay) hooks_.ApplyDisplay(&dialog);
+  if (hooks_.MakeListCurrent) connect(&dialog, &Tfrm_SendTo::ListChosen, this, hooks_.MakeListCurrent);
+  if (dialog.exec() != QDialog::Accepted) return;
+
+  TMailingJob job;
+  hooks_.FillJob(job);
+  dialog.FillJob(job);
+  sendHtml_ = dialog.SendHTML();
+  useGenProps_ = dialog.GenProps();
+
+  running_ = true;
+  for (QAction *action : busyActions_) action->setEnabled(false);
+  struct TEnd {
+    TMailingCommands *self;
+    ~TEnd() {
+      self->running_ = false;
+      for (QAction *action : self->busyActions_) action->setEnabled(true);
+    }
+  } end{this};
+  TMailingRun run(dataDir_, SmtpCli1, *this);
+  run.PrepareSend(job);
+}
+
+void TMailingCommands::FailedAddresses1Click() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(AnsiToQString(dataDir_ + "Failed.txt")));
+}
+
+void TMailingCommands::MailLog1Click() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(AnsiToQString(dataDir_ + "MailLog.txt")));
+}
+
+TDigest TMailingCommands::AssembleMessage(bool mergeCodes) {
+  return hooks_.Assemble(mergeCodes, sendHtml_, useGenProps_);
+}
+
+std::string TMailingCommands::ShowAddress(const std::string &entry) { return hooks_.ShowAddress(entry); }
+
+void TMailingCommands::SetStatus(const std::string &text) {
+  // The run reports every line; only a change is worth a repaint.
+  const QString status = AnsiToQString(text);
+  if (statusBar_->StatusText() != status) statusBar_->SetStatus(status);
+}
+
+void TMailingCommands::SetProtocolLine(const std::string &text) { statusBar_->SetProtocolLine(AnsiToQString(text)); }
+
+void TMailingCommands::SetProgress(int percent) { statusBar_->SetProgress(percent, 100); }
+
+void TMailingCommands::ShowInformation(const std::string &text) {
+  QMessageBox::information(window_, QStringLiteral("Brevant"), AnsiToQString(text));
+}

@@ -1,0 +1,208 @@
+#include "ui/ServersDialog.h"
+
+#include "storage/Ansi.h"
+#include "storage/Strings.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+QLineEdit *NamedEdit(const char *name, QWidget *parent) {
+  auto *edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  return edit;
+}
+}  // namespace
+
+Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent), kind_(kind) {
+  setObjectName("frm_Servers");
+  setWindowTitle("Server Properties");
+
+  tpnl_Servers = new QWidget(this);
+  tpnl_Servers->setObjectName("tpnl_Servers");
+  btn_Save = new QPushButton("&Save", tpnl_Servers);
+  btn_Save->setObjectName("btn_Save");
+  btn_Save->setToolTip("Save server");
+  btn_Cancel = new QPushButton("&Cancel", tpnl_Servers);
+  btn_Cancel->setObjectName("btn_Cancel");
+  btn_Cancel->setToolTip("Cancel changes");
+  ttl_Servers = new QLabel("Server Properties", tpnl_Servers);
+  ttl_Servers->setObjectName("ttl_Servers");
+  ttl_Servers->setAutoFillBackground(true);
+  auto *top = new QHBoxLayout(tpnl_Servers);
+  top->setContentsMargins(2, 2, 2, 2);
+  top->addWidget(btn_Save);
+  top->addWidget(btn_Cancel);
+  top->addWidget(ttl_Servers, 1);
+
+  pc_Servers = new QTabWidget(this);
+  pc_Servers->setObjectName("pc_Servers");
+
+  ts_SMTP = new QWidget;
+  ts_SMTP->setObjectName("ts_SMTP");
+  edt_SMTPServ = NamedEdit("edt_SMTPServ", ts_SMTP);
+  edt_SMTPUser = NamedEdit("edt_SMTPUser", ts_SMTP);
+  edt_SMTPPort = NamedEdit("edt_SMTPPort", ts_SMTP);
+  edt_SMTPPort->setText("smtp");
+  rg_SMTPMethod = new QGroupBox("Send to addresses...", ts_SMTP);
+  rg_SMTPMethod->setObjectName("rg_SMTPMethod");
+  rb_SMTPOne = new QRadioButton("One at a time", rg_SMTPMethod);
+  rb_SMTPSome = new QRadioButton("at a time", rg_SMTPMethod);
+  rb_SMTPAll = new QRadioButton("All at once", rg_SMTPMethod);
+  rb_SMTPOne->setChecked(true);
+  rg_SMTPMethodButtons = new QButtonGroup(this);
+  rg_SMTPMethodButtons->addButton(rb_SMTPOne, 0);
+  rg_SMTPMethodButtons->addButton(rb_SMTPSome, 1);
+  rg_SMTPMethodButtons->addButton(rb_SMTPAll, 2);
+  // The spin box stands in the blank before "at a time", on the radio button itself.
+  se_SMTPRCPT = new QSpinBox(rb_SMTPSome);
+  se_SMTPRCPT->setObjectName("se_SMTPRCPT");
+  se_SMTPRCPT->setRange(1, 1000);
+  connect(se_SMTPRCPT, &QSpinBox::valueChanged, rb_SMTPSome, [this] { rb_SMTPSome->setChecked(true); });
+  auto *methods = new QVBoxLayout(rg_SMTPMethod);
+  methods->addWidget(rb_SMTPOne);
+  methods->addWidget(rb_SMTPSome);
+  methods->addWidget(rb_SMTPAll);
+  auto *smtpForm = new QFormLayout(ts_SMTP);
+  smtpForm->addRow("Server:", edt_SMTPServ);
+  smtpForm->addRow("Username:", edt_SMTPUser);
+  smtpForm->addRow("Port:", edt_SMTPPort);
+  smtpForm->addRow(rg_SMTPMethod);
+
+  ts_POP = new QWidget;
+  ts_POP->setObjectName("ts_POP");
+  edt_POPServ = NamedEdit("edt_POPServ", ts_POP);
+  edt_POPUser = NamedEdit("edt_POPUser", ts_POP);
+  edt_POPPass = NamedEdit("edt_POPPass", ts_POP);
+  edt_POPPass->setEchoMode(QLineEdit::Password);
+  edt_POPPort = NamedEdit("edt_POPPort", ts_POP);
+  edt_POPPort->setText("pop3");
+  cb_POPDel = new QCheckBox("Delete mail from server after reading", ts_POP);
+  cb_POPDel->setObjectName("cb_POPDel");
+  auto *popForm = new QFormLayout(ts_POP);
+  popForm->addRow("Server:", edt_POPServ);
+  popForm->addRow("Username:", edt_POPUser);
+  popForm->addRow("Password:", edt_POPPass);
+  popForm->addRow("Port:", edt_POPPort);
+  popForm->addRow(cb_POPDel);
+
+  pc_Servers->addTab(ts_SMTP, "SMTP");
+  pc_Servers->addTab(ts_POP, "POP");
+  const bool smtp = kind == TServerKind::skSMTP;
+  pc_Servers->setCurrentWidget(smtp ? ts_SMTP : ts_POP);
+  pc_Servers->setTabVisible(smtp ? 1 : 0, false);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(tpnl_Servers);
+  layout->addWidget(pc_Servers);
+
+  connect(btn_Save, &QPushButton::clicked, this, &Tfrm_Servers::btn_SaveClick);
+  connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+  PlaceRcptSpin();
+}
+
+void Tfrm_Servers::PlaceRcptSpin() {
+  // As many blanks as the spin box is wide, after the radio indicator.
+  const int spaceWidth = std::max(1, rb_SMTPSome->fontMetrics().horizontalAdvance(' '));
+  const QSize spin = se_SMTPRCPT->sizeHint();
+  const int blanks = static_cast<int>(std::ceil((spin.width() + 6.0) / spaceWidth));
+  rb_SMTPSome->setText(QString(blanks, ' ') + "at a time");
+  const int x = style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, rb_SMTPSome) +
+                style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, rb_SMTPSome) + 2;
+  rb_SMTPSome->setMinimumHeight(spin.height());
+  se_SMTPRCPT->setGeometry(x, 0, spin.width(), spin.height());
+}
+
+void Tfrm_Servers::changeEvent(QEvent *event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange) PlaceRcptSpin();
+}
+
+QLineEdit *Tfrm_Servers::ServerBox() const { return kind_ == TServerKind::skSMTP ? edt_SMTPServ : edt_POPServ; }
+
+void Tfrm_Servers::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  PlaceRcptSpin();
+  ServerBox()->setFocus();
+}
+
+void Tfrm_Servers::SetSmtpServer(const TSmtpServer &s) {
+  originalName_ = s.Name;
+  edt_SMTPServ->setText(AnsiToQString(s.Name));
+  edt_SMTPUser->setText(AnsiToQString(s.Username));
+  edt_SMTPPort->setText(AnsiToQString(s.Port));
+  se_SMTPRCPT->setValue(s.RcptTo);
+  // An unknown method leaves no item chosen, as the registry says nothing usable.
+  if (QAbstractButton *b = rg_SMTPMethodButtons->button(s.SendMethod)) {
+    b->setChecked(true);
+  } else {
+    rg_SMTPMethodButtons->setExclusive(false);
+    for (QAbstractButton *button : rg_SMTPMethodButtons->buttons()) button->setChecked(false);
+    rg_SMTPMethodButtons->setExclusive(true);
+  }
+}
+
+TSmtpServer Tfrm_Servers::SmtpServer() const {
+  TSmtpServer s;
+  s.Name = Trim(QStringToAnsi(edt_SMTPServ->text()));
+  s.Username = QStringToAnsi(edt_SMTPUser->text());
+  s.Port = Trim(QStringToAnsi(edt_SMTPPort->text()));
+  s.SendMethod = std::max(0, rg_SMTPMethodButtons->checkedId());
+  s.RcptTo = se_SMTPRCPT->value();
+  return s;
+}
+
+void Tfrm_Servers::SetPopServer(const TPopServer &s) {
+  originalName_ = s.Name;
+  edt_POPServ->setText(AnsiToQString(s.Name));
+  edt_POPUser->setText(AnsiToQString(s.Username));
+  edt_POPPass->setText(AnsiToQString(s.Password));
+  edt_POPPort->setText(AnsiToQString(s.Port));
+  cb_POPDel->setChecked(s.Delete);
+}
+
+TPopServer Tfrm_Servers::PopServer() const {
+  TPopServer s;
+  s.Name = Trim(QStringToAnsi(edt_POPServ->text()));
+  s.Username = QStringToAnsi(edt_POPUser->text());
+  s.Password = QStringToAnsi(edt_POPPass->text());
+  s.Port = Trim(QStringToAnsi(edt_POPPort->text()));
+  s.Delete = cb_POPDel->isChecked();
+  return s;
+}
+
+void Tfrm_Servers::btn_SaveClick() {
+  const bool smtp = kind_ == TServerKind::skSMTP;
+  const std::string name = smtp ? SmtpServer().Name : PopServer().Name;
+  // A section name cannot be empty or hold brackets, nor a line break.
+  if (name.empty() || name.find_first_of("[]\r\n") != std::string::npos) {
+    QMessageBox::warning(this, "Server Properties", "Please enter the server's host name.");
+    ServerBox()->setFocus();
+    return;
+  }
+  if (!SameText(name, originalName_) && IsRegistered && IsRegistered(name)) {
+    const QString question = QString("The %1 server %2 is already registered.\nDo you want to replace its settings?")
+                                 .arg(smtp ? "SMTP" : "POP", AnsiToQString(name));
+    if (QMessageBox::question(this, "Server Properties", question, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes) {
+      ServerBox()->setFocus();
+      return;
+    }
+  }
+  accept();
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include "compose/AssembleMessage.h"
+#include "compose/RtfReader.h"
+#include "compose/RtfWriter.h"
+#include "compose/Scrooge.h"
+#include "support/TempDir.h"
+
+namespace {
+const std::string kRtf =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl\\red0\\green0\\blue0;}\r\n"
+    "\\pard\\plain\\f0\\fs20 Dear %Name%,\\par\r\nbye\\par\r\n}\r\n";
+
+// Stands in for the converter where only what the assembly hands over matters.
+struct TRecordingConverter : THtmlConverter {
+  int calls = 0;
+  std::string rtf, title;
+  std::vector<std::string> bodyOptions;
+  bool replaced = false;
+  std::string ConvertToHtml(const std::string &r, const std::string &t, const std::vector<std::string> &options,
+                            const std::vector<std::string> *replaceStrings) override {
+    ++calls;
+    rtf = r;
+    title = t;
+    bodyOptions = options;
+    replaced = replaceStrings != nullptr;
+    return "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>";
+  }
+};
+
+TAssemblyInput Newsletter(const TempDir &dir) {
+  TAssemblyInput in;
+  in.DataDir = dir.Path();
+  in.BodyRtf = kRtf;
+  in.Subject = "Issue 5";
+  in.Background = 0x00FFFFFF;
+  in.GeneralTexts = {true, "General head", true, "General sig\r\nline 2", true, "General foot"};
+  in.ListTexts = {true, "List head", false, "List sig", true, "List foot"};
+  in.Recipient.Name = "Ann";
+  in.Recipient.Email = "ann@example.org";
+  return in;
+}
+}  // namespace
+
+TEST(AssembleMessage, PlainTextMergesCodesWithTheReplaceAllRules) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyLines = {"Dear %Name%, %name% stays", "%Name% again: mail %E-mail%", "Notes: [%Comments%]",
+                  "%Unknown% is left"};
+  in.Recipient.Name = "Ann <%E-mail%>";  // a later code inside an earlier value is merged too
+  const TDigest d = AssembleMessage(in, true, true, nullptr);
+  EXPECT_EQ(d.ContentType, TDigestContent::dcPlainText);
+  const std::vector<std::string> expected = {
+      "General head", "",  // no list chosen: the general texts
+      "Dear Ann <ann@example.org>, %name% stays", "Ann <ann@example.org> again: mail ann@example.org",
+      "Notes: []", "%Unknown% is left",
+      "", "", "General sig", "line 2", "", "General foot"};
+  EXPECT_EQ(d.Lines, expected);
+  EXPECT_TRUE(d.Rtf.empty());
+  EXPECT_TRUE(d.HtmlFile.empty());
+
+  // Multi-line values become lines of their own; without merging the codes stay.
+  in.Recipient.Comments = "first\r\nsecond";
+  in.ListChosen = true;
+  const TDigest merged = AssembleMessage(in, true, true, nullptr);
+  EXPECT_EQ(merged.Lines[2], "Dear Ann <ann@example.org>, %name% stays");
+  EXPECT_EQ(merged.Lines[4], "Notes: [first");
+  EXPECT_EQ(merged.Lines[5], "second]");
+  const TDigest raw = AssembleMessage(in, true, false, nullptr);
+  EXPECT_EQ(raw.Lines[2], "Dear %Name%, %name% stays");
+}
+
+TEST(AssembleMessage, HeaderSignatureAndFooterSources) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyLines = {"body"};
+  in.ListChosen = true;
+  // A chosen list brings its own texts; its signature is not included.
+  EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines,
+            (std::vector<std::string>{"List head", "", "body", "", "", "List foot"}));
+  // "Use General Properties" of the send overrides the list.
+  in.UseGeneralProperties = true;
+  EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines.front(), "General head");
+  // An included but empty header still gives its empty line.
+  in.UseGeneralProperties = false;
+  in.ListTexts = {true, "", false, "", false, ""};
+  EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines, (std::vector<std::string>{"", "body", "", ""}));
+}
+
+TEST(AssembleMessage, PreviewKeepsCodesAndBuildsTheHtmlView) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyLines = {"Dear %Name%,", "bye"};
+  in.Subject = "Caf\xE9 {news}";
+  in.Background = 0x00336699;
+  TRecordingConverter converter;
+  const TDigest d = AssembleMessage(in, false, true, &converter);
+  EXPECT_EQ(d.Lines, (std::vector<std::string>{"Subject:  Caf\xE9 {news}", "", "", "General head", "",
+                                               "Dear %Name%,", "bye", "", "", "General sig", "line 2", "",
+                                               "General foot"}));
+  // The text view gets the formatted body with the added lines as paragraphs.
+  EXPECT_NE(d.Rtf.find("Subject:  Caf\\'e9 \\{news\\}\\par"), std::string::npos);
+  EXPECT_LT(d.Rtf.find("{\\colortbl"), d.Rtf.find("Subject:"));
+  EXPECT_LT(d.Rtf.find("Subject:"), d.Rtf.find("Dear %Name%"));
+  EXPECT_LT(d.Rtf.find("bye"), d.Rtf.find("General foot"));
+  EXPECT_EQ(d.Rtf.substr(d.Rtf.size() - 3), "}\r\n");
+  // The whole digest goes through the converter, never with replacements.
+  EXPECT_EQ(converter.calls, 1);
+  EXPECT_EQ(converter.rtf, d.Rtf);
+  EXPECT_FALSE(converter.replaced);
+  EXPECT_EQ(converter.title, in.Subject);
+  EXPECT_EQ(converter.bodyOptions, std::vector<std::string>{"BGCOLOR=#996633"});
+  EXPECT_EQ(d.HtmlFile, dir.File("temp.html"));
+  EXPECT_EQ(ReadAll(d.HtmlFile), "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>");
+  EXPECT_EQ(ReadAll(dir.File("temp.dat")), kRtf);
+}
+
+TEST(AssembleMessage, HtmlSendWrapsConvertedBodyAndRefusesSelfReferringValues) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.SendHtml = true;
+  TRecordingConverter converter;
+  const TDigest d = AssembleMessage(in, true, true, &converter);
+  EXPECT_EQ(d.ContentType, TDigestContent::dcHTML);
+  EXPECT_TRUE(converter.replaced);
+  EXPECT_EQ(converter.rtf, kRtf);
+  EXPECT_EQ(d.Lines, (std::vector<std::string>{"General head", "", "<HTML>", "<BODY>", "converted", "</BODY>",
+                                               "</HTML>", "", "", "General sig", "line 2", "", "General foot"}));
+  EXPECT_EQ(ReadAll(dir.File("temp.dat")), "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>");
+
+  in.Personal.Notes = "see %PI Notes% below";
+  converter.calls = 0;
+  try {
+    AssembleMessage(in, true, true, &converter);
+    FAIL() << "a value holding its own code was merged";
+  } catch (const ERecursiveFieldCode &e) {
+    EXPECT_EQ(e.Code(), "%PI Notes%");
+    EXPECT_NE(std::string(e.what()).find("%PI Notes%"), std::string::npos);
+    EXPECT_EQ(e.StatusText(), "Field code %PI Notes% holds itself");
+  }
+  EXPECT_EQ(converter.calls, 0);
+  // Without merging, or as plain text, the same value is harmless.
+  EXPECT_NO_THROW(AssembleMessage(in, true, false, &converter));
+  in.SendHtml = false;
+  in.BodyLines = {"%PI Notes%"};
+  EXPECT_EQ(AssembleMessage(in, true, true, nullptr).Lines[2], "see %PI Notes% below");
+}
+
+TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
+  EXPECT_EQ(HtmlColor(0x00FFFFFF), "#FFFFFF");
+  EXPECT_EQ(HtmlColor(0x000080FF), "#FF8000");
+  EXPECT_EQ(HtmlColor(0x00010203), "#030201");
+  // Insertion goes after the tables even when a generator group follows them.
+  const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                          "{\\*\\generator Writer;}\\viewkind4 {\\b bold}\\par}\r\n";
+  const std::string out = InsertRtfLines(rtf, {"A\\B", ""}, {"", "Z\tz"});
+  EXPECT_EQ(out, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                 "{\\*\\generator Writer;}\\pard\\plain A\\\\B\\par\r\n\\par\r\n\\viewkind4 {\\b bold}\\par"
+                 "\\pard\\plain \\par\r\nZ\\tab z\\par\r\n}\r\n");
+  EXPECT_EQ(InsertRtfLines(rtf, {}, {}), rtf);
+}
+
+namespace {
+TRichDocument Document(const std::vector<std::string> &paragraphs) {
+  TRichDocument doc;
+  for (const auto &text : paragraphs) {
+    TRichParagraph p;
+    TRichRun run;
+    run.Text = text;
+    p.Runs.push_back(run);
+    doc.Paragraphs.push_back(p);
+  }
+  return doc;
+}
+
+size_t Count(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyRtf = WriteRtf(Document({"Dear %name%,", "Hi %Name% and %name%. <a href=\"%PI WWW URL%\">site</a>",
+                                  "Notes: [%Comments%] & more"}));
+  in.SendHtml = true;
+  in.Background = 0x00E0F0FF;
+  in.Personal.WebURL = "http://example.org/";
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest d = AssembleMessage(in, true, true, &converter);
+  std::string html;
+  for (const auto &line : d.Lines) html += line + "\n";
+  // The first occurrence is found whatever its case, the later ones only as written.
+  EXPECT_NE(html.find("Dear Ann,"), std::string::npos) << html;
+  EXPECT_NE(html.find("Hi Ann and %name%."), std::string::npos) << html;
+  EXPECT_NE(html.find("<a href=\"http://example.org/\">site</a>"), std::string::npos) << html;
+  EXPECT_NE(html.find("Notes: [] &amp; more"), std::string::npos) << html;
+  EXPECT_NE(html.find("<BODY BGCOLOR=#FFF0E0>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<TITLE>Issue 5</TITLE>"), std::string::npos) << html;
+  // Header before the page, signature and footer after it.
+  EXPECT_EQ(d.Lines[0], "General head");
+  EXPECT_EQ(d.Lines[2], "<HTML>");
+  EXPECT_EQ(d.Lines.back(), "General foot");
+  EXPECT_EQ(d.Lines[d.Lines.size() - 7], "</HTML>");
+  EXPECT_TRUE(scrooge.Options.Contains(soReplaceStrings));
+
+  // Without merging the converter is told to leave the codes.
+  const TDigest raw = AssembleMessage(in, true, false, &converter);
+  EXPECT_FALSE(scrooge.Options.Contains(soReplaceStrings));
+  std::string rawHtml;
+  for (const auto &line : raw.Lines) rawHtml += line + "\n";
+  EXPECT_EQ(Count(rawHtml, "%name%"), 2u);
+
+  // A body that is no RTF is the converter's error, and reaches the caller.
+  in.BodyRtf = "plain words";
+  EXPECT_THROW(AssembleMessage(in, true, true, &converter), EScroogeError);
+}
+
+TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
+  in.BodyLines = {"Dear %Name%,", "bye"};
+  in.Subject = "News <1>";
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest d = AssembleMessage(in, false, false, &converter);
+  const std::string html = ReadAll(d.HtmlFile);
+  const size_t subject = html.find("Subject:  News &lt;1&gt;<BR>");
+  const size_t head = html.find("General head<BR>");
+  const size_t body = html.find("Dear %Name%,");
+  const size_t sig = html.find("General sig<BR>");
+  const size_t foot = html.find("General foot");
+  ASSERT_NE(subject, std::string::npos) << html;
+  ASSERT_NE(foot, std::string::npos) << html;
+  EXPECT_LT(subject, head);
+  EXPECT_LT(head, body);
+  EXPECT_LT(body, sig);
+  EXPECT_LT(sig, foot);
+  // The text view reads the same digest back as paragraphs.
+  const TRichDocument shown = ReadRtf(d.Rtf);
+  ASSERT_GE(shown.Paragraphs.size(), 9u);
+  EXPECT_EQ(shown.Paragraphs[0].Text(), "Subject:  News <1>");
+  EXPECT_EQ(shown.Paragraphs[3].Text(), "General head");
+  EXPECT_EQ(shown.Paragraphs[5].Text(), "Dear %Name%,");
+  EXPECT_EQ(shown.Paragraphs.back().Text(), "General foot");
+}

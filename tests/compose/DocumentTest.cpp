@@ -1,0 +1,236 @@
+#include "compose/Document.h"
+#include "compose/RtfWriter.h"
+#include "compose/Scrooge.h"
+#include "storage/TextFile.h"
+#include "support/TempDir.h"
+
+#include <QDate>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace {
+
+TNewsletterContent Content(const std::string &text, const std::string &subject) {
+  TNewsletterContent c;
+  TRichParagraph p;
+  TRichRun r;
+  r.Text = text;
+  r.Bold = true;
+  p.Runs.push_back(r);
+  c.Body.Paragraphs.push_back(p);
+  c.Subject = subject;
+  c.Background = 0x00FFFF;
+  return c;
+}
+
+const TDateTime kNow = 46000.5;  // a day in 2025, at noon
+
+}  // namespace
+
+TEST(Document, WritesTheDocumentFormatByteForByte) {
+  TempDir dir;
+  TScrooge conv;
+  conv.ConfigureForMainWindow();
+  TDocumentState st;
+  const TNewsletterContent c = Content("Body text", "Hello = world");
+  const std::string file = dir.File("issue.bvd");
+  WriteDocument(st, file, dfDocument, c, std::string(60, 'A'), conv, kNow);
+  EXPECT_EQ(st.FileName, file);
+  EXPECT_EQ(st.Subject, "Hello = world");
+  EXPECT_EQ(st.DateCreated, kNow);
+  EXPECT_EQ(st.DateModified, kNow);
+  EXPECT_EQ(st.Author, std::string(50, 'A'));
+  EXPECT_EQ(ReadFileBytes(file), WriteRtf(c.Body) + "\r\nSubject=Hello = world\r\nDate Created=" +
+                                     DateTimeToText(kNow) + "\r\nDate Modified=" + DateTimeToText(kNow) +
+                                     "\r\nAuthor=" + std::string(50, 'A') + "\r\nBG Color=clYellow\r\n");
+
+  // A new document saved over an existing file keeps date created at zero.
+  TDocumentState fresh;
+  WriteDocument(fresh, file, dfDocument, c, "Me", conv, kNow + 1);
+  EXPECT_EQ(fresh.DateCreated, 0);
+  EXPECT_EQ(fresh.DateModified, kNow + 1);
+  const std::string zero = DateTimeToText(0);
+  EXPECT_NE(ReadFileBytes(file).find("\r\nDate Created=" + zero + "\r\n"), std::string::npos);
+  TDateTime parsed = -1;
+  ASSERT_TRUE(TextToDateTime(zero, parsed));
+  EXPECT_EQ(parsed, 0);
+}
+
+TEST(Document, ExportsRichTextPlainTextAndHtml) {
+  TempDir dir;
+  TScrooge conv;
+  conv.ConfigureForMainWindow();
+  TDocumentState st;
+  TNewsletterContent c = Content("Line one", "S");
+  c.Body.Paragraphs.push_back(c.Body.Paragraphs[0]);
+  c.Body.Paragraphs[1].Runs[0].Text = "tab\there\vbreak";
+  WriteDocument(st, dir.File("a.rtf"), dfRichText, c, "Me", conv, kNow);
+  EXPECT_EQ(ReadFileBytes(dir.File("a.rtf")), WriteRtf(c.Body));
+  WriteDocument(st, dir.File("a.any"), dfAllFiles, c, "Me", conv, kNow);
+  EXPECT_EQ(ReadFileBytes(dir.File("a.any")), WriteRtf(c.Body));
+  WriteDocument(st, dir.File("a.txt"), dfText, c, "Me", conv, kNow);
+  EXPECT_EQ(ReadFileBytes(dir.File("a.txt")), "Line one\r\ntab\there\r\nbreak\r\n");
+  WriteDocument(st, dir.File("a.html"), dfHTML, c, "Me", conv, kNow);
+  const std::string html = ReadFileBytes(dir.File("a.html"));
+  EXPECT_EQ(html.compare(0, 8, "<HTML>\r\n"), 0);
+  EXPECT_NE(html.find("<B>Line one<BR>\r\ntab\there"), std::string::npos) << html;
+  EXPECT_EQ(st.FileName, dir.File("a.html"));
+}
+
+TEST(Document, ReadsKeyLines) {
+  TempDir dir;
+  TScrooge conv;
+  TDocumentState st;
+  const TNewsletterContent c = Content("Body", "Multi\r\nAuthor=Injected\r\nline");
+  const std::string file = dir.File("multi.bvd");
+  WriteDocument(st, file, dfDocument, c, "Writer", conv, kNow);
+
+  TDocumentState back;
+  back.Modified = true;
+  const TReadResult r = ReadDocument(back, file);
+  EXPECT_TRUE(r.IsDocument);
+  EXPECT_TRUE(r.IsRichText);
+  EXPECT_EQ(r.Body, c.Body);
+  EXPECT_EQ(back.FileName, file);
+  EXPECT_EQ(back.Subject, "Multi");        // the first line only
+  EXPECT_EQ(r.Subject, "Multi");
+  EXPECT_EQ(back.Author, "Writer");        // the last occurrence of a key wins
+  EXPECT_EQ(back.DateCreated, kNow);
+  EXPECT_EQ(back.DateModified, kNow);
+  EXPECT_TRUE(r.HasBackground);
+  EXPECT_EQ(r.Background, 0x00FFFF);
+
+  // Hand-written key lines: an equals sign in the value, a bad date, colour forms.
+  const std::string rtf = WriteRtf(c.Body);
+  auto read = [&](const std::string &name, const std::string &keys, TDocumentState &s) {
+    WriteAll(dir.File(name), rtf + "\r\n" + keys);
+    return ReadDocument(s, dir.File(name));
+  };
+  TDocumentState s1;
+  s1.DateCreated = 7;
+  TReadResult r1 = read("k1.bvd", "Subject=a=b\r\nDate Created=not a date\r\nAuthor=" + std::string(80, 'x') +
+                                      "\r\nBG Color=$00FF0000\r\n", s1);
+  EXPECT_EQ(s1.Subject, "a=b");
+  EXPECT_EQ(s1.DateCreated, 7);
+  EXPECT_EQ(s1.Author.size(), 50u);
+  EXPECT_EQ(r1.Background, 0xFF0000);
+  TDocumentState s2;
+  EXPECT_EQ(read("k2.bvd", "BG Color=16777215\r\nSubject=x\r\n", s2).Background, 0xFFFFFF);
+  TDocumentState s3;
+  const TReadResult r3 = read("k3.bvd", "BG Color=purplish\r\nSubject=after a bad colour\r\n", s3);
+  EXPECT_FALSE(r3.HasBackground);
+  EXPECT_EQ(s3.Subject, "after a bad colour");
+
+  // No key lines: empty subject, zero dates, empty author, background kept.
+  TDocumentState s4;
+  s4.Subject = "old";
+  WriteAll(dir.File("bare.bvd"), rtf);
+  const TReadResult r4 = ReadDocument(s4, dir.File("bare.bvd"));
+  ClearDocumentState(s4);  // as Open does before reading
+  const TReadResult r5 = ReadDocument(s4, dir.File("bare.bvd"));
+  EXPECT_TRUE(r4.IsDocument);
+  EXPECT_EQ(s4.Subject, "");
+  EXPECT_EQ(s4.DateCreated, 0);
+  EXPECT_EQ(s4.Author, "");
+  EXPECT_FALSE(r5.HasBackground);
+}
+
+TEST(Document, TellsDocumentsFromImports) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.File("old.BVD.d")));
+  const std::string rtf = WriteRtf(Content("Rich", "").Body);
+  const std::string inFolder = dir.File("old.BVD.d/letter.txt");
+  WriteAll(inFolder, rtf + "\r\nSubject=Folder\r\n");
+  TDocumentState st;
+  EXPECT_TRUE(ReadDocument(st, inFolder).IsDocument);
+  EXPECT_EQ(st.Subject, "Folder");
+  EXPECT_TRUE(IsDocumentFileName("/x/news.bvd.bak"));
+  EXPECT_FALSE(IsDocumentFileName("/x/news.bv"));
+
+  TDocumentState untouched;
+  untouched.Subject = "keep";
+  WriteAll(dir.File("plain.txt"), "Just text\r\nSubject=not a key\r\n");
+  const TReadResult t = ReadDocument(untouched, dir.File("plain.txt"));
+  EXPECT_FALSE(t.IsDocument);
+  EXPECT_FALSE(t.IsRichText);
+  EXPECT_EQ(t.PlainText, "Just text\r\nSubject=not a key\r\n");
+  EXPECT_EQ(untouched.Subject, "keep");
+  EXPECT_EQ(untouched.FileName, "");
+  WriteAll(dir.File("rich.rtf"), rtf);
+  const TReadResult rr = ReadDocument(untouched, dir.File("rich.rtf"));
+  EXPECT_TRUE(rr.IsRichText);
+  EXPECT_EQ(rr.Body.Paragraphs.at(0).Text(), "Rich");
+  EXPECT_EQ(DocumentWindowTitle(untouched), "Brevant 2.0:  ");
+
+  EXPECT_EQ(FilterForFileName("/a/b.bvd", dfText), dfDocument);
+  EXPECT_EQ(FilterForFileName("/a/b.RTF", dfText), dfRichText);
+  EXPECT_EQ(FilterForFileName("/a/b.txt", dfDocument), dfText);
+  EXPECT_EQ(FilterForFileName("/a/b.htm", dfText), dfHTML);
+  EXPECT_EQ(FilterForFileName("/a/b.doc", dfText), dfText);
+}
+
+TEST(Document, StateSummaryTitleAndFileNames) {
+  TDocumentState st;
+  st.FileName = "/data/letters/June.bvd";
+  st.Subject = "s";
+  st.Author = "Ann";
+  st.DateCreated = 45000;
+  st.DateModified = 45001.25;
+  EXPECT_EQ(DocumentSummary(st), "Author: Ann\r\nDate Created: " + DateTimeToText(45000) + "\r\nDate Modified: " +
+                                     DateTimeToText(45001.25) + "\r\nFile Name: June.bvd");
+  EXPECT_EQ(DocumentWindowTitle(st), "Brevant 2.0:  June.bvd");
+  st.Modified = true;
+  ClearDocumentState(st);
+  EXPECT_EQ(st.FileName, "");
+  EXPECT_EQ(st.Subject, "");
+  EXPECT_EQ(st.Author, "");
+  EXPECT_EQ(st.DateCreated, 0);
+  EXPECT_EQ(st.DateModified, 0);
+  EXPECT_EQ(StripFileNameChars("Re: <News> now? a/b\\c*d\"e|f"), "Re News now abcdef");
+}
+
+TEST(TextForms, ColoursAsText) {
+  EXPECT_EQ(ColorToString(clWhite), "clWhite");
+  EXPECT_EQ(ColorToString(clBlack), "clBlack");
+  EXPECT_EQ(ColorToString(0xC0C0C0), "clSilver");
+  EXPECT_EQ(ColorToString(clWindow), "clWindow");
+  EXPECT_EQ(ColorToString(clNone), "clNone");
+  EXPECT_EQ(ColorToString(0x123456), "$00123456");
+  TColor c = 0;
+  for (TColor v : {clWhite, clWindow, clNone, TColor(0x123456), TColor(0xA4A0A0)}) {
+    ASSERT_TRUE(StringToColor(ColorToString(v), c)) << v;
+    EXPECT_EQ(c, v);
+  }
+  EXPECT_TRUE(StringToColor("CLRED", c));
+  EXPECT_EQ(c, 0x0000FF);
+  EXPECT_TRUE(StringToColor("255", c));
+  EXPECT_EQ(c, 255);
+  EXPECT_TRUE(StringToColor("-2147483643", c));
+  EXPECT_EQ(c, clWindow);
+  EXPECT_TRUE(StringToColor("$80000005", c));
+  EXPECT_EQ(c, clWindow);
+  c = 42;
+  for (const char *bad : {"", "red", "$", "$xyz", "12abc", "99999999999"}) EXPECT_FALSE(StringToColor(bad, c)) << bad;
+  EXPECT_EQ(c, 42);
+  EXPECT_EQ(ColorToHtml(0x0080FF), "#FF8000");
+}
+
+TEST(TextForms, DateTimesAsText) {
+  const QLocale l = QLocale::system();
+  QString fmt = l.dateFormat(QLocale::ShortFormat);
+  if (!fmt.contains("yyyy")) fmt.replace("yy", "yyyy");
+  EXPECT_EQ(DateTimeToText(0), l.toString(QDate(1899, 12, 30), fmt).toStdString());
+  EXPECT_EQ(DateTimeToText(46000), l.toString(QDate(1899, 12, 30).addDays(46000), fmt).toStdString());
+  EXPECT_NE(DateTimeToText(46000).find("2025"), std::string::npos);  // the year reads back whole
+  TDateTime v = 0;
+  for (TDateTime t : {46000.0, 46000.5, 46000.0 + 13.0 / 24 + 14.0 / 1440 + 15.0 / 86400, 1.75}) {
+    ASSERT_TRUE(TextToDateTime(DateTimeToText(t), v)) << DateTimeToText(t);
+    EXPECT_NEAR(v, t, 0.5 / 86400) << DateTimeToText(t);
+  }
+  EXPECT_GT(DateTimeToText(46000.5).size(), DateTimeToText(46000).size());
+  v = 3;
+  EXPECT_FALSE(TextToDateTime("yesterday", v));
+  EXPECT_FALSE(TextToDateTime("", v));
+  EXPECT_EQ(v, 3);
+  EXPECT_GT(NowDateTime(), 45000);
+}

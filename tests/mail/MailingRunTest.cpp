@@ -1,0 +1,368 @@
+// The mailing run end to end: the real SMTP client against a real SMTP server on 127.0.0.1.
+#include "MailTestSupport.h"
+#include "mail/MailingRun.h"
+#include "mail/FolderIndex.h"
+#include "storage/IniFiles32.h"
+#include "storage/ServerRegistry.h"
+#include "storage/Strings.h"
+#include "storage/TextFile.h"
+#include "support/QtTestApp.h"
+
+#include <QByteArray>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+// The window side: a message whose "%Name%" takes the name of the address last shown.
+class TestHost : public IMailingHost {
+public:
+  std::vector<std::string> Template = {"Dear %Name%,", "the news."};
+  std::map<std::string, std::string> Names;  // entry -> name
+  std::vector<std::string> Statuses, Infos;
+  std::string Protocol = "unset";
+  int Progress = -1;
+
+  TDigest AssembleMessage(bool mergeCodes) override {
+    TDigest digest;
+    for (const std::string &line : Template)
+      digest.Lines.push_back(mergeCodes ? ReplaceAll(line, "%Name%", shown_) : line);
+    return digest;
+  }
+  std::string ShowAddress(const std::string &entry) override {
+    shown_ = Names[entry];
+    return entry;
+  }
+  void SetStatus(const std::string &text) override { Statuses.push_back(text); }
+  void SetProtocolLine(const std::string &text) override { Protocol = text; }
+  void SetProgress(int percent) override { Progress = percent; }
+  void ShowInformation(const std::string &text) override { Infos.push_back(text); }
+
+  int CountStatus(const std::string &text) const {
+    return static_cast<int>(std::count(Statuses.begin(), Statuses.end(), text));
+  }
+
+private:
+  std::string shown_;
+};
+
+class MailingRunTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    ASSERT_TRUE(server.IsRunning());
+    job.ListFolder = dir.Path() + "List/";
+    job.ListServer = "127.0.0.1";
+    job.ListPort = std::to_string(server.Port());
+    job.ListUser = "me.example.org";
+    job.ListTo = "list@example.org";
+    job.ListFrom = "editor@example.org";
+    job.ListReply = "reply@example.org";
+    job.Subject = "Spring news";
+  }
+  std::vector<TReceived> Received() const {
+    std::vector<TReceived> out;
+    for (const ReceivedMessage &m : server.Messages()) out.emplace_back(m);
+    return out;
+  }
+  std::string Log() const { return ReadAll(dir.File("MailLog.txt")); }
+  std::string FailedFile() const { return ReadAll(dir.File("Failed.txt")); }
+  static bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+  static int Occurrences(const std::string &text, const std::string &part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  }
+  using Lines = std::vector<std::string>;
+
+  TempDir dir;
+  SmtpServerFixture server;
+  TSmtpCli client;
+  TestHost host;
+  TMailingJob job;
+};
+}  // namespace
+
+TEST_F(MailingRunTest, ListInBatchesOfTwo) {
+  TMailingRun run(dir.Path(), client, host);
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "Bea Bee <b@x.org>", "c@x.org", "d@x.org", "e@x.org"};
+  job.ListMethod = 1;
+  job.ListBatchSize = 2;
+  const std::string sentFile = run.PrepareSend(job);
+
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].RcptTo, (Lines{"a@x.org", "b@x.org"}));
+  EXPECT_EQ(messages[1].RcptTo, (Lines{"c@x.org", "d@x.org"}));
+  EXPECT_EQ(messages[2].RcptTo, (Lines{"e@x.org"}));
+  EXPECT_EQ(messages[0].MailFrom, "editor@example.org");
+  EXPECT_EQ(Occurrences(Log(), "> HELO me.example.org\r\n"), 3);  // three sessions
+  EXPECT_EQ(host.CountStatus("Preparing to send message to 2 addresses..."), 3);
+  EXPECT_EQ(host.CountStatus("Successful: 4/  Unsuccessful: 0"), 1);
+  EXPECT_EQ(host.Statuses.back(), "5 messages sent succesfully. 0 failed.");
+  EXPECT_EQ(host.Progress, 0);
+  EXPECT_EQ(host.Protocol, "");
+  EXPECT_EQ(run.Sent(), 5);
+  EXPECT_EQ(run.Failed(), 0);
+  EXPECT_FALSE(run.Running());
+
+  // The header: list addresses, X-Mailer right after Subject, the MIME lines and the date.
+  const Lines &headers = messages[2].Headers;
+  ASSERT_GE(headers.size(), 8u);
+  EXPECT_EQ(Lines(headers.begin(), headers.begin() + 7),
+            (Lines{"Reply-To: reply@example.org", "From: editor@example.org", "To: list@example.org",
+                   "Subject: Spring news", "X-Mailer: Brevant 2.0 by Tarnwick", "Mime-Version: 1.0",
+                   "Content-Type: text/plain; charset=\"iso-8859-1\""}));
+  EXPECT_EQ(headers[7].rfind("Date: ", 0), 0u);
+  EXPECT_EQ(messages[2].Body, (Lines{"Dear %Name%,", "the news."}));
+
+  // The log holds the dialogue as displayed: body lines, no header lines.
+  const std::string log = Log();
+  EXPECT_EQ(log.rfind("Mail session started at ", 0), 0u);
+  EXPECT_TRUE(Has(log, "> RCPT TO:<e@x.org>\r\n< 250 OK\r\n> DATA\r\n"));
+  EXPECT_TRUE(Has(log, "> Dear %Name%,\r\n> the news.\r\n"));
+  EXPECT_FALSE(Has(log, "Subject:"));
+  EXPECT_TRUE(Has(log, "> QUIT\r\n"));
+  EXPECT_TRUE(Has(log, "\r\n\r\n5 messages sent succesfully. 0 failed.\r\n"));
+  EXPECT_TRUE(Has(FailedFile(), "\r\n\r\n0 addresses failed.\r\n"));
+
+  // The Sent copy and its record list the entries as collected.
+  EXPECT_EQ(sentFile, job.ListFolder + "Sent/Spring news.rtf");
+  const Lines copy = ReadSentLines(sentFile);
+  ASSERT_EQ(copy.size(), 6u);
+  EXPECT_EQ(copy[1], "To: a@x.org,Bea Bee <b@x.org>,c@x.org,d@x.org,e@x.org");
+  EXPECT_EQ(Lines(copy.begin() + 3, copy.end()), (Lines{"", "Dear %Name%,", "the news."}));
+  const TFolderRecord record = TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf");
+  EXPECT_EQ(record.From, "a@x.org,Bea Bee <b@x.org>,c@x.org,d@x.org,e@x.org,");
+  EXPECT_EQ(record.FileName, sentFile);
+  EXPECT_EQ(record.Date, copy[2].substr(6));
+}
+
+TEST_F(MailingRunTest, TypedAddressesWithTheRegistrysMethod) {
+  TSmtpServer entry;
+  entry.Name = "127.0.0.1";
+  entry.Username = "desk";
+  entry.Port = std::to_string(server.Port());
+  entry.SendMethod = 2;
+  WriteSmtpServer(dir.Path(), entry);
+  job.Server = "127.0.0.1";
+  job.ListPort = "1";  // the list's settings are not used on this page
+  job.TypedAddresses = "one@x.org, two@x.org";
+  job.DialogFrom = "typed@example.org";
+  {
+    TMailingRun run(dir.Path(), client, host);
+    run.PrepareSend(job);
+  }
+  // BCC with the general properties' addresses.
+  job.BCC = true;
+  job.GenProps = true;
+  job.GenEmail = "me@example.org";
+  job.GenReply = "answers@example.org";
+  {
+    TMailingRun run(dir.Path(), client, host);
+    run.PrepareSend(job);
+  }
+  // Method 1 with a stored 0 per message still goes on, one address at a time.
+  entry.SendMethod = 1;
+  entry.RcptTo = 0;
+  WriteSmtpServer(dir.Path(), entry);
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(client.SignOn, "desk");
+  EXPECT_EQ(messages[0].RcptTo, (Lines{"one@x.org", "two@x.org"}));
+  EXPECT_EQ(messages[0].Header("To"), "To:  two@x.org");  // the last of the batch
+  EXPECT_EQ(messages[0].Header("From"), "From: typed@example.org");
+  EXPECT_EQ(messages[0].Header("Reply-To"), "Reply-To: typed@example.org");
+  EXPECT_EQ(messages[0].MailFrom, "typed@example.org");
+  EXPECT_EQ(messages[1].Header("To"), "To: ");
+  EXPECT_EQ(messages[1].Header("From"), "From: me@example.org");
+  EXPECT_EQ(messages[1].Header("Reply-To"), "Reply-To: answers@example.org");
+  EXPECT_EQ(messages[2].RcptTo, Lines{"one@x.org"});
+  EXPECT_EQ(messages[3].RcptTo, Lines{"two@x.org"});
+  EXPECT_EQ(run.Sent(), 2);
+}
+
+TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
+  TMailingRun run(dir.Path(), client, host);
+  job.FromList = false;  // the typed text is not used in this mode
+  job.TypedAddresses = "typed@x.org";
+  job.Server = "127.0.0.1";
+  WriteSmtpServer(dir.Path(), TSmtpServer{"127.0.0.1", "", std::to_string(server.Port()), 0, 1});
+  job.FieldCodes = true;
+  job.CheckedEntries = {"ann@x.org", "bob@x.org"};
+  host.Names = {{"ann@x.org", "Ann"}, {"bob@x.org", "Bob"}};
+  job.BCC = true;
+  const std::string sentFile = run.PrepareSend(job);
+
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].RcptTo, Lines{"ann@x.org"});
+  EXPECT_EQ(messages[0].Body.at(0), "Dear Ann,");
+  EXPECT_EQ(messages[1].RcptTo, Lines{"bob@x.org"});
+  EXPECT_EQ(messages[1].Body.at(0), "Dear Bob,");
+  EXPECT_EQ(messages[1].Header("To"), "To: ");
+  EXPECT_EQ(messages[1].Header("From"), "From: editor@example.org");
+  EXPECT_EQ(host.CountStatus("Preparing to send message to bob@x.org"), 1);
+  EXPECT_EQ(run.Sent(), 2);
+  // The record lists the typed text; the copy is the last recipient's message.
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf").From, "typed@x.org,");
+  EXPECT_EQ(ReadSentLines(sentFile).at(4), "Dear Bob,");
+}
+
+TEST_F(MailingRunTest, RefusedRecipientsCountAsFailed) {
+  server.SetRefused({"bad@x.org", "worse@x.org", "alone@x.org"});
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "bad@x.org", "c@x.org", "d@x.org", "worse@x.org"};
+  job.ListMethod = 1;
+  job.ListBatchSize = 3;
+  {
+    TMailingRun run(dir.Path(), client, host);
+    run.PrepareSend(job);
+    // First batch: the server took the message for a and c only. Second batch: its last
+    // recipient was refused, so the message went to nobody.
+    const auto messages = Received();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].RcptTo, (Lines{"a@x.org", "c@x.org"}));
+    EXPECT_EQ(run.Sent(), 2);
+    EXPECT_EQ(run.Failed(), 3);
+    EXPECT_TRUE(Has(FailedFile(), "\r\nbad@x.org\r\nd@x.org\r\nworse@x.org\r\n\r\n3 addresses failed.\r\n"));
+    EXPECT_TRUE(Has(Log(), "< 550 5.1.1 <bad@x.org>: Recipient address rejected\r\n"));
+    EXPECT_TRUE(Has(Log(), "\r\n2 messages sent succesfully. 3 failed.\r\n"));
+    EXPECT_GE(host.CountStatus("Error - 550 5.1.1 <worse@x.org>: Recipient address rejected (550)"), 1);
+    EXPECT_EQ(host.CountStatus("Successful: 2/  Unsuccessful: 1"), 1);
+  }
+  // The only recipient of a batch refused: shown with its code, counted as failed. The
+  // second run's files no longer hold the first run.
+  job.CheckedEntries = {"alone@x.org"};
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Failed(), 1);
+  EXPECT_EQ(host.CountStatus("Error - 550 5.1.1 <alone@x.org>: Recipient address rejected (550)"), 2);
+  EXPECT_TRUE(Has(FailedFile(), "\r\nalone@x.org\r\n\r\n1 addresses failed.\r\n"));
+  EXPECT_FALSE(Has(FailedFile(), "bad@x.org"));
+  EXPECT_FALSE(Has(Log(), "a@x.org>"));
+  EXPECT_EQ(Received().size(), 1u);
+}
+
+TEST_F(MailingRunTest, ServersThatCannotBeUsed) {
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org", "c@x.org"};
+  {
+    // Nobody listens: one attempt per message, each message failed, and the run ends.
+    SmtpServerFixture gone;
+    job.ListPort = std::to_string(gone.Port());
+    gone.Stop();
+    TMailingRun run(dir.Path(), client, host);
+    EXPECT_FALSE(run.PrepareSend(job).empty());
+    EXPECT_EQ(run.Failed(), 3);
+    EXPECT_EQ(Occurrences(Log(), "\r\n"), 4);  // the dialogue is empty
+    EXPECT_EQ(host.CountStatus("Connecting to 127.0.0.1..."), 3);
+    EXPECT_EQ(std::count_if(host.Statuses.begin(), host.Statuses.end(),
+                            [](const std::string &s) { return s.rfind("Error - ", 0) == 0 && Has(s, "(10061)"); }),
+              3);
+  }
+  {
+    // No server name: the lookup error is raised, the client is brought back, every
+    // message fails, the user is told and nothing is filed.
+    job.ListServer = "";
+    job.ListMethod = 0;
+    TMailingRun run(dir.Path(), client, host);
+    EXPECT_EQ(run.PrepareSend(job), "");
+    EXPECT_EQ(run.Failed(), 3);
+    EXPECT_EQ(host.CountStatus("Error - DNS lookup: invalid host name."), 3);
+    ASSERT_EQ(host.Infos.size(), 1u);
+    EXPECT_EQ(host.Infos[0].rfind("A SMTP server has not been set!\r\n\r\nYou must set", 0), 0u);
+    EXPECT_EQ(client.State(), smtpReady);
+    EXPECT_TRUE(Has(FailedFile(), "a@x.org\r\nb@x.org\r\nc@x.org\r\n\r\n3 addresses failed.\r\n"));
+  }
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames(), Lines{"Spring news.rtf"});
+}
+
+TEST_F(MailingRunTest, NothingToSend) {
+  TMailingRun run(dir.Path(), client, host);
+  // No entry checked: no session, closing lines written, a copy filed with "To: ".
+  job.FromList = true;
+  const std::string sentFile = run.PrepareSend(job);
+  EXPECT_FALSE(Has(Log(), "HELO"));
+  EXPECT_TRUE(Has(Log(), "\r\n\r\n\r\n0 messages sent succesfully. 0 failed.\r\n"));
+  EXPECT_TRUE(Has(FailedFile(), "\r\n\r\n0 addresses failed.\r\n"));
+  EXPECT_EQ(ReadSentLines(sentFile).at(1), "To: ");
+
+  // No send method: nothing sent, the last run's files stay, the user is told, no copy.
+  WriteAll(dir.File("MailLog.txt"), "previous");
+  job.CheckedEntries = {"a@x.org"};
+  job.ListMethod = -1;
+  EXPECT_EQ(run.PrepareSend(job), "");
+  EXPECT_EQ(Log(), "previous");
+  ASSERT_EQ(host.Infos.size(), 1u);
+  EXPECT_TRUE(Has(host.Infos[0], "nothing was sent"));
+
+  // An empty recipient text on the address page.
+  job.FromList = false;
+  job.TypedAddresses = " , ";
+  EXPECT_EQ(run.PrepareSend(job), "");
+  EXPECT_EQ(Log(), "previous");
+  ASSERT_EQ(host.Infos.size(), 2u);
+  EXPECT_EQ(host.Infos[1], "No addresses have been entered, so nothing was sent.");
+  EXPECT_TRUE(server.Messages().empty());
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames().size(), 1u);
+}
+
+TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += static_cast<char>(i * 7 % 256);
+  WriteAll(dir.File("data.bin"), bytes);
+  job.Attachments = {dir.File("data.bin")};
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org"};
+  // A line longer than a server takes goes out in pieces, not cut.
+  const std::string longLine = std::string(1500, 'a') + std::string(1000, 'b');
+  host.Template = {"start", longLine, ".end"};
+  std::string subject;
+  for (int i = 0; i < 150; ++i) subject += "word" + std::to_string(i) + " ";
+  job.Subject = subject + "end";
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 1u) << Log();
+  const TReceived &m = messages[0];
+  // The subject arrives whole (folded), with X-Mailer after it.
+  std::string unfolded;
+  size_t i = std::find_if(m.Headers.begin(), m.Headers.end(),
+                          [](const std::string &h) { return h.rfind("Subject: ", 0) == 0; }) - m.Headers.begin();
+  ASSERT_LT(i, m.Headers.size());
+  for (unfolded = m.Headers[i++]; i < m.Headers.size() && m.Headers[i][0] == ' '; ++i) unfolded += m.Headers[i];
+  EXPECT_EQ(unfolded, "Subject: " + job.Subject);
+  ASSERT_LT(i, m.Headers.size());
+  EXPECT_EQ(m.Headers[i], "X-Mailer: Brevant 2.0 by Tarnwick");
+  EXPECT_TRUE(Has(m.Header("Content-Type"), "multipart/mixed"));
+
+  const auto textStart = std::find(m.Body.begin(), m.Body.end(), "start");
+  ASSERT_NE(textStart, m.Body.end());
+  EXPECT_EQ(*(textStart + 1) + *(textStart + 2) + *(textStart + 3), longLine);
+  EXPECT_EQ(*(textStart + 4), ".end");  // the transparency dot is gone again
+
+  // The attachment decodes to the same bytes.
+  const auto disposition = std::find(m.Body.begin(), m.Body.end(), "Content-Disposition: attachment;");
+  ASSERT_NE(disposition, m.Body.end());
+  std::string base64;
+  for (auto line = disposition + 3; line != m.Body.end() && !line->empty(); ++line) base64 += *line;
+  const QByteArray decoded = QByteArray::fromBase64(QByteArray::fromStdString(base64));
+  EXPECT_EQ(decoded.toStdString(), bytes);
+  EXPECT_EQ(run.Sent(), 1);
+
+  // A missing attachment fails each batch, and the run goes on to its end.
+  job.Attachments = {dir.File("gone.pdf")};
+  job.CheckedEntries = {"a@x.org", "b@x.org"};
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Failed(), 2);
+  EXPECT_EQ(host.CountStatus("Error - File not found '" + dir.File("gone.pdf") + "'"), 2);
+  EXPECT_TRUE(Has(Log(), "0 messages sent succesfully. 2 failed."));
+  EXPECT_EQ(Received().size(), 1u);
+}

@@ -1,0 +1,171 @@
+#include "net/Pop3Reply.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(Pop3Reply, NumbersOfStatListAndLast) {
+  auto n = Pop3ParseNumbers("+OK 2 320");
+  EXPECT_EQ(n.First, 2);
+  EXPECT_EQ(n.Second, 320);
+  n = Pop3ParseNumbers("1\t120\r\n");
+  EXPECT_EQ(n.First, 1);
+  EXPECT_EQ(n.Second, 120);
+  // One number alone is not trusted: both 0.
+  n = Pop3ParseNumbers("+OK 2");
+  EXPECT_EQ(n.First, 0);
+  EXPECT_EQ(n.Second, 0);
+  n = Pop3ParseNumbers("+OK 2   ");
+  EXPECT_EQ(n.First, 0);
+  // Text after the first number that is not a number gives a second of 0.
+  n = Pop3ParseNumbers("+OK 7 messages");
+  EXPECT_EQ(n.First, 7);
+  EXPECT_EQ(n.Second, 0);
+  n = Pop3ParseNumbers("+OK maildrop locked");
+  EXPECT_EQ(n.First, 0);
+  EXPECT_EQ(n.Second, 0);
+  // Absurd sizes saturate rather than wrap into negatives.
+  n = Pop3ParseNumbers("+OK 99999999999999999999 5");
+  EXPECT_EQ(n.First, 2147483647);
+  EXPECT_EQ(n.Second, 5);
+  EXPECT_EQ(Pop3ParseLast("+OK 5"), 5);
+  EXPECT_EQ(Pop3ParseLast("+OK 12 whatever"), 12);
+  EXPECT_EQ(Pop3ParseLast("+OK"), 0);
+}
+
+TEST(Pop3Reply, UidlLines) {
+  auto u = Pop3ParseUidl("+OK 1 whqtswO00WBw418f9t5JxYwZ");
+  EXPECT_EQ(u.MsgNum, 1);
+  EXPECT_EQ(u.Uidl, "whqtswO00WBw418f9t5JxYwZ");
+  // The identifier stops at the first blank or control character.
+  u = Pop3ParseUidl("123 QhdPYR:00WBw1Ph7x7 trailing");
+  EXPECT_EQ(u.MsgNum, 123);
+  EXPECT_EQ(u.Uidl, "QhdPYR:00WBw1Ph7x7");
+  u = Pop3ParseUidl("2 abc\tdef");
+  EXPECT_EQ(u.Uidl, "abc");
+  u = Pop3ParseUidl("3 x\x7fy");
+  EXPECT_EQ(u.Uidl, "x");
+  // The number's digits never leak into the identifier.
+  u = Pop3ParseUidl("+OK 123    0123abc");
+  EXPECT_EQ(u.MsgNum, 123);
+  EXPECT_EQ(u.Uidl, "0123abc");
+  u = Pop3ParseUidl("+OK no number here");
+  EXPECT_EQ(u.MsgNum, 0);
+  EXPECT_EQ(u.Uidl, "");
+  u = Pop3ParseUidl("4");
+  EXPECT_EQ(u.MsgNum, 4);
+  EXPECT_EQ(u.Uidl, "");
+}
+
+TEST(Pop3Reply, GreetingAndPositiveReplies) {
+  EXPECT_EQ(Pop3TimeStamp("+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>"),
+            "<1896.697170952@dbc.mtview.ca.us>");
+  EXPECT_EQ(Pop3TimeStamp("+OK ready <a@b> and <c@d>"), "<a@b>");
+  EXPECT_EQ(Pop3TimeStamp("+OK ready > <x>"), "<x>");
+  EXPECT_EQ(Pop3TimeStamp("+OK ready"), "");
+  EXPECT_EQ(Pop3TimeStamp("+OK ready <unterminated"), "");
+  EXPECT_TRUE(Pop3IsPositive("+OK"));
+  EXPECT_FALSE(Pop3IsPositive("-ERR +OK"));
+  EXPECT_FALSE(Pop3IsPositive(""));
+  EXPECT_FALSE(Pop3IsPositive(" +OK"));
+}
+
+TEST(Pop3Reply, DotUnstuffingAndCommands) {
+  std::string line = ".";
+  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlEnd);
+  line = "..";
+  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlData);
+  EXPECT_EQ(line, ".");
+  line = "...x";
+  Pop3Unstuff(line);
+  EXPECT_EQ(line, "..x");
+  line = ".x"; // not stuffed by a correct server, but delivered unchanged
+  Pop3Unstuff(line);
+  EXPECT_EQ(line, ".x");
+  line = "";
+  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlData);
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(Pop3Command("RETR", 3), "RETR 3");
+  EXPECT_EQ(Pop3Command("TOP", 12, 0), "TOP 12 0");
+  EXPECT_EQ(Pop3Trim(" \t user \r\n"), "user");
+  EXPECT_EQ(Pop3Trim("   "), "");
+}
+
+namespace {
+
+// Feeds Data to the buffer in pieces of Piece bytes and collects the lines.
+std::vector<std::string> Feed(TPop3LineBuffer &b, const std::string &data, std::size_t piece,
+                              bool *tooLong = nullptr) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    const std::size_t n = std::min({piece, b.FreeSize(), data.size() - pos});
+    EXPECT_GT(n, 0u) << "the buffer must always leave room to read";
+    if (n == 0)
+      break;
+    std::copy_n(data.data() + pos, n, b.FreeSpace());
+    b.Commit(n);
+    pos += n;
+    std::string line;
+    for (;;) {
+      const auto r = b.NextLine(line);
+      if (r == TPop3LineBuffer::TResult::lrTooLong) {
+        if (tooLong)
+          *tooLong = true;
+        return lines;
+      }
+      if (r != TPop3LineBuffer::TResult::lrLine)
+        break;
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+} // namespace
+
+TEST(Pop3Reply, LineBufferSplitsAndJoinsPieces) {
+  const std::string stream = "+OK 2 messages\r\n1 120\r\n2 200\r\n.\r\n+OK bye\r\n";
+  const std::vector<std::string> expected = {"+OK 2 messages", "1 120", "2 200", ".", "+OK bye"};
+  // Every piece size, from one byte (CR and LF in separate reads) to all at once.
+  for (std::size_t piece : {1u, 2u, 3u, 7u, 15u, 16u, 17u, 4000u}) {
+    TPop3LineBuffer b;
+    EXPECT_EQ(Feed(b, stream, piece), expected) << "piece " << piece;
+    EXPECT_EQ(b.Pending(), 0u);
+  }
+  // A partial line stays until its end arrives; a lone LF or CR does not end a line.
+  TPop3LineBuffer b;
+  EXPECT_TRUE(Feed(b, "+OK a\nb\rc", 100).empty());
+  EXPECT_EQ(b.Pending(), 9u);
+  EXPECT_EQ(Feed(b, "\r\n", 100), std::vector<std::string>{"+OK a\nb\rc"});
+  // Bytes that are not text, NUL included, pass through.
+  const std::string binary("a\0b\xff", 4);
+  EXPECT_EQ(Feed(b, binary + "\r\n", 3), std::vector<std::string>{binary});
+}
+
+TEST(Pop3Reply, LineBufferLongLines) {
+  // A 6,000-byte line is delivered whole, even with its CR and LF split at the block edge.
+  for (std::size_t len : {4094u, 4095u, 4096u, 6000u, 8190u, 8191u, 20000u}) {
+    for (std::size_t piece : {1000u, 4095u}) {
+      TPop3LineBuffer b;
+      std::string line(len, 'x');
+      line[0] = 'A';
+      line[len - 1] = 'Z';
+      const auto got = Feed(b, line + "\r\nnext\r\n", piece);
+      ASSERT_EQ(got.size(), 2u) << len << "/" << piece;
+      EXPECT_EQ(got[0], line);
+      EXPECT_EQ(got[1], "next");
+    }
+  }
+  // A line that never ends is refused once it passes the limit.
+  TPop3LineBuffer b;
+  bool tooLong = false;
+  const auto got =
+      Feed(b, std::string(TPop3LineBuffer::MaxLineLength + 5000, 'y'), 4095, &tooLong);
+  EXPECT_TRUE(tooLong);
+  EXPECT_TRUE(got.empty());
+  EXPECT_LE(b.Pending(), TPop3LineBuffer::MaxLineLength + TPop3LineBuffer::BufferSize);
+  b.Clear();
+  EXPECT_EQ(b.Pending(), 0u);
+  EXPECT_EQ(Feed(b, "+OK\r\n", 10), std::vector<std::string>{"+OK"});
+}

@@ -1,0 +1,495 @@
+#include "net/SmtpProt.h"
+
+#include "support/QtTestApp.h"
+#include "support/ScriptedServer.h"
+#include "support/SmtpServerFixture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Splits CR LF text into lines.
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  for (;;) {
+    const size_t p = text.find("\r\n", pos);
+    if (p == std::string::npos) {
+      if (pos < text.size()) out.push_back(text.substr(pos));
+      return out;
+    }
+    out.push_back(text.substr(pos, p - pos));
+    pos = p + 2;
+  }
+}
+
+// A client with its events recorded; the body comes from `Body`, one entry a line.
+struct Client {
+  TSmtpCli Smtp;
+  std::vector<std::string> Body;
+  std::vector<std::string> Display;
+  std::vector<std::pair<TSmtpRequest, int>> Done;
+
+  explicit Client(const std::string &port) {
+    Smtp.Host = "127.0.0.1";
+    Smtp.Port = port;
+    Smtp.SignOn = "client.test";
+    Smtp.OnDisplay = [this](TComponent *, const std::string &m) { Display.push_back(m); };
+    Smtp.OnRequestDone = [this](TComponent *, TSmtpRequest rq, uint16_t e) { Done.emplace_back(rq, e); };
+    Smtp.OnGetData = [this](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
+      more = n <= static_cast<int32_t>(Body.size());
+      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", Body[n - 1].c_str());
+    };
+  }
+  // Starts a request and waits for its completion; returns its error.
+  int Run(void (TSmtpCli::*op)()) {
+    const size_t before = Done.size();
+    (Smtp.*op)();
+    if (!RunEventsUntil([&] { return Done.size() > before; })) return -1;
+    return Done.back().second;
+  }
+  // Open, Mail, Quit: the error of the first step that failed.
+  int SendMessage() {
+    if (int e = Run(&TSmtpCli::Open)) return e;
+    const int e = Run(&TSmtpCli::Mail);
+    Run(&TSmtpCli::Quit);
+    return e;
+  }
+};
+
+// The header of a received message as lines, and the body after the empty line.
+void SplitMessage(const std::string &data, std::vector<std::string> *header, std::string *body) {
+  const size_t p = data.find("\r\n\r\n");
+  ASSERT_NE(p, std::string::npos);
+  *header = Lines(data.substr(0, p));
+  *body = data.substr(p + 4);
+}
+
+}  // namespace
+
+TEST(SmtpReply, CodesContinuationsAndLines) {
+  EXPECT_EQ(ParseSmtpReply("250 OK").Code, 250);
+  EXPECT_FALSE(ParseSmtpReply("250 OK").More);
+  EXPECT_TRUE(ParseSmtpReply("250-first").More);
+  EXPECT_EQ(ParseSmtpReply("250-first").Code, 250);
+  EXPECT_EQ(ParseSmtpReply(" \t354 go ahead").Code, 354);
+  EXPECT_EQ(ParseSmtpReply("garbage").Code, 0);
+  EXPECT_FALSE(ParseSmtpReply("221").More);
+
+  std::string buf = "220 a\r\n250-b\r\n25";
+  std::string line;
+  ASSERT_TRUE(TakeSmtpLine(buf, &line));
+  EXPECT_EQ(line, "220 a");
+  ASSERT_TRUE(TakeSmtpLine(buf, &line));
+  EXPECT_EQ(line, "250-b");
+  EXPECT_FALSE(TakeSmtpLine(buf, &line));
+  EXPECT_EQ(buf, "25");  // the partial line waits for the rest
+}
+
+TEST(SmtpHeader, DateFoldingAndBase64) {
+  const QDateTime t(QDate(2026, 3, 5), QTime(9, 5, 7), QTimeZone(3600));
+  EXPECT_EQ(SmtpDateText(t), "Thu, 5 Mar 2026 09:05:07 +0100");
+  const QDateTime w(QDate(2025, 12, 28), QTime(23, 59, 0), QTimeZone(-5 * 3600 - 1800));
+  EXPECT_EQ(SmtpDateText(w), "Sun, 28 Dec 2025 23:59:00 -0530");
+
+  // A line break in a value continues the header line instead of starting a new one.
+  EXPECT_EQ(FoldHeaderLine("Subject: one\r\nBcc: victim@x"), "Subject: one\r\n Bcc: victim@x");
+  EXPECT_EQ(FoldHeaderLine("Subject: a\n\nb\rc"), "Subject: a\r\n b\r\n c");
+  EXPECT_EQ(FoldHeaderLine("Content-Type: multipart/mixed;\r\n\tboundary=\"x\""),
+            "Content-Type: multipart/mixed;\r\n\tboundary=\"x\"");
+  // Too long for one line: folded at blanks, nothing lost.
+  std::string words = "Subject:";
+  for (int i = 0; i < 300; ++i) words += " word" + std::to_string(i);
+  const std::string folded = FoldHeaderLine(words);
+  for (const std::string &l : Lines(folded)) EXPECT_LE(l.size(), 998u);
+  std::string unfolded = folded;
+  for (size_t p; (p = unfolded.find("\r\n")) != std::string::npos;) unfolded.erase(p, 2);
+  EXPECT_EQ(unfolded, words);
+
+  std::string bytes(46, '\0');
+  for (int i = 0; i < 46; ++i) bytes[i] = static_cast<char>(i * 5);
+  EXPECT_EQ(SmtpBase64Line(bytes.data(), 45).size(), 60u);
+  EXPECT_EQ(SmtpBase64Line(bytes.data() + 45, 1).size(), 4u);
+  EXPECT_EQ(SmtpBase64Line(bytes.data() + 45, 1).substr(2), "==");
+}
+
+TEST(SmtpCli, Preconditions) {
+  EnsureQtApp();
+  TSmtpCli smtp;
+  int done = -1;
+  TSmtpRequest rq = smtpConnect;
+  smtp.OnRequestDone = [&](TComponent *, TSmtpRequest r, uint16_t e) { rq = r, done = e; };
+  EXPECT_THROW(smtp.Helo(), SmtpException);
+  try {
+    smtp.MailFrom();
+    FAIL();
+  } catch (const SmtpException &e) {
+    EXPECT_STREQ(e.what(), "SMTP component not connected");
+  }
+  EXPECT_THROW(smtp.Mail(), SmtpException);
+  EXPECT_EQ(done, -1);  // a refused call fires nothing
+
+  // Quit without a session completes at once, from the event loop.
+  smtp.Quit();
+  EXPECT_EQ(done, -1);
+  ASSERT_TRUE(RunEventsUntil([&] { return done != -1; }));
+  EXPECT_EQ(rq, smtpQuit);
+  EXPECT_EQ(done, 0);
+
+  // An empty host fails the start; Abort makes the component usable again.
+  smtp.Host = "";
+  try {
+    smtp.Open();
+    FAIL();
+  } catch (const ESocketException &e) {
+    EXPECT_STREQ(e.what(), "DNS lookup: invalid host name.");
+  }
+  EXPECT_EQ(smtp.State(), smtpDnsLookup);
+  try {
+    smtp.Open();
+    FAIL();
+  } catch (const SmtpException &e) {
+    EXPECT_STREQ(e.what(), "SMTP component not ready");
+  }
+  smtp.Abort();
+  EXPECT_EQ(smtp.State(), smtpReady);
+
+  TempDir dir;
+  try {
+    smtp.SetEmailFiles({dir.File("missing.bin")});
+    FAIL();
+  } catch (const SmtpException &e) {
+    EXPECT_EQ(std::string(e.what()), "File not found '" + dir.File("missing.bin") + "'");
+  }
+}
+
+TEST(SmtpCli, RefusedConnectionReportsSocketError) {
+  EnsureQtApp();
+  std::string port;
+  {
+    TWSocket l;  // a port that was free a moment ago and has no listener now
+    l.SetAddr("127.0.0.1");
+    l.SetPort("0");
+    l.Listen();
+    port = l.GetXPort();
+  }
+  Client c(port);
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 10061);
+  EXPECT_EQ(c.Done.back().first, smtpOpen);
+  EXPECT_EQ(c.Smtp.LastResponse(), "500 Connection refused (Winsock error #10061)");
+  EXPECT_EQ(c.Smtp.ErrorMessage(), c.Smtp.LastResponse());
+  EXPECT_FALSE(c.Smtp.Connected());
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+}
+
+// ----- against the real server
+
+TEST(SmtpCliServer, PlainMessageHeaderAndDots) {
+  SmtpServerFixture server;
+  ASSERT_TRUE(server.IsRunning());
+  Client c(std::to_string(server.Port()));
+  c.Smtp.FromName = " sender@example.org ";
+  c.Smtp.RcptName = {"reader@example.org"};
+  c.Smtp.HdrFrom = "Sender <sender@example.org>";
+  c.Smtp.HdrTo = "reader@example.org";
+  c.Smtp.HdrReplyTo = "   ";
+  c.Smtp.HdrReturnPath = "bounces@example.org";
+  c.Smtp.HdrSubject = "Issue 1\r\nBcc: victim@example.org";
+  c.Smtp.OnHeaderLine = [](TComponent *, char *msg, int32_t size) {
+    if (std::strncmp(msg, "Subject:", 8) == 0) std::strncat(msg, " [list]", size - std::strlen(msg) - 1);
+  };
+  c.Body = {"Hello,", ".", ".x", "", "bye", "a\r\n.\r\nQUIT\nb"};
+  ASSERT_EQ(c.SendMessage(), 0) << c.Smtp.ErrorMessage();
+  EXPECT_EQ(c.Done.size(), 3u);
+  EXPECT_EQ(c.Done[0].first, smtpOpen);
+  EXPECT_EQ(c.Done[1].first, smtpMail);
+  EXPECT_EQ(c.Done[2].first, smtpQuit);
+  EXPECT_FALSE(c.Smtp.Connected());
+
+  const auto msgs = server.Messages();
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0].MailFrom, "sender@example.org");
+  EXPECT_EQ(msgs[0].RcptTo, std::vector<std::string>{"reader@example.org"});
+  std::vector<std::string> header;
+  std::string body;
+  SplitMessage(msgs[0].Data, &header, &body);
+  ASSERT_EQ(header.size(), 8u);
+  EXPECT_EQ(header[0], "Return-Path: bounces@example.org");  // blank Reply-To left out
+  EXPECT_EQ(header[1], "From: Sender <sender@example.org>");
+  EXPECT_EQ(header[2], "To: reader@example.org");
+  EXPECT_EQ(header[3], "Subject: Issue 1");
+  EXPECT_EQ(header[4], " Bcc: victim@example.org [list]");  // folded, not a header of its own
+  EXPECT_EQ(header[5], "Mime-Version: 1.0");
+  EXPECT_EQ(header[6], "Content-Type: text/plain; charset=\"iso-8859-1\"");
+  EXPECT_EQ(header[7].rfind("Date: ", 0), 0u);
+  // The server removed the added dots; a "." inside a line did not end the message.
+  EXPECT_EQ(body, "Hello,\r\n.\r\n.x\r\n\r\nbye\r\na\r\n.\r\nQUIT\r\nb\r\n");
+  // The dialogue shows the stuffed lines as sent.
+  EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> .."), c.Display.end());
+  EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> ..x"), c.Display.end());
+  EXPECT_NE(std::find(c.Display.begin(), c.Display.end(), "> HELO client.test"), c.Display.end());
+}
+
+TEST(SmtpCliServer, LongHeaderSentWholeAndNoBody) {
+  SmtpServerFixture server;
+  ASSERT_TRUE(server.IsRunning());
+  Client c(std::to_string(server.Port()));
+  c.Smtp.OnGetData = nullptr;  // header only
+  c.Smtp.FromName = "a@example.org";
+  c.Smtp.RcptName = {"b@example.org"};
+  std::string subject;
+  for (int i = 0; i < 600; ++i) subject += "w" + std::to_string(i) + " ";
+  subject += "end";
+  c.Smtp.HdrSubject = subject;
+  ASSERT_GT(subject.size(), 2000u);
+  ASSERT_EQ(c.SendMessage(), 0) << c.Smtp.ErrorMessage();
+  const auto msgs = server.Messages();
+  ASSERT_EQ(msgs.size(), 1u);
+  std::vector<std::string> header;
+  std::string body;
+  SplitMessage(msgs[0].Data, &header, &body);
+  std::string got;
+  for (const std::string &l : header) {
+    if (l.rfind("Subject: ", 0) == 0) got = l;
+    else if (!got.empty() && (l[0] == ' ' || l[0] == '\t') && got.find("end") == std::string::npos) got += l;
+  }
+  EXPECT_EQ(got, "Subject: " + subject);
+  EXPECT_EQ(body, "");
+}
+
+TEST(SmtpCliServer, AttachmentsDecodeToTheSameBytes) {
+  SmtpServerFixture server;
+  ASSERT_TRUE(server.IsRunning());
+  TempDir dir;
+  std::string all;
+  for (int r = 0; r < 7; ++r)
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  const std::string small = all.substr(0, 46);
+  WriteAll(dir.File("bytes.bin"), all);
+  WriteAll(dir.File("small.dat"), small);
+  Client c(std::to_string(server.Port()));
+  c.Smtp.FromName = "a@example.org";
+  c.Smtp.RcptName = {"b@example.org"};
+  c.Smtp.SetEmailFiles({" " + dir.File("bytes.bin"), "  ", dir.File("small.dat")});
+  c.Smtp.SetContentType(smtpHTML);
+  c.Smtp.OnAttachContentType = [](TComponent *, int32_t n, std::string &name, std::string &type) {
+    if (n == 1) {
+      type = "text/plain";
+      name = "renamed.txt";
+    }
+  };
+  c.Body = {"<p>Hi</p>"};
+  ASSERT_EQ(c.SendMessage(), 0) << c.Smtp.ErrorMessage();
+  const auto msgs = server.Messages();
+  ASSERT_EQ(msgs.size(), 1u);
+  std::vector<std::string> header;
+  std::string body;
+  SplitMessage(msgs[0].Data, &header, &body);
+  ASSERT_EQ(header.size(), 7u);
+  EXPECT_EQ(header[4].rfind("Content-Type: multipart/mixed;", 0), 0u);
+  ASSERT_EQ(header[5].rfind("\tboundary=\"= Multipart Boundary ", 0), 0u);
+  const std::string boundary = header[5].substr(11, header[5].size() - 12);
+  EXPECT_EQ(boundary.size(), std::string("= Multipart Boundary ").size() + 10);
+
+  const std::vector<std::string> lines = Lines(body);
+  ASSERT_GE(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "This is a multipart MIME message.");
+  EXPECT_EQ(lines[2], "--" + boundary);
+  EXPECT_EQ(lines[3], "Content-Type: text/html; charset=\"iso-8859-1\"");
+  EXPECT_EQ(lines[4], "Content-Transfer-Encoding: 7bit");
+  EXPECT_EQ(lines[6], "<p>Hi</p>");
+  EXPECT_EQ(lines.back(), "--" + boundary + "--");
+
+  // Each part: its header lines, then base64 lines of at most 60 characters.
+  struct Part { std::vector<std::string> Head; std::string Data; std::vector<size_t> Widths; };
+  std::vector<Part> parts;
+  for (size_t i = 7; i < lines.size(); ++i) {
+    if (lines[i] != "--" + boundary) continue;
+    Part p;
+    size_t j = i + 1;
+    for (; j < lines.size() && !lines[j].empty(); ++j) p.Head.push_back(lines[j]);
+    for (++j; j < lines.size() && !lines[j].empty(); ++j) {
+      p.Data += lines[j];
+      p.Widths.push_back(lines[j].size());
+    }
+    parts.push_back(p);
+  }
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_EQ(parts[0].Head, (std::vector<std::string>{
+                               "Content-Type: application/octet-stream;", "\tname=\"bytes.bin\"",
+                               "Content-Transfer-Encoding: base64", "Content-Disposition: attachment;",
+                               "\tfilename=\"bytes.bin\""}));
+  EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(parts[0].Data)).toStdString(), all);
+  for (size_t k = 0; k + 1 < parts[0].Widths.size(); ++k) EXPECT_EQ(parts[0].Widths[k], 60u);
+  EXPECT_EQ(parts[1].Head[0], "Content-Type: text/plain;");
+  EXPECT_EQ(parts[1].Head[1], "\tname=\"renamed.txt\"");
+  EXPECT_EQ(parts[1].Head[4], "\tfilename=\"small.dat\"");
+  EXPECT_EQ(parts[1].Widths, (std::vector<size_t>{60, 4}));
+  EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(parts[1].Data)).toStdString(), small);
+}
+
+TEST(SmtpCliServer, TwoRecipientsOneRefused) {
+  SmtpServerFixture server;
+  ASSERT_TRUE(server.IsRunning());
+  server.SetRefused({"gone@example.org"});
+  Client c(std::to_string(server.Port()));
+  c.Smtp.Host = "localhost";  // looked up off the UI thread
+  c.Smtp.FromName = "a@example.org";
+  c.Body = {"text"};
+
+  // Refused first: the second still gets the message.
+  c.Smtp.RcptName = {"gone@example.org", "here@example.org"};
+  ASSERT_EQ(c.SendMessage(), 0);
+  EXPECT_EQ(c.Smtp.ErrorMessage().rfind("550", 0), 0u);  // the refusal is kept
+  auto msgs = server.Messages();
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0].RcptTo, std::vector<std::string>{"here@example.org"});
+
+  // Refused last: the request ends with the refusal and no DATA is sent.
+  c.Smtp.RcptName = {"here@example.org", "gone@example.org"};
+  EXPECT_EQ(c.SendMessage(), 550);
+  EXPECT_EQ(c.Smtp.ErrorMessage().rfind("550 5.1.1 <gone@example.org>", 0), 0u);
+  EXPECT_EQ(server.Messages().size(), 1u);
+  int dataCommands = 0;
+  for (const std::string &d : c.Display) dataCommands += d == "> DATA";
+  EXPECT_EQ(dataCommands, 1);
+}
+
+// ----- against scripted servers
+
+namespace {
+// Answers every command with the next reply of `replies`; the banner goes first.
+void Script(ScriptedServer &s, const std::string &banner, std::vector<std::string> replies) {
+  s.OnConnect = [banner](ScriptedServer &srv) { srv.Send(banner); };
+  auto queue = std::make_shared<std::vector<std::string>>(std::move(replies));
+  auto next = std::make_shared<size_t>(0);
+  s.OnLine = [queue, next](ScriptedServer &srv, const std::string &) {
+    if (*next < queue->size()) srv.Send((*queue)[(*next)++]);
+  };
+}
+}  // namespace
+
+TEST(SmtpCliScripted, ContinuationLinesAndSplitReads) {
+  ScriptedServer s;
+  // A banner of three lines in one read; the HELO reply split inside its code, over two reads.
+  s.OnConnect = [](ScriptedServer &srv) { srv.Send("220-welcome\r\n220-to the\r\n220 test\r\n"); };
+  s.OnLine = [](ScriptedServer &srv, const std::string &line) {
+    if (line.rfind("HELO", 0) == 0) {
+      srv.Send("250-first\r\n2");
+      srv.SendLater("50 last\r\n", 30);
+    } else if (line == "QUIT") {
+      srv.Send("221 bye\r\n");
+    }
+  };
+  Client c(s.Port());
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Done.size(), 1u);  // completed once, on the last line
+  EXPECT_EQ(c.Smtp.LastResponse(), "250 last");
+  EXPECT_EQ(c.Smtp.StatusCode(), 250);
+  const std::vector<std::string> shown(c.Display.begin(), c.Display.end());
+  const std::vector<std::string> expected = {"< 220-welcome", "< 220-to the", "< 220 test",
+                                             "> HELO client.test", "< 250-first", "< 250 last"};
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
+  EXPECT_EQ(s.Lines(), (std::vector<std::string>{"HELO client.test", "QUIT"}));
+  EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+}
+
+TEST(SmtpCliScripted, RefusedBannerEndsWithSessionClosed) {
+  ScriptedServer s;
+  Script(s, "554 go away\r\n", {});
+  Client c(s.Port());
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 10004);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "554 go away");
+  EXPECT_TRUE(s.Lines().empty());  // HELO never sent
+}
+
+TEST(SmtpCliScripted, CloseInTheMiddleOfData) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n", "354 go\r\n"});
+  auto base = s.OnLine;
+  s.OnLine = [base](ScriptedServer &srv, const std::string &line) {
+    if (line.rfind("Subject:", 0) == 0) srv.CloseClient();  // mid-message, before "."
+    else base(srv, line);
+  };
+  Client c(s.Port());
+  c.Smtp.FromName = "a@x";
+  c.Smtp.RcptName = {"b@x"};
+  c.Body = std::vector<std::string>(2000, "a line of the body that is long enough to need several writes");
+  bool closedEvent = false;
+  c.Smtp.OnSessionClosed = [&](TComponent *, uint16_t) { closedEvent = true; };
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
+  EXPECT_EQ(c.Done.back().first, smtpMail);
+  EXPECT_TRUE(closedEvent);
+  EXPECT_FALSE(c.Smtp.Connected());
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  // The component is usable again: a new session with a well-behaved server.
+  ScriptedServer s2;
+  Script(s2, "220 hi\r\n", {"250 hello\r\n"});
+  c.Smtp.Port = s2.Port();
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 0);
+}
+
+TEST(SmtpCliScripted, OverlongReplyLineEndsTheRequest) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 " + std::string(6000, 'x') + "\r\n"});
+  Client c(s.Port());
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 500);
+  EXPECT_EQ(c.Done.size(), 1u);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "500 Reply line longer than 4096 bytes");
+  EXPECT_FALSE(c.Smtp.Connected());
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  // No second completion arrives for the same request.
+  RunEventsUntil([] { return false; }, 50);
+  EXPECT_EQ(c.Done.size(), 1u);
+}
+
+TEST(SmtpCliScripted, UnendedLineWaitsUntilAbort) {
+  ScriptedServer s;
+  Script(s, "220 a banner that never ends", {});
+  Client c(s.Port());
+  c.Smtp.Open();
+  EXPECT_FALSE(RunEventsUntil([&] { return !c.Done.empty(); }, 300));
+  EXPECT_EQ(c.Smtp.State(), smtpWaitingBanner);
+  c.Smtp.Abort();
+  EXPECT_EQ(c.Smtp.State(), smtpReady);
+  EXPECT_FALSE(c.Smtp.Connected());
+  ASSERT_TRUE(RunEventsUntil([&] { return !c.Done.empty(); }));
+  EXPECT_EQ(c.Done.back(), std::make_pair(smtpOpen, 10004));
+  EXPECT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+}
+
+TEST(SmtpCliScripted, FailingDataHandlerEndsTheSession) {
+  ScriptedServer s;
+  Script(s, "220 hi\r\n", {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n", "354 go\r\n", "250 stored\r\n"});
+  Client c(s.Port());
+  c.Smtp.FromName = "a@x";
+  c.Smtp.RcptName = {"b@x"};
+  c.Smtp.OnGetData = [](TComponent *, int32_t n, char *line, int32_t, bool &more) {
+    if (n == 3) throw std::runtime_error("no more text");
+    std::strcpy(line, "text");
+    more = true;
+  };
+  c.Smtp.FromName = "a@x\r\nRSET";  // a line break cannot make a command of its own
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 10004);
+  EXPECT_FALSE(c.Smtp.Connected());
+  ASSERT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+  ASSERT_GE(s.Lines().size(), 2u);
+  EXPECT_EQ(s.Lines()[1], "MAIL FROM:<a@xRSET>");
+  // The message was never ended with ".", so the server cannot have taken half of it.
+  EXPECT_EQ(std::find(s.Lines().begin(), s.Lines().end(), "."), s.Lines().end());
+}

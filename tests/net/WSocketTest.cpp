@@ -1,0 +1,449 @@
+#include "net/WSocket.h"
+
+#include "support/QtTestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A listening TWSocket on a free port of 127.0.0.1 that accepts one peer into `Peer`.
+struct Listener {
+  TWSocket Server;
+  std::unique_ptr<TWSocket> Peer;
+  std::string Received;
+  std::vector<std::string> Lines;
+  int PeerClosed = 0;
+  bool LineMode = false;
+
+  explicit Listener(bool lineMode = false) : LineMode(lineMode) {
+    EnsureQtApp();
+    Server.SetAddr("127.0.0.1");
+    Server.SetPort("0");
+    Server.OnSessionAvailable = [this](TComponent *, uint16_t) {
+      Peer = std::make_unique<TWSocket>();
+      Peer->SetLineMode(LineMode);
+      Peer->OnDataAvailable = [this](TComponent *, uint16_t) {
+        const std::string s = Peer->ReceiveStr();
+        Received += s;
+        if (LineMode) Lines.push_back(s);
+      };
+      Peer->OnSessionClosed = [this](TComponent *, uint16_t) { ++PeerClosed; };
+      Peer->Dup(Server.Accept());
+    };
+    Server.Listen();
+  }
+};
+
+// A client connected to `l`, with its connect and close events counted.
+struct Connected {
+  TWSocket C;
+  int ClosedCount = 0;
+  uint16_t ClosedError = 0xFFFF;
+  int SentCount = 0;
+  explicit Connected(Listener &l) {
+    bool up = false;
+    C.OnSessionConnected = [&up](TComponent *, uint16_t e) { up = e == 0; };
+    C.OnSessionClosed = [this](TComponent *, uint16_t e) { ++ClosedCount, ClosedError = e; };
+    C.OnDataSent = [this](TComponent *, uint16_t) { ++SentCount; };
+    C.SetAddr("127.0.0.1");
+    C.SetPort(l.Server.GetXPort());
+    C.Connect();
+    EXPECT_EQ(C.State(), wsConnecting);
+    EXPECT_TRUE(RunEventsUntil([&] { return up && l.Peer; }));
+    C.OnSessionConnected = nullptr;
+  }
+};
+
+std::string Message(const std::function<void()> &f) {
+  try {
+    f();
+  } catch (const ESocketException &e) {
+    return e.what();
+  }
+  return "(no exception)";
+}
+
+}  // namespace
+
+TEST(WSocket, ErrorTexts) {
+  EXPECT_EQ(WSocketErrorDesc(0), "No Error");
+  EXPECT_EQ(WSocketErrorDesc(10004), "Interrupted system call");
+  EXPECT_EQ(WSocketErrorDesc(10060), "Connection timed out");
+  EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
+  EXPECT_EQ(WSocketErrorDesc(10093), "WinSock not initialized");
+  EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
+  EXPECT_EQ(WSocketErrorDesc(11004), "No Data");
+  EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
+  EXPECT_EQ(WSocketErrorDesc(10072), "Not a WinSock error");
+  EXPECT_EQ(WSocketErrnoToError(ECONNREFUSED), 10061);
+  EXPECT_EQ(WSocketErrnoToError(ETIMEDOUT), 10060);
+  EXPECT_EQ(WSocketErrnoToError(ECONNRESET), 10054);
+  EXPECT_EQ(WSocketErrnoToError(EPIPE), 10054);
+  EXPECT_EQ(WSocketErrnoToError(ENETUNREACH), 10051);
+  EXPECT_EQ(WSocketErrnoToError(EHOSTUNREACH), 10065);
+  EXPECT_EQ(WSocketErrnoToError(EAGAIN), 10035);
+  EXPECT_EQ(WSocketErrnoToError(EADDRINUSE), 10048);
+  EXPECT_NE(LocalHostName(), "");
+}
+
+TEST(WSocket, ResolutionAndItsMessages) {
+  EXPECT_EQ(WSocketResolveHost("255.255.255.255"), INADDR_BROADCAST);
+  EXPECT_EQ(WSocketResolveHost(" 127.0.0.1 "), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(WSocketResolveHost("localhost"), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(Message([] { WSocketResolveHost("300.1.1.1"); }), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
+  EXPECT_EQ(Message([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+  EXPECT_EQ(Message([] { WSocketResolveHost(std::string(257, 'a')); }),
+            "WSocketResolveHost: '" + std::string(257, 'a') + "' Invalid Hostname.");
+  EXPECT_EQ(WSocketResolvePort("25", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort("smtp", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort("25abc", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort(" 25", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort("pop3", ""), 110);
+  EXPECT_EQ(Message([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(Message([] { WSocketResolvePort("nosuchservice", "tcp"); }),
+            "WSocketResolvePort: Cannot convert port 'nosuchservice'");
+  EXPECT_EQ(WSocketResolveProto("tcp"), 6);
+  EXPECT_EQ(WSocketResolveProto("udp"), 17);
+  EXPECT_EQ(WSocketResolveProto("17"), 17);
+  EXPECT_EQ(Message([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
+  EXPECT_EQ(Message([] { WSocketResolveProto("nosuchproto"); }),
+            "WSocketResolveProto: Cannot convert protocol 'nosuchproto'");
+}
+
+TEST(WSocket, MisuseAndTheErrorHandler) {
+  EnsureQtApp();
+  TWSocket s;
+  EXPECT_EQ(s.State(), wsClosed);
+  EXPECT_EQ(Message([&] { s.Connect(); }), "Connect: No Port Specified");  // checked before Addr
+  s.SetPort("25");
+  EXPECT_EQ(Message([&] { s.Connect(); }), "Connect: No IP Address Specified");
+  s.SetAddr("300.1.1.1");
+  EXPECT_EQ(Message([&] { s.Connect(); }), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
+  EXPECT_EQ(Message([&] { s.Send("x", 1); }), "Error 10057 in function Send\r\nSocket is not connected");
+  EXPECT_EQ(s.LastError(), 10057);
+  EXPECT_EQ(Message([&] { s.Accept(); }), "Error 10022 in function not a listening socket\r\nInvalid argument");
+  EXPECT_EQ(Message([&] { s.SetSocksLevel("6"); }), "Invalid socks level. Must be 4, 4A or 5.");
+  s.SetSocksLevel("4a");
+  EXPECT_EQ(s.SocksLevel(), "4A");
+  EXPECT_EQ(s.GetPeerAddr(), "error");
+  EXPECT_EQ(s.GetXPort(), "error");
+  EXPECT_EQ(Message([&] { s.DnsLookup(""); }), "DNS lookup: invalid host name.");
+
+  // With an OnError handler the error goes there and the call goes on.
+  int errors = 0;
+  uint16_t lookupError = 0;
+  s.OnError = [&](TComponent *) { ++errors; };
+  s.OnDnsLookupDone = [&](TComponent *, uint16_t e) { lookupError = e; };
+  EXPECT_EQ(s.Send("x", 1), -1);
+  s.DnsLookup("");
+  EXPECT_EQ(errors, 2);
+  EXPECT_EQ(lookupError, 10022);
+  EXPECT_EQ(s.LastErrorMessage(), "DNS lookup: invalid host name.");
+
+  // A socket in use refuses changes of its address.
+  Listener l;
+  Connected c(l);
+  EXPECT_EQ(Message([&] { c.C.SetAddr("10.0.0.1"); }), "Cannot change Addr if not closed");
+  EXPECT_EQ(Message([&] { c.C.SetPort("1"); }), "Cannot change Port if not closed");
+  EXPECT_EQ(Message([&] { c.C.Connect(); }), "Connect: Socket already in use");
+  EXPECT_EQ(c.C.GetPeerAddr(), "127.0.0.1");
+  // After a close the address must be given again.
+  const std::string port = c.C.Port();
+  c.C.Close();
+  c.C.SetPort(port);  // the same text as before: assigned again all the same
+  EXPECT_EQ(Message([&] { c.C.Connect(); }), "Connect: No IP Address Specified");
+}
+
+TEST(WSocket, SendBufferChunksAndPartialSends) {
+  TBuffer b(0);
+  EXPECT_EQ(b.Size(), 1514);
+  const std::string data(4000, 'x');
+  EXPECT_EQ(b.Write(data.data(), 4000), 1514);
+  EXPECT_EQ(b.Write(data.data(), 10), 0);  // full
+  int len = 0;
+  EXPECT_NE(b.Peek(&len), nullptr);
+  EXPECT_EQ(len, 1514);
+  EXPECT_EQ(b.Remove(1000), 1000);
+  b.Peek(&len);
+  EXPECT_EQ(len, 514);
+  EXPECT_EQ(b.Remove(9999), 514);
+  EXPECT_EQ(b.Peek(&len), nullptr);
+  EXPECT_EQ(b.Write(data.data(), 972), 972);  // an emptied chunk is reused from its start
+  b.Resize(2000);
+  b.Peek(&len);
+  EXPECT_EQ(len, 972);
+
+  // A peer that does not read makes the platform take only part; the rest follows on write
+  // readiness, in order, and OnDataSent fires once, after the last byte.
+  Listener l;
+  Connected c(l);
+  l.Peer->Pause();
+  std::string big(8 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
+  EXPECT_EQ(c.C.SendStr(big), static_cast<int32_t>(big.size()));
+  EXPECT_FALSE(c.C.AllSent());
+  RunEventsUntil([] { return false; }, 50);
+  EXPECT_EQ(c.SentCount, 0);
+  l.Peer->Resume();
+  ASSERT_TRUE(RunEventsUntil([&] { return l.Received.size() == big.size() && c.SentCount > 0; }));
+  EXPECT_TRUE(l.Received == big);
+  EXPECT_EQ(c.SentCount, 1);
+
+  // Even when everything leaves at once, OnDataSent comes from the event loop.
+  c.C.SendStr("small");
+  EXPECT_EQ(c.SentCount, 1);
+  ASSERT_TRUE(RunEventsUntil([&] { return c.SentCount == 2; }));
+  EXPECT_EQ(c.C.Send("", 0), 0);
+}
+
+TEST(WSocket, LineModeWithSplitTerminators) {
+  Listener l(true);
+  Connected c(l);
+  c.C.SendStr("AB\r");
+  RunEventsUntil([] { return false; }, 30);
+  EXPECT_TRUE(l.Lines.empty());
+  c.C.SendStr("\nCD\r\nEF\r\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return l.Lines.size() == 3; }));
+  EXPECT_EQ(l.Lines, (std::vector<std::string>{"AB\r\n", "CD\r\n", "EF\r\n"}));
+
+  // Another terminator, met across reads, and a last line without one at close.
+  l.Peer->LineEnd = "<end>";
+  l.Lines.clear();
+  c.C.SendStr("one<e");
+  RunEventsUntil([] { return false; }, 30);
+  c.C.SendStr("nd>two<end>XYZ");
+  ASSERT_TRUE(RunEventsUntil([&] { return l.Lines.size() == 2; }));
+  c.C.Close();
+  ASSERT_TRUE(RunEventsUntil([&] { return l.PeerClosed == 1; }));
+  EXPECT_EQ(l.Lines, (std::vector<std::string>{"one<end>", "two<end>", "XYZ"}));
+}
+
+TEST(WSocket, LineEditAndEcho) {
+  Listener l(true);
+  Connected c(l);
+  std::string echoed;
+  c.C.OnDataAvailable = [&](TComponent *, uint16_t) { echoed += c.C.ReceiveStr(); };
+  l.Peer->LineEdit = true;
+  l.Peer->LineEcho = true;
+  c.C.SendStr("abX\bc\td\r\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return !l.Lines.empty(); }));
+  EXPECT_EQ(l.Lines[0], "abc     d\r\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return echoed.size() >= 14; }));
+  EXPECT_EQ(echoed, "abX\b \bc     d\r\n");
+}
+
+TEST(WSocket, SessionClosedOncePerSession) {
+  Listener l;
+  Connected c(l);
+  l.Peer->Close();  // the close notification reaches the client
+  ASSERT_TRUE(RunEventsUntil([&] { return c.ClosedCount > 0; }));
+  c.C.Close();
+  c.C.Abort();
+  RunEventsUntil([] { return false; }, 30);
+  EXPECT_EQ(c.ClosedCount, 1);
+  EXPECT_EQ(c.ClosedError, 0);
+  EXPECT_EQ(c.C.State(), wsClosed);
+  EXPECT_EQ(l.PeerClosed, 1);  // the closing side hears of its own Close, once
+
+  // A new session gets its own event; Abort ends it at once.
+  Listener l2;
+  Connected c2(l2);
+  c2.C.SendStr("pending");
+  c2.C.Abort();
+  EXPECT_EQ(c2.ClosedCount, 1);
+  ASSERT_TRUE(RunEventsUntil([&] { return l2.PeerClosed == 1; }));
+}
+
+TEST(WSocket, NameLookups) {
+  EnsureQtApp();
+  TWSocket s;
+  std::vector<uint16_t> done;
+  s.OnDnsLookupDone = [&](TComponent *, uint16_t e) { done.push_back(e); };
+  s.DnsLookup("127.0.0.1");  // a dotted address is answered at once
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0], 0);
+  EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+
+  s.DnsLookup("localhost");  // a name is looked up off this thread
+  EXPECT_TRUE(s.DnsLookupPending());
+  ASSERT_TRUE(RunEventsUntil([&] { return done.size() == 2; }));
+  EXPECT_EQ(done[1], 0);
+  EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+  EXPECT_FALSE(s.DnsResultList().empty());
+
+  s.DnsLookup("localhost");
+  s.CancelDnsLookup();
+  ASSERT_EQ(done.size(), 3u);
+  EXPECT_EQ(done[2], 10004);
+  RunEventsUntil([] { return false; }, 100);
+  EXPECT_EQ(done.size(), 3u);  // the cancelled answer is dropped
+  s.CancelDnsLookup();         // nothing pending: nothing fires
+  EXPECT_EQ(done.size(), 3u);
+
+  s.ReverseDnsLookup("127.0.0.1");
+  ASSERT_TRUE(RunEventsUntil([&] { return done.size() == 4; }));
+  EXPECT_EQ(done[3], 0);
+  EXPECT_FALSE(s.DnsResult().empty());
+
+  // A socket destroyed with a lookup under way never hears of it.
+  auto t = std::make_unique<TWSocket>();
+  t->OnDnsLookupDone = [&](TComponent *, uint16_t e) { done.push_back(e); };
+  t->DnsLookup("localhost");
+  t.reset();
+  RunEventsUntil([] { return false; }, 100);
+  EXPECT_EQ(done.size(), 4u);
+}
+
+TEST(WSocket, HandlerExceptionsAreCaughtAndAbort) {
+  Listener l;
+  Connected c(l);
+  std::string seen;
+  l.Peer->OnDataAvailable = [](TComponent *, uint16_t) { throw std::runtime_error("handler failed"); };
+  l.Peer->OnBgException = [&](TComponent *, const std::exception &e, bool &canClose) {
+    seen = e.what();
+    EXPECT_TRUE(canClose);
+  };
+  c.C.SendStr("boom");
+  ASSERT_TRUE(RunEventsUntil([&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, "handler failed");
+  EXPECT_EQ(l.Peer->State(), wsClosed);
+  ASSERT_TRUE(RunEventsUntil([&] { return c.ClosedCount == 1; }));
+}
+
+TEST(WSocket, Datagrams) {
+  EnsureQtApp();
+  TWSocket server;
+  server.SetProto("udp");
+  server.SetAddr("127.0.0.1");
+  server.SetPort("0");
+  std::string got;
+  TSockAddrIn from{};
+  server.OnDataAvailable = [&](TComponent *, uint16_t) {
+    char buf[100];
+    const int n = server.ReceiveFrom(buf, sizeof buf, &from);
+    if (n > 0) got.assign(buf, n);
+  };
+  server.Listen();
+  EXPECT_EQ(server.State(), wsConnected);
+  TWSocket client;
+  bool connected = false;
+  client.OnSessionConnected = [&](TComponent *, uint16_t e) { connected = e == 0; };
+  client.SetProto("udp");
+  client.SetAddr("127.0.0.1");
+  client.SetPort(server.GetXPort());
+  client.Connect();
+  EXPECT_TRUE(connected);  // at once for a datagram socket
+  client.SendStr("ping");
+  ASSERT_TRUE(RunEventsUntil([&] { return !got.empty(); }));
+  EXPECT_EQ(got, "ping");
+  EXPECT_EQ(server.SendTo(from, "pong", 4), 4);
+}
+
+namespace {
+// A relay that answers the handshake with `replies`, one per message it receives, then
+// keeps what follows.
+struct FakeRelay {
+  Listener L;
+  std::vector<std::string> Got;
+  std::vector<std::string> Replies;
+  size_t Next = 0;
+  FakeRelay() {
+    L.Server.OnSessionAvailable = [this](TComponent *, uint16_t) {
+      L.Peer = std::make_unique<TWSocket>();
+      L.Peer->OnDataAvailable = [this](TComponent *, uint16_t) {
+        Got.push_back(L.Peer->ReceiveStr());
+        if (Next < Replies.size()) L.Peer->SendStr(Replies[Next++]);
+      };
+      L.Peer->Dup(L.Server.Accept());
+    };
+  }
+};
+std::string Bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int c : b) s += static_cast<char>(c);
+  return s;
+}
+}  // namespace
+
+TEST(WSocket, SocksRelay) {
+  FakeRelay relay;
+  relay.Replies = {Bytes({5, 0}), Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0, 25})};
+  TWSocket c;
+  std::vector<std::string> events;
+  c.OnSocksConnected = [&](TComponent *, uint16_t e) { events.push_back("socks " + std::to_string(e)); };
+  c.OnSessionConnected = [&](TComponent *, uint16_t e) { events.push_back("session " + std::to_string(e)); };
+  c.SetSocksServer("127.0.0.1");
+  c.SetSocksPort(relay.L.Server.GetXPort());
+  c.SetAddr("mail.example.org");
+  c.SetPort("25");
+  c.Connect();
+  ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 2; }));
+  EXPECT_EQ(events, (std::vector<std::string>{"socks 0", "session 0"}));
+  ASSERT_EQ(relay.Got.size(), 2u);
+  EXPECT_EQ(relay.Got[0], Bytes({5, 1, 0}));
+  EXPECT_EQ(relay.Got[1], Bytes({5, 1, 0, 3, 16}) + "mail.example.org" + Bytes({0, 25}));
+  c.SendStr("EHLO\r\n");  // after the handshake the session is plain
+  ASSERT_TRUE(RunEventsUntil([&] { return relay.Got.size() == 3; }));
+  EXPECT_EQ(relay.Got[2], "EHLO\r\n");
+  EXPECT_EQ(Message([&] { c.SetSocksServer("x"); }), "Can't change socks server if not closed");
+  c.Close();
+  EXPECT_EQ(c.SocksServer(), "");  // the relay must be named again for the next session
+
+  // A refusal by the relay: OnSocksError, then OnSessionConnected with the error, then closed.
+  FakeRelay refusing;
+  refusing.Replies = {Bytes({0, 91, 0, 0, 0, 0, 0, 0})};
+  TWSocket d;
+  std::string error;
+  uint16_t sessionError = 0;
+  d.OnSocksError = [&](TComponent *, int32_t e, const std::string &m) { error = std::to_string(e) + " " + m; };
+  d.OnSessionConnected = [&](TComponent *, uint16_t e) { sessionError = e; };
+  d.SetSocksLevel("4A");
+  d.SetSocksServer("127.0.0.1");
+  d.SetSocksPort(refusing.L.Server.GetXPort());
+  d.SocksUsercode = "me";
+  d.SetAddr("host.example");
+  d.SetPort("110");
+  d.Connect();
+  ASSERT_TRUE(RunEventsUntil([&] { return sessionError != 0; }));
+  EXPECT_EQ(error, std::to_string(socksRequestRejected) + " request rejected or failed");
+  EXPECT_EQ(sessionError, socksRequestRejected);
+  EXPECT_EQ(d.State(), wsClosed);
+  ASSERT_EQ(refusing.Got.size(), 1u);
+  EXPECT_EQ(refusing.Got[0], Bytes({4, 1, 0, 110, 0, 0, 0, 1}) + "me" + Bytes({0}) + "host.example" + Bytes({0}));
+
+  EXPECT_EQ(Message([&] {
+              TWSocket e;
+              e.SetSocksServer("127.0.0.1");
+              e.SetPort("1");
+              e.SetAddr("127.0.0.1");
+              e.Listen();
+            }),
+            "listening is not supported thru socks server");
+}
+
+TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
+  Listener l;
+  Connected c(l);
+  l.Peer->Pause();
+  const std::string big(4 * 1024 * 1024, 'z');
+  c.C.SendStr(big);
+  EXPECT_FALSE(c.C.AllSent());
+  l.Peer->Resume();
+  c.C.Flush();  // returns once the peer, served by the same loop, has taken it all
+  EXPECT_TRUE(c.C.AllSent());
+
+  bool flag = false;
+  EXPECT_EQ(c.C.WaitUntilReady(flag, 30), WSocketWaitTimeout);
+  l.Peer->OnDataAvailable = [&](TComponent *, uint16_t) {
+    l.Received += l.Peer->ReceiveStr();
+    flag = l.Received.size() == big.size() + 3;
+  };
+  EXPECT_EQ(c.C.Synchronize([&] { c.C.SendStr("end"); }, flag, 10000), 0);
+  EXPECT_EQ(l.Received.substr(l.Received.size() - 3), "end");
+}

@@ -1,0 +1,54 @@
+#pragma once
+// A real POP3 server for the tests: Dovecot with a private configuration in a temporary
+// folder, listening on a free port of 127.0.0.1, over one maildir the test fills.
+//
+//   Pop3ServerFixture server;              // starts Dovecot (throws std::runtime_error)
+//   server.AddMessage("Subject: x\r\n\r\nbody\r\n");
+//   cli.Host = server.Host(); cli.Port = server.PortText();
+//   cli.UserName = server.User(); cli.PassWord = server.Password();
+//
+// Messages are numbered in the order they were added. The destructor stops Dovecot and
+// waits for it, so no process is left behind.
+#include "support/TempDir.h"
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+class Pop3ServerFixture {
+public:
+  explicit Pop3ServerFixture(std::string user = "tester", std::string password = "secret");
+  ~Pop3ServerFixture();
+  Pop3ServerFixture(const Pop3ServerFixture &) = delete;
+  Pop3ServerFixture &operator=(const Pop3ServerFixture &) = delete;
+
+  std::string Host() const { return "127.0.0.1"; }
+  int Port() const { return port_; }
+  std::string PortText() const { return std::to_string(port_); }
+  const std::string &User() const { return user_; }
+  const std::string &Password() const { return password_; }
+
+  // Stores one message in the maildir (any line ends; kept with LF as maildirs do).
+  void AddMessage(const std::string &raw);
+  // Messages now in the maildir, read or not.
+  std::size_t MessageCount() const;
+  // Dovecot's log, for failure messages.
+  std::string Log() const;
+
+  // Stops and starts Dovecot again over the same maildir (the identifiers stay), on the
+  // same port unless that has been taken meanwhile.
+  void Restart();
+
+private:
+  void WriteConfig();
+  void Start(bool keepPort);
+  void Stop();
+
+  TempDir dir_;
+  std::string root_, maildir_;
+  std::string user_, password_;
+  int port_ = 0;
+  pid_t pid_ = -1;
+  unsigned counter_ = 0;
+  long stamp_ = 0;
+};

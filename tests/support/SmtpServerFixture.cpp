@@ -1,0 +1,68 @@
+#include "support/SmtpServerFixture.h"
+
+#include "support/QtTestApp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+SmtpServerFixture::SmtpServerFixture() : FProcess(std::make_unique<QProcess>()) {
+  EnsureQtApp();
+  if (!FDir.isValid()) return;
+  FProcess->setProcessChannelMode(QProcess::SeparateChannels);
+  FProcess->setStandardErrorFile(QProcess::nullDevice());
+  FProcess->start("/usr/bin/python3",
+                  {QString(BREVANT_TESTS_DIR) + "/support/smtp_server.py", FDir.path()});
+  if (!FProcess->waitForStarted(10000)) return;
+  QByteArray out;
+  while (!out.contains('\n') && FProcess->waitForReadyRead(15000)) out += FProcess->readAllStandardOutput();
+  if (out.startsWith("PORT ")) FPort = out.mid(5).trimmed().toInt();
+  if (FPort == 0) Stop();
+}
+
+SmtpServerFixture::~SmtpServerFixture() { Stop(); }
+
+void SmtpServerFixture::Stop() {
+  FPort = 0;
+  if (FProcess->state() == QProcess::NotRunning) return;
+  FProcess->terminate();
+  if (!FProcess->waitForFinished(5000)) {
+    FProcess->kill();
+    FProcess->waitForFinished(5000);
+  }
+}
+
+std::string SmtpServerFixture::Folder() const { return FDir.path().toStdString() + "/"; }
+
+void SmtpServerFixture::SetRefused(const std::set<std::string> &addresses) {
+  QFile f(FDir.filePath("refused.txt.tmp"));
+  if (!f.open(QIODevice::WriteOnly)) return;
+  for (const std::string &a : addresses) f.write(QByteArray::fromStdString(a + "\n"));
+  f.close();
+  QFile::remove(FDir.filePath("refused.txt"));
+  f.rename(FDir.filePath("refused.txt"));
+}
+
+std::vector<ReceivedMessage> SmtpServerFixture::Messages() const {
+  std::vector<ReceivedMessage> list;
+  const QStringList names = QDir(FDir.path()).entryList({"msg-*.eml"}, QDir::Files, QDir::Name);
+  for (const QString &name : names) {
+    QFile f(FDir.filePath(name));
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    const QByteArray all = f.readAll();
+    const qsizetype split = all.indexOf("\r\n\r\n");
+    if (split < 0) continue;
+    ReceivedMessage m;
+    for (const QByteArray &line : all.left(split).split('\n')) {
+      const QByteArray l = line.trimmed();
+      const qsizetype open = l.indexOf('<'), close = l.lastIndexOf('>');
+      if (open < 0 || close < open) continue;
+      const std::string addr = l.mid(open + 1, close - open - 1).toStdString();
+      if (l.startsWith("MAIL FROM:")) m.MailFrom = addr;
+      else if (l.startsWith("RCPT TO:")) m.RcptTo.push_back(addr);
+    }
+    m.Data = all.mid(split + 4).toStdString();
+    list.push_back(std::move(m));
+  }
+  return list;
+}

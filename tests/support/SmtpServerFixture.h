@@ -1,0 +1,41 @@
+#pragma once
+// A real SMTP server (Debian's python3-aiosmtpd) on a free port of 127.0.0.1, started for a
+// test and stopped (and reaped) when the object goes away. Every accepted message is kept
+// with its envelope; chosen recipients are refused with 550.
+#include <QTemporaryDir>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class QProcess;
+
+struct ReceivedMessage {
+  std::string MailFrom;              // the address inside MAIL FROM:<...>
+  std::vector<std::string> RcptTo;   // accepted recipients, in order
+  std::string Data;                  // the message as received, CR LF line ends
+};
+
+class SmtpServerFixture {
+public:
+  SmtpServerFixture();  // starts the server; IsRunning() tells whether that worked
+  ~SmtpServerFixture();
+  SmtpServerFixture(const SmtpServerFixture &) = delete;
+  SmtpServerFixture &operator=(const SmtpServerFixture &) = delete;
+
+  bool IsRunning() const { return FPort != 0; }
+  int Port() const { return FPort; }
+  // Recipients answered with 550 from now on (compared without regard to case).
+  void SetRefused(const std::set<std::string> &addresses);
+  // Every message stored so far, oldest first.
+  std::vector<ReceivedMessage> Messages() const;
+  // The folder the messages are written to.
+  std::string Folder() const;
+  void Stop();
+
+private:
+  QTemporaryDir FDir;
+  std::unique_ptr<QProcess> FProcess;
+  int FPort = 0;
+};

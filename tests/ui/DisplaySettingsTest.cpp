@@ -1,0 +1,210 @@
+#include "storage/Ansi.h"
+#include "support/TempDir.h"
+#include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
+#include "ui/MainWindow.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+
+// A small window with one control of each kind the display settings care about.
+struct TTestWindow {
+  QMainWindow window;
+  QToolBar *toolMain = new QToolBar(&window);
+  QToolBar *toolBar1 = new QToolBar(&window);
+  QTabWidget *pcMain = new QTabWidget;
+  QTabWidget *pcSubject = new QTabWidget;
+  QTabWidget *pcHSF = new QTabWidget;
+  QWidget *tpnl = new QWidget;
+  QPushButton *tpnlButton = new QPushButton("Save", tpnl);
+  QLabel *ttl = new QLabel("General Properties");
+  QGroupBox *group = new QGroupBox("Group");
+  QWidget *pnlOther = new QWidget(group);
+  QWidget *swatch = new QWidget(group);
+  QTextEdit *editor = new QTextEdit;
+
+  TTestWindow() {
+    toolMain->setObjectName("tool_Main");
+    toolMain->addAction("New");
+    toolBar1->setObjectName("ToolBar1");
+    window.addToolBar(Qt::TopToolBarArea, toolMain);
+    window.addToolBar(Qt::TopToolBarArea, toolBar1);
+    pcMain->setObjectName("pc_Main");
+    pcSubject->setObjectName("pc_Subject");
+    pcHSF->setObjectName("pc_HSF");
+    tpnl->setObjectName("tpnl_Main");
+    ttl->setObjectName("ttl_Gen");
+    pnlOther->setObjectName("pnl_Other");
+    swatch->setObjectName("pnl_GenColor");
+    QPalette p = swatch->palette();
+    p.setColor(QPalette::Window, Qt::green);
+    swatch->setPalette(p);
+    editor->setObjectName("re_Body");
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    for (QWidget *w : {static_cast<QWidget *>(pcSubject), static_cast<QWidget *>(pcHSF), tpnl,
+                       static_cast<QWidget *>(ttl), static_cast<QWidget *>(group), static_cast<QWidget *>(editor)})
+      layout->addWidget(w);
+    pcMain->addTab(page, "Newsletter");
+    pcSubject->addTab(new QWidget, "Subject");
+    pcHSF->addTab(new QWidget, "Header");
+    window.setCentralWidget(pcMain);
+  }
+};
+
+class TTipCounter : public QObject {
+public:
+  int tips = 0;
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() == QEvent::ToolTip) ++tips;
+    return false;
+  }
+};
+
+class DisplaySettingsTest : public QObject {
+  Q_OBJECT
+private slots:
+  void defaultsGiveSilverTahomaAndBoldWhiteTitles() {
+    TTestWindow t;
+    const TGeneralSettings s;
+    ApplyDisplaySettings(&t.window, s);
+    QCOMPARE(t.window.palette().color(QPalette::Window), kSilver);
+    QCOMPARE(t.window.toolBarArea(t.toolMain), Qt::TopToolBarArea);
+    QCOMPARE(t.pcMain->tabPosition(), QTabWidget::West);
+    QCOMPARE(t.pcHSF->tabPosition(), QTabWidget::North);
+    QCOMPARE(t.ttl->font().bold(), true);
+    QCOMPARE(t.ttl->font().pointSize(), 10);
+    QCOMPARE(t.ttl->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(t.ttl->palette().color(QPalette::Window), kSilver);
+    QCOMPARE(t.tpnlButton->font().pointSize(), 8);
+    QCOMPARE(t.tpnl->font().families().first(), QString("Tahoma"));
+    // The editor's window takes the page font, so every plain control is Tahoma 8.
+    QCOMPARE(t.window.font().pointSize(), 8);
+    QCOMPARE(t.editor->font().pointSize(), 8);
+    // Swatches keep their own colour.
+    QCOMPARE(t.swatch->palette().color(QPalette::Window), QColor(Qt::green));
+  }
+
+  void changedSettingsReachEveryKind() {
+    TTestWindow t;
+    TGeneralSettings s;
+    s.GeneralColor = "$00FF0000";  // blue, in the files' byte order
+    s.ToolbarColor = "clYellow";
+    s.ToolbarFont = {"DejaVu Sans", "clRed", fsItalic, 11};
+    s.TitleColor = "clNavy";
+    s.TitleFont = {"DejaVu Serif", "clLime", fsUnderline, 14};
+    s.PageFont = {"DejaVu Sans Mono", "clMaroon", fsBold, 9};
+    s.TabPosition = TPlacement::plBottom;
+    const struct {
+      TPlacement placement;
+      Qt::ToolBarArea area;
+    } placements[] = {{TPlacement::plBottom, Qt::BottomToolBarArea},
+                      {TPlacement::plLeft, Qt::LeftToolBarArea},
+                      {TPlacement::plRight, Qt::RightToolBarArea},
+                      {TPlacement::plTop, Qt::TopToolBarArea}};
+    for (const auto &p : placements) {
+      s.ToolbarAlign = p.placement;
+      ApplyDisplaySettings(&t.window, s);
+      QCOMPARE(t.window.toolBarArea(t.toolMain), p.area);
+      QVERIFY(!t.toolMain->isHidden());
+      QCOMPARE(t.window.toolBarArea(t.toolBar1), Qt::TopToolBarArea);  // only tool_Main moves
+    }
+    QCOMPARE(t.window.palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(t.group->palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(t.pnlOther->palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(t.toolMain->palette().color(QPalette::Window), QColor(Qt::yellow));
+    QCOMPARE(t.toolMain->font().italic(), true);
+    QCOMPARE(t.tpnl->palette().color(QPalette::Window), QColor(Qt::yellow));
+    QCOMPARE(t.tpnlButton->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    QCOMPARE(t.tpnlButton->font().pointSize(), 11);
+    QCOMPARE(t.ttl->palette().color(QPalette::Window), QColor(0, 0, 0x80));
+    QCOMPARE(t.ttl->palette().color(QPalette::WindowText), QColor(Qt::green));
+    QCOMPARE(t.ttl->font().underline(), true);
+    QCOMPARE(t.ttl->font().pointSize(), 14);
+    QCOMPARE(t.pcMain->tabPosition(), QTabWidget::South);
+    QCOMPARE(t.pcSubject->tabPosition(), QTabWidget::North);
+    QCOMPARE(t.pcMain->tabBar()->font().bold(), true);
+    QCOMPARE(t.pcMain->tabBar()->palette().color(QPalette::WindowText), QColor(0x80, 0, 0));
+    QCOMPARE(t.window.font().family(), QString("DejaVu Sans Mono"));
+    QCOMPARE(t.swatch->palette().color(QPalette::Window), QColor(Qt::green));
+  }
+
+  void generalOptionsSwitchHintsAndHTMLBar() {
+    TTestWindow t;
+    TGeneralSettings s;
+    s.ShowHints = false;
+    s.HideHTMLBar = true;
+    ApplyGeneralOptions(&t.window, s);
+    QVERIFY(!ShowHints());
+    QVERIFY(t.toolBar1->isHidden());
+    QVERIFY(!t.toolMain->isHidden());
+    // A tooltip event is swallowed before it reaches the widget while hints are off.
+    TTipCounter counter;
+    t.tpnlButton->installEventFilter(&counter);
+    QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+    QCoreApplication::sendEvent(t.tpnlButton, &tip);
+    QCOMPARE(counter.tips, 0);
+    s.ShowHints = true;
+    s.HideHTMLBar = false;
+    ApplyGeneralOptions(&t.window, s);
+    QVERIFY(ShowHints());
+    QCoreApplication::sendEvent(t.tpnlButton, &tip);
+    QCOMPARE(counter.tips, 1);
+    QVERIFY(!t.toolBar1->isHidden());
+  }
+
+  void mainWindowTakesTheSettings() {
+    TempDir dir;
+    Tfrm_Main window(AnsiToQString(dir.Path()));
+    TGeneralSettings s;
+    s.ToolbarAlign = TPlacement::plRight;
+    s.TabPosition = TPlacement::plTop;
+    s.GeneralColor = "clTeal";
+    s.ToolbarColor = "clOlive";
+    ApplyDisplaySettings(&window, s);
+    QCOMPARE(window.toolBarArea(window.tool_Main), Qt::RightToolBarArea);
+    QVERIFY(!window.tool_Main->isHidden());
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::North);
+    QCOMPARE(window.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
+    QCOMPARE(window.tool_Main->palette().color(QPalette::Window), QColor(0x80, 0x80, 0));
+    // The General Properties dialog applies the stored settings to its main window.
+    s.TabPosition = TPlacement::plBottom;
+    WriteGeneralSettings(dir.Path(), s, 0, 0);
+    TGeneralSettings model;
+    Tfrm_GenProps props(dir.Path(), &model, &window);
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::South);
+    QCOMPARE(props.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
+  }
+
+  void colourAndFontConversions() {
+    QCOMPARE(SettingQColor("clSilver"), kSilver);
+    QCOMPARE(SettingQColor("$004080FF"), QColor(0xFF, 0x80, 0x40));
+    QCOMPARE(SettingQColor("clBtnFace"), kSilver);
+    QCOMPARE(SettingQColor("clNone", Qt::cyan), QColor(Qt::cyan));
+    QCOMPARE(SettingQColor("bad", Qt::cyan), QColor(Qt::cyan));
+    QCOMPARE(QColorToText(QColor(0xFF, 0x80, 0x40)), std::string("$004080FF"));
+    QCOMPARE(QColorToText(kSilver), std::string("clSilver"));
+    const TFontSetting f{"DejaVu Serif", "clRed", fsBold | fsStrikeOut, 13};
+    QVERIFY(FontToSetting(SettingFont(f), "clRed") == f);
+    // A family that is not installed keeps its name but draws with a fallback.
+    const QFont tahoma = SettingFont({"Tahoma", "clBlack", 0, 8});
+    QCOMPARE(tahoma.families().first(), QString("Tahoma"));
+    QCOMPARE(FontToSetting(tahoma, "clBlack").Name, std::string("Tahoma"));
+  }
+};
+
+}  // namespace
+
+QTEST_MAIN(DisplaySettingsTest)
+#include "DisplaySettingsTest.moc"

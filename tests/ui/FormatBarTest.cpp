@@ -1,0 +1,146 @@
+#include "ui/FormatBar.h"
+#include "ui/Ruler.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QTextEdit>
+#include <QtTest>
+
+#include "support/TempDir.h"
+
+class FormatBarTest : public QObject {
+  Q_OBJECT
+
+  static void Select(QTextEdit *e, int from, int to) {
+    QTextCursor c = e->textCursor();
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    e->setTextCursor(c);
+  }
+
+private slots:
+  void barFollowsTheSelectionMixedOrNot() {
+    QTextEdit editor;
+    editor.setPlainText("plain bold red");
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontPointSize(14);
+    Select(&editor, 6, 10);
+    editor.mergeCurrentCharFormat(bold);
+    QTextCharFormat red;
+    red.setForeground(QColor(255, 0, 0));
+    Select(&editor, 11, 14);
+    editor.mergeCurrentCharFormat(red);
+    editor.setFontPointSize(12);
+    Select(&editor, 0, 0);
+    TFormatBar bar;
+    bar.SetEditor(&editor);
+
+    Select(&editor, 7, 9);  // inside "bold"
+    QVERIFY(bar.tbtn_Bold->isChecked());
+    QCOMPARE(bar.cb_Size->currentText(), QString("14"));
+    QCOMPARE(bar.cb_Color->currentText(), QString("clBlack"));
+    Select(&editor, 11, 13);  // inside "red"
+    QVERIFY(!bar.tbtn_Bold->isChecked());
+    QCOMPARE(bar.cb_Color->currentText(), QString("clRed"));
+    QCOMPARE(bar.cb_Size->currentText(), QString("12"));
+    // Across plain and bold: not bold, no common size or colour.
+    Select(&editor, 2, 14);
+    QVERIFY(!bar.tbtn_Bold->isChecked());
+    QCOMPARE(bar.cb_Size->currentText(), QString());
+    QCOMPARE(bar.cb_Color->currentIndex(), -1);
+    // A colour without a name selects no entry.
+    QTextCharFormat odd;
+    odd.setForeground(QColor(1, 2, 3));
+    Select(&editor, 0, 5);
+    editor.mergeCurrentCharFormat(odd);
+    Select(&editor, 1, 3);
+    QCOMPARE(bar.cb_Color->currentIndex(), -1);
+  }
+
+  void buttonsAndBoxesFormatTheSelection() {
+    QTextEdit editor;
+    editor.setPlainText("some words here");
+    TFormatBar bar;
+    bar.SetEditor(&editor);
+    Select(&editor, 5, 10);
+    bar.tbtn_Bold->trigger();
+    bar.tbtn_Italic->trigger();
+    Select(&editor, 6, 8);
+    QVERIFY(bar.tbtn_Bold->isChecked() && bar.tbtn_Italic->isChecked() && !bar.tbtn_Underline->isChecked());
+    QTextCursor probe(editor.document());
+    probe.setPosition(7);
+    QVERIFY(probe.charFormat().font().bold() && probe.charFormat().font().italic());
+    // Releasing both gives the plain style again.
+    Select(&editor, 5, 10);
+    bar.tbtn_Bold->trigger();
+    bar.tbtn_Italic->trigger();
+    probe.setPosition(7);
+    QVERIFY(!probe.charFormat().font().bold() && !probe.charFormat().font().italic());
+
+    const int navy = bar.cb_Color->findText("clNavy");
+    bar.cb_Color->setCurrentIndex(navy);
+    emit bar.cb_Color->activated(navy);
+    probe.setPosition(7);
+    QCOMPARE(probe.charFormat().foreground().color(), QColor(0, 0, 0x80));
+    emit bar.cb_Size->textActivated("36");
+    probe.setPosition(7);
+    QCOMPARE(probe.charFormat().fontPointSize(), 36.0);
+    probe.setPosition(2);  // outside the selection: untouched
+    QVERIFY(probe.charFormat().fontPointSize() != 36.0);
+
+    bar.tbtn_Center->trigger();
+    QCOMPARE(editor.document()->firstBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QVERIFY(bar.tbtn_Center->isChecked() && !bar.tbtn_Left->isChecked());
+    bar.tbtn_Right->trigger();
+    QCOMPARE(editor.document()->firstBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    QCOMPARE(bar.tbtn_FieldCode->toolTip(), QString("Insert field code"));
+    QSignalSpy preview(&bar, &TFormatBar::PreviewRequested);
+    bar.tbtn_Preview->trigger();
+    QCOMPARE(preview.count(), 1);
+    QSignalSpy background(&bar, &TFormatBar::BackgroundChanged);
+    bar.SetBackground(QColor(10, 20, 30));
+    QCOMPARE(editor.palette().color(QPalette::Base), QColor(10, 20, 30));
+    QCOMPARE(background.count(), 1);
+  }
+
+  void rulerShowsAndSetsTheIndents() {
+    QTextEdit editor;
+    editor.setPlainText("first paragraph\nsecond");
+    QTextBlockFormat f;
+    f.setLeftMargin(30);
+    f.setTextIndent(-20);
+    f.setRightMargin(5);
+    QTextCursor(editor.document()->firstBlock()).setBlockFormat(f);
+    TRuler ruler;
+    ruler.resize(400, 24);
+    ruler.SetEditor(&editor);
+    editor.moveCursor(QTextCursor::Start);
+    QCOMPARE(ruler.Markers(), (TRulerMarkers{15, 42, 379}));
+    editor.moveCursor(QTextCursor::End);  // the second paragraph has no indents
+    QCOMPARE(ruler.Markers(), (TRulerMarkers{2, 2, 386}));
+
+    // Dragging the left marker of the second paragraph with the mouse.
+    ruler.show();
+    QTest::mousePress(&ruler, Qt::LeftButton, {}, QPoint(2, 20));
+    QTest::mouseMove(&ruler, QPoint(40, 20));
+    QTest::mouseRelease(&ruler, Qt::LeftButton, {}, QPoint(40, 20));
+    QTextBlockFormat second = editor.document()->lastBlock().blockFormat();
+    QCOMPARE(second.leftMargin(), 30.0);  // first 0, left 30
+    QCOMPARE(second.textIndent(), -30.0);
+    // The first-line marker keeps the other lines where they are.
+    ruler.MoveMarker(TRuler::mkFirst, 14);
+    second = editor.document()->lastBlock().blockFormat();
+    QCOMPARE(LayoutToIndents(second.leftMargin(), second.textIndent(), second.rightMargin()),
+             (TParaIndents{11, LeftIndentFromMarker(42, 11), 0}));
+    ruler.MoveMarker(TRuler::mkRight, 379);
+    QCOMPARE(editor.document()->lastBlock().blockFormat().rightMargin(), 8.0);
+    QCOMPARE(editor.document()->firstBlock().blockFormat().leftMargin(), 30.0);  // other paragraph untouched
+  }
+};
+
+QTEST_MAIN(FormatBarTest)
+#include "FormatBarTest.moc"

@@ -1,0 +1,445 @@
+#include "storage/CustomColors.h"
+#include "storage/Filters.h"
+#include "storage/IniFiles32.h"
+#include "storage/ServerRegistry.h"
+#include "storage/TextFile.h"
+#include "support/ModalAnswer.h"
+#include "support/TempDir.h"
+#include "ui/DisplaySettings.h"
+#include "ui/GenPropsDialog.h"
+#include "ui/ServersDialog.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+
+namespace {
+
+// The parts of a main window the general settings reach.
+struct TMain {
+  QMainWindow window;
+  QToolBar *toolMain = new QToolBar(&window);
+  QToolBar *toolBar1 = new QToolBar(&window);
+  QTabWidget *pcMain = new QTabWidget;
+  QLabel *title = new QLabel("Mail Lists");
+  TMain() {
+    toolMain->setObjectName("tool_Main");
+    toolBar1->setObjectName("ToolBar1");
+    window.addToolBar(Qt::TopToolBarArea, toolMain);
+    window.addToolBar(Qt::TopToolBarArea, toolBar1);
+    pcMain->setObjectName("pc_Main");
+    title->setObjectName("ttl_Lists");
+    pcMain->addTab(title, "Mail Lists");
+    window.setCentralWidget(pcMain);
+  }
+};
+
+// Shows the dialog through Execute, does `work` while it is up, then Save or Cancel.
+bool ExecuteWith(Tfrm_GenProps &d, const std::function<void()> &work, bool save) {
+  AnswerNextModal<Tfrm_GenProps>([&d, work, save](Tfrm_GenProps *) {
+    work();
+    (save ? d.btn_Save : d.btn_Cancel)->click();
+  });
+  return d.Execute();
+}
+
+// Answers the next server dialog with these fields (SMTP or POP page alike).
+void AnswerServerDialog(const QString &name, const QString &user, QString *shownName = nullptr) {
+  AnswerNextModal<Tfrm_Servers>([=](Tfrm_Servers *s) {
+    QLineEdit *box = s->Kind() == TServerKind::skSMTP ? s->edt_SMTPServ : s->edt_POPServ;
+    if (shownName) *shownName = box->text();
+    box->setText(name);
+    (s->Kind() == TServerKind::skSMTP ? s->edt_SMTPUser : s->edt_POPUser)->setText(user);
+    s->btn_Save->click();
+  });
+}
+
+void AnswerInput(const QString &value, QString *title = nullptr, QString *label = nullptr, QString *preset = nullptr) {
+  AnswerNextModal<QInputDialog>([=](QInputDialog *input) {
+    if (title) *title = input->windowTitle();
+    if (label) *label = input->labelText();
+    if (preset) *preset = input->textValue();
+    input->setTextValue(value);
+    input->accept();
+  });
+}
+
+QStringList Texts(const QListWidget *list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+  return texts;
+}
+
+void SetChecked(QListWidget *list, int row, bool checked) {
+  list->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+std::string Ini(const TempDir &dir, const char *section, const char *key) {
+  return TIniFile32(dir.File(kSettingsFile), TIniMode::imPlatform).ReadString(section, key, "<none>");
+}
+
+class GenPropsTest : public QObject {
+  Q_OBJECT
+private slots:
+  void defaultServerQuestionYesAndNo() {
+    TempDir dir;
+    WriteSmtpServer(dir.Path(), {"Gamma.example.com", "g", "2525", 1, 12});
+    WriteSmtpServer(dir.Path(), {"alpha.example.com", "a", "smtp", 0, 1});
+    WriteSmtpServer(dir.Path(), {"beta.example.com", "b", "25", 2, 1});
+    TGeneralSettings s;
+    TMain main;
+    Tfrm_GenProps d(dir.Path(), &s, &main.window);
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"alpha.example.com", "beta.example.com", "Gamma.example.com"}));
+    QCOMPARE(d.clb_SMTPServ->item(0)->checkState(), Qt::Checked);  // no settings file: position 0
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("alpha.example.com"));
+    QCOMPARE(d.edt_DefSMTPSend->text(), QString("Send to one address at a time"));
+
+    QString question;
+    AnswerNextMessageBox(QMessageBox::Yes, &question);
+    SetChecked(d.clb_SMTPServ, 2, true);
+    QCOMPARE(question, QString("Only one default SMTP server is permitted.\n"
+                               "Would you like to set this server as your default?"));
+    QCOMPARE(d.clb_SMTPServ->item(0)->checkState(), Qt::Unchecked);
+    QCOMPARE(d.clb_SMTPServ->item(2)->checkState(), Qt::Checked);
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("Gamma.example.com"));
+    QCOMPARE(d.edt_DefSMTPUser->text(), QString("g"));
+    QCOMPARE(d.edt_DefSMTPPort->text(), QString("2525"));
+    QCOMPARE(d.edt_DefSMTPSend->text(), QString("Send to 12 address at a time"));
+
+    AnswerNextMessageBox(QMessageBox::No);
+    SetChecked(d.clb_SMTPServ, 1, true);
+    QCOMPARE(d.clb_SMTPServ->item(1)->checkState(), Qt::Unchecked);
+    QCOMPARE(d.clb_SMTPServ->item(2)->checkState(), Qt::Checked);
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("Gamma.example.com"));
+    QCOMPARE(d.DefaultSmtpServer(), std::string("Gamma.example.com"));
+
+    QVERIFY(ExecuteWith(d, [] {}, true));
+    QCOMPARE(Ini(dir, "SMTP", "Server"), std::string("2"));
+    QCOMPARE(s.SmtpServer, 2);
+
+    // With nothing checked the stored position is 0, so the first server is the default
+    // after the settings are read again.
+    QVERIFY(ExecuteWith(d, [&] { SetChecked(d.clb_SMTPServ, 2, false); }, true));
+    QCOMPARE(Ini(dir, "SMTP", "Server"), std::string("0"));
+    QCOMPARE(d.DefaultSmtpServer(), std::string());
+    d.ReadGeneralSettings();
+    QCOMPARE(d.DefaultSmtpServer(), std::string("alpha.example.com"));
+
+    // The POP list asks the same for its servers, and shows the options text.
+    WritePopServer(dir.Path(), {"pop1.example.com", "p", "pw1", "110", false});
+    WritePopServer(dir.Path(), {"pop2.example.com", "q", "pw2", "995", true});
+    Tfrm_GenProps d2(dir.Path(), &s, &main.window);
+    QCOMPARE(d2.DefaultPopServer(), std::string("pop1.example.com"));
+    QCOMPARE(d2.DefaultPopPassword(), std::string("pw1"));
+    AnswerNextMessageBox(QMessageBox::Yes, &question);
+    SetChecked(d2.clb_POPServ, 1, true);
+    QCOMPARE(question, QString("Only one default POP server is permitted.\n"
+                               "Would you like to set this server as your default?"));
+    QCOMPARE(d2.edt_DefPOPServ->text(), QString("pop2.example.com"));
+    QCOMPARE(d2.edt_DefPOPPort->text(), QString("995"));
+    QCOMPARE(d2.edt_DefPOPUser->text(), QString("q"));
+    QCOMPARE(d2.edt_DefPOPOptions->text(), QString(" Delete mail from server after reading"));
+    QCOMPARE(d2.DefaultPopPassword(), std::string("pw2"));
+  }
+
+  void cancelRestoresColoursWhileAnAddedServerStays() {
+    TempDir dir;
+    TGeneralSettings s;
+    TMain main;
+    Tfrm_GenProps d(dir.Path(), &s, &main.window);
+    int serverSignals = 0;
+    connect(&d, &Tfrm_GenProps::ServersChanged, this, [&] { ++serverSignals; });
+    QCOMPARE(d.pnl_GenColor->ColorText(), std::string("clSilver"));
+    const bool saved = ExecuteWith(
+        d,
+        [&] {
+          AnswerNextModal<QColorDialog>([](QColorDialog *c) {
+            c->setCurrentColor(Qt::red);
+            c->accept();
+          });
+          QTest::mouseDClick(d.pnl_GenColor, Qt::LeftButton);
+          QCOMPARE(d.pnl_GenColor->ColorText(), std::string("clRed"));
+          AnswerServerDialog("smtp.example.com", "ann");
+          d.btn_SMTPAdd->click();
+          QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
+          QCOMPARE(d.gb_SMTPServ->title(), QString("SMTP Servers (1)"));
+        },
+        false);
+    QVERIFY(!saved);
+    QCOMPARE(d.pnl_GenColor->ColorText(), std::string("clSilver"));
+    QCOMPARE(s.GeneralColor, std::string("clSilver"));
+    QCOMPARE(Ini(dir, "Display", "General Color"), std::string("<none>"));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()), std::vector<std::string>{"smtp.example.com"});
+    QCOMPARE(ReadSmtpServer(dir.Path(), "smtp.example.com").Username, std::string("ann"));
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
+    QCOMPARE(serverSignals, 1);
+    // The colour dialog's custom colours were kept.
+    TCustomColors custom{};
+    QVERIFY(ReadCustomColors(dir.Path(), &custom));
+  }
+
+  void deletingTheDefaultServer() {
+    TempDir dir;
+    WriteSmtpServer(dir.Path(), {"a.example.com", "", "smtp", 0, 1});
+    WriteSmtpServer(dir.Path(), {"b.example.com", "bob", "smtp", 0, 1});
+    WriteAll(dir.File(kSettingsFile), "[SMTP]\r\nServer=1\r\n");
+    TGeneralSettings s;
+    Tfrm_GenProps d(dir.Path(), &s);
+    QCOMPARE(d.DefaultSmtpServer(), std::string("b.example.com"));
+
+    // Without a selection nothing is asked or removed; No keeps the server.
+    QString question;
+    d.clb_SMTPServ->clearSelection();
+    d.btn_SMTPDelete->click();
+    QCOMPARE(d.clb_SMTPServ->count(), 2);
+    d.clb_SMTPServ->setCurrentRow(1);
+    AnswerNextMessageBox(QMessageBox::No);
+    d.btn_SMTPDelete->click();
+    QCOMPARE(d.clb_SMTPServ->count(), 2);
+
+    AnswerNextMessageBox(QMessageBox::Yes, &question);
+    d.btn_SMTPDelete->click();
+    QCOMPARE(question, QString("Are you sure you want to delete this SMTP server?\n\nSMTP Server: b.example.com"));
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com"}));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()), std::vector<std::string>{"a.example.com"});
+    QCOMPARE(d.gb_SMTPServ->title(), QString("SMTP Servers (1)"));
+    QCOMPARE(d.edt_DefSMTPServ->text(), QString("b.example.com"));  // shown until another is checked
+    QCOMPARE(d.edt_DefSMTPUser->text(), QString("bob"));
+    QCOMPARE(d.DefaultSmtpServer(), std::string());
+
+    WritePopServer(dir.Path(), {"p.example.com", "", "", "pop3", false});
+    Tfrm_GenProps p(dir.Path(), &s);
+    p.clb_POPServ->setCurrentRow(0);
+    AnswerNextMessageBox(QMessageBox::Yes, &question);
+    p.btn_POPDelete->click();
+    QCOMPARE(question, QString("Are you sure you want to delete this POP server?\n\nPOP Server: p.example.com"));
+    QCOMPARE(p.gb_POPServ->title(), QString("POP Servers (0)"));
+    QVERIFY(ReadPopServerNames(dir.Path()).empty());
+  }
+
+  void serverNamesAreNeverLeftStaleOrDoubled() {
+    TempDir dir;
+    WriteSmtpServer(dir.Path(), {"b.example.com", "", "smtp", 0, 1});
+    WriteSmtpServer(dir.Path(), {"c.example.com", "carl", "587", 2, 1});
+    TGeneralSettings s;
+    Tfrm_GenProps d(dir.Path(), &s);
+    QCOMPARE(d.DefaultSmtpServer(), std::string("b.example.com"));
+
+    // Adding a server before the default moves the stored position along with it.
+    AnswerServerDialog("a.example.com", "");
+    d.btn_SMTPAdd->click();
+    QCOMPARE(Ini(dir, "SMTP", "Server"), std::string("1"));
+    d.ReadGeneralSettings();
+    QCOMPARE(d.DefaultSmtpServer(), std::string("b.example.com"));
+
+    // A rename replaces the old entry, keeping its settings as edited.
+    QString shown;
+    d.clb_SMTPServ->setCurrentRow(2);
+    AnswerServerDialog("d.example.com", "dora", &shown);
+    d.btn_SMTPEditClick();
+    QCOMPARE(shown, QString("c.example.com"));
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com", "d.example.com"}));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()),
+             (std::vector<std::string>{"a.example.com", "b.example.com", "d.example.com"}));
+    QVERIFY(ReadSmtpServer(dir.Path(), "d.example.com") == (TSmtpServer{"d.example.com", "dora", "587", 2, 1}));
+
+    // Renaming onto a registered name asks, then leaves one entry of that name.
+    QString question;
+    d.clb_SMTPServ->setCurrentRow(2);
+    AnswerNextModal<Tfrm_Servers>([&](Tfrm_Servers *sd) {
+      sd->edt_SMTPServ->setText("b.example.com");
+      AnswerNextMessageBox(QMessageBox::Yes, &question);
+      sd->btn_Save->click();
+    });
+    d.btn_SMTPEditClick();
+    QCOMPARE(question, QString("The SMTP server b.example.com is already registered.\n"
+                               "Do you want to replace its settings?"));
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com"}));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()), (std::vector<std::string>{"a.example.com", "b.example.com"}));
+    QCOMPARE(ReadSmtpServer(dir.Path(), "b.example.com").Username, std::string("dora"));
+    QCOMPARE(d.DefaultSmtpServer(), std::string("b.example.com"));
+    QCOMPARE(d.edt_DefSMTPUser->text(), QString("dora"));
+    QCOMPARE(d.gb_SMTPServ->title(), QString("SMTP Servers (2)"));
+
+    // Adding a registered name again, confirmed, keeps one entry in the list.
+    AnswerNextModal<Tfrm_Servers>([&](Tfrm_Servers *sd) {
+      sd->edt_SMTPServ->setText("A.example.com");
+      AnswerNextMessageBox(QMessageBox::Yes);
+      sd->btn_Save->click();
+    });
+    d.btn_SMTPAdd->click();
+    QCOMPARE(d.clb_SMTPServ->count(), 2);
+
+    // A change of letter case alone renames the entry too.
+    d.clb_SMTPServ->setCurrentRow(0);
+    AnswerServerDialog("A.example.com", "al");
+    d.btn_SMTPEditClick();
+    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"A.example.com", "b.example.com"}));
+    QCOMPARE(ReadSmtpServerNames(dir.Path()), (std::vector<std::string>{"A.example.com", "b.example.com"}));
+  }
+
+  void filterAddedToAListWithoutASection() {
+    TempDir dir;
+    TGeneralSettings s;
+    Tfrm_GenProps d(dir.Path(), &s);
+    QVERIFY(!d.btn_AddFilter->isEnabled());  // no list, no filters
+    d.SetMailLists({"Weekly", "Monthly"});
+    QCOMPARE(d.cb_FilterList->currentText(), QString("Monthly"));
+    QString title, label, preset;
+    AnswerInput(" a@example.com ", &title, &label);
+    d.btn_AddFilter->click();
+    QCOMPARE(title, QString("Add Filter"));
+    QCOMPARE(label, QString("Enter an e-mail address:"));
+    QCOMPARE(ReadAll(dir.File(kFiltersFile)), std::string("\r\n[Monthly]\r\nCount=1\r\nFilter1=a@example.com\r\n"));
+
+    d.lb_Filters->setCurrentRow(0);
+    AnswerInput("b@example.com", &title, nullptr, &preset);
+    d.btn_EditFilter->click();
+    QCOMPARE(title, QString("Edit Filter"));
+    QCOMPARE(preset, QString("a@example.com"));
+    QCOMPARE(ReadFilters(dir.Path(), "Monthly"), std::vector<std::string>{"b@example.com"});
+
+    d.cb_FilterList->setCurrentIndex(1);
+    QCOMPARE(d.lb_Filters->count(), 0);
+    d.cb_FilterList->setCurrentIndex(0);
+    QCOMPARE(Texts(d.lb_Filters), QStringList({"b@example.com"}));
+    d.lb_Filters->setCurrentRow(0);
+    d.btn_DeleteFilter->click();
+    QVERIFY(ReadFilters(dir.Path(), "Monthly").empty());
+    QVERIFY(ReadFilters(dir.Path(), "Weekly").empty());
+  }
+
+  void displaySettingsReachTheMainWindowOnSave() {
+    TempDir dir;
+    TGeneralSettings s;
+    TMain main;
+    Tfrm_GenProps d(dir.Path(), &s, &main.window);
+    // The defaults are already applied at creation.
+    QCOMPARE(main.pcMain->tabPosition(), QTabWidget::West);
+    QCOMPARE(main.title->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(d.ttl_Gen->font().bold(), true);
+    QCOMPARE(d.pc_GenProps->tabPosition(), QTabWidget::West);
+    QVERIFY(ExecuteWith(
+        d,
+        [&] {
+          d.cb_TabPosition->setCurrentIndex(0);
+          d.cb_ToolAlign->setCurrentIndex(1);
+          d.pnl_TitleColor->SetColorText("clNavy");
+          d.lbl_TitleFont->SetFontSetting({"DejaVu Serif", "clYellow", fsItalic, 12});
+          d.cb_Hints->setChecked(false);
+          d.cb_HideHTMLBar->setChecked(true);
+          // Nothing changes before Save.
+          QCOMPARE(main.pcMain->tabPosition(), QTabWidget::West);
+        },
+        true));
+    QCOMPARE(main.pcMain->tabPosition(), QTabWidget::South);
+    QCOMPARE(main.window.toolBarArea(main.toolMain), Qt::LeftToolBarArea);
+    QCOMPARE(main.title->palette().color(QPalette::Window), QColor(0, 0, 0x80));
+    QCOMPARE(main.title->palette().color(QPalette::WindowText), QColor(Qt::yellow));
+    QCOMPARE(main.title->font().italic(), true);
+    QCOMPARE(d.ttl_Gen->palette().color(QPalette::Window), QColor(0, 0, 0x80));
+    QCOMPARE(d.pc_GenProps->tabPosition(), QTabWidget::South);
+    QVERIFY(!ShowHints());
+    QVERIFY(main.toolBar1->isHidden());
+    QCOMPARE(Ini(dir, "Display", "Tab Position"), std::string("0"));
+    QCOMPARE(Ini(dir, "Display", "Toolbar Align"), std::string("1"));
+    QCOMPARE(Ini(dir, "Display", "Title Color"), std::string("clNavy"));
+    QCOMPARE(Ini(dir, "Display", "Title Font Style"), std::string("i,"));
+    QCOMPARE(s.TitleFont, (TFontSetting{"DejaVu Serif", "clYellow", fsItalic, 12}));
+    // Changing the label's font through the font dialog keeps the font's colour.
+    AnswerNextModal<QFontDialog>([](QFontDialog *f) {
+      QFont font("DejaVu Sans Mono", 14);
+      font.setBold(true);
+      f->setCurrentFont(font);
+      f->accept();
+    });
+    QTest::mouseDClick(d.lbl_ToolFont, Qt::LeftButton);
+    QCOMPARE(d.lbl_ToolFont->FontSetting(), (TFontSetting{"DejaVu Sans Mono", "clBlack", fsBold, 14}));
+    QCOMPARE(d.lbl_ToolFont->text(), QString("DejaVu Sans Mono"));
+    // Cancel reads everything back, hints and the HTML bar included.
+    SetShowHints(true);
+    QVERIFY(!ExecuteWith(d, [] {}, false));
+    QCOMPARE(d.lbl_ToolFont->FontSetting(), TGeneralSettings().ToolbarFont);
+    QVERIFY(!ShowHints());
+    QVERIFY(!d.cb_Hints->isChecked());
+    SetShowHints(true);
+  }
+
+  void personalInformationAndTextsReadBackWhole() {
+    TempDir dir;
+    TGeneralSettings s;
+    Tfrm_GenProps d(dir.Path(), &s);
+    const QString notes = "line one\nline two = 2\n\nline four";
+    QVERIFY(ExecuteWith(
+        d,
+        [&] {
+          d.edt_Name->setText("Ann Smith");
+          d.edt_Email->setText("ann@example.com");
+          d.edt_Photo->setText("http://example.com/ann.jpg");
+          d.edt_Address2->setText("Bath");
+          d.mmo_Notes->setPlainText(notes);
+          d.edt_Header->setText(QString::fromStdString(dir.File("header.txt")));
+          d.mmo_Header->setPlainText("Welcome\nto the list");
+          d.cb_Header->setChecked(true);
+          d.btn_HeaderSave->click();
+          AnswerInput("Undeliverable");
+          d.btn_AddIARSub->click();
+          AnswerInput("Returned mail");
+          d.btn_AddIARSub->click();
+          d.cb_IARSub->setChecked(true);
+        },
+        true));
+    QCOMPARE(ReadAll(dir.File("header.txt")), std::string("Welcome\r\nto the list"));
+    QCOMPARE(ReadAll(dir.File(kIARSubjectsFile)), std::string("Returned mail\r\nUndeliverable\r\n"));
+    QCOMPARE(s.Notes, std::string("line one\r\nline two = 2\r\n\r\nline four"));
+
+    TGeneralSettings again;
+    Tfrm_GenProps e(dir.Path(), &again);
+    QCOMPARE(e.mmo_Notes->toPlainText(), notes);
+    QCOMPARE(e.edt_Name->text(), QString("Ann Smith"));
+    QCOMPARE(e.edt_Email->text(), QString("ann@example.com"));
+    QCOMPARE(e.edt_Photo->text(), QString("http://example.com/ann.jpg"));
+    QCOMPARE(e.edt_Address2->text(), QString("Bath"));
+    QCOMPARE(e.mmo_Header->toPlainText(), QString("Welcome\nto the list"));
+    QVERIFY(e.cb_Header->isChecked());
+    QVERIFY(e.cb_IARSub->isChecked());
+    QCOMPARE(Texts(e.lb_IARSub), QStringList({"Returned mail", "Undeliverable"}));
+    QCOMPARE(again.HeaderText, std::string("Welcome\r\nto the list"));
+
+    // Bounce subjects: edit with the entry preset, delete without asking; stored by Save only.
+    QString title, label, preset;
+    e.lb_IARSub->setCurrentRow(1);
+    AnswerInput("Undeliverable mail", &title, &label, &preset);
+    e.btn_EditIARSub->click();
+    QCOMPARE(title, QString("Invalid Address Reply Subject"));
+    QCOMPARE(label, QString("Enter the subject of the invalid address reply:"));
+    QCOMPARE(preset, QString("Undeliverable"));
+    e.lb_IARSub->setCurrentRow(0);
+    e.btn_DelIARSub->click();
+    QCOMPARE(Texts(e.lb_IARSub), QStringList({"Undeliverable mail"}));
+    QCOMPARE(ReadAll(dir.File(kIARSubjectsFile)), std::string("Returned mail\r\nUndeliverable\r\n"));
+
+    // Notes hold at most 255 characters; a cleared name stays cleared.
+    e.mmo_Notes->setPlainText(QString(300, 'x'));
+    QCOMPARE(e.mmo_Notes->toPlainText().size(), 255);
+    QVERIFY(ExecuteWith(e, [&] { e.edt_Name->clear(); }, true));
+    QCOMPARE(ReadGeneralSettings(dir.Path()).Name, std::string());
+  }
+};
+
+}  // namespace
+
+QTEST_MAIN(GenPropsTest)
+#include "GenPropsTest.moc"
