@@ -12,7 +12,7 @@ BUILD=${BUILD:-build-bench}
 USER_NAME=tester
 PASSWORD=secret
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
 cmake --build "$BUILD" --target bench_Pop3Fetch >/dev/null
 
 work=$(mktemp -d /tmp/pop3bench.XXXXXX)

@@ -11,32 +11,6 @@
 
 namespace {
 
-struct TColorName {
-  TColor Value;
-  const char *Name;
-};
-
-const TColorName kColorNames[] = {
-    {0x000000, "clBlack"},   {0x000080, "clMaroon"},     {0x008000, "clGreen"},    {0x008080, "clOlive"},
-    {0x800000, "clNavy"},    {0x800080, "clPurple"},     {0x808000, "clTeal"},     {0x808080, "clGray"},
-    {0xC0C0C0, "clSilver"},  {0x0000FF, "clRed"},        {0x00FF00, "clLime"},     {0x00FFFF, "clYellow"},
-    {0xFF0000, "clBlue"},    {0xFF00FF, "clFuchsia"},    {0xFFFF00, "clAqua"},     {0xFFFFFF, "clWhite"},
-    {0xC0DCC0, "clMoneyGreen"}, {0xF0CAA6, "clSkyBlue"}, {0xF0FBFF, "clCream"},    {0xA4A0A0, "clMedGray"},
-    {static_cast<TColor>(0x80000000u), "clScrollBar"},       {static_cast<TColor>(0x80000001u), "clBackground"},
-    {static_cast<TColor>(0x80000002u), "clActiveCaption"},   {static_cast<TColor>(0x80000003u), "clInactiveCaption"},
-    {static_cast<TColor>(0x80000004u), "clMenu"},            {static_cast<TColor>(0x80000005u), "clWindow"},
-    {static_cast<TColor>(0x80000006u), "clWindowFrame"},     {static_cast<TColor>(0x80000007u), "clMenuText"},
-    {static_cast<TColor>(0x80000008u), "clWindowText"},      {static_cast<TColor>(0x80000009u), "clCaptionText"},
-    {static_cast<TColor>(0x8000000Au), "clActiveBorder"},    {static_cast<TColor>(0x8000000Bu), "clInactiveBorder"},
-    {static_cast<TColor>(0x8000000Cu), "clAppWorkSpace"},    {static_cast<TColor>(0x8000000Du), "clHighlight"},
-    {static_cast<TColor>(0x8000000Eu), "clHighlightText"},   {static_cast<TColor>(0x8000000Fu), "clBtnFace"},
-    {static_cast<TColor>(0x80000010u), "clBtnShadow"},       {static_cast<TColor>(0x80000011u), "clGrayText"},
-    {static_cast<TColor>(0x80000012u), "clBtnText"},         {static_cast<TColor>(0x80000013u), "clInactiveCaptionText"},
-    {static_cast<TColor>(0x80000014u), "clBtnHighlight"},    {static_cast<TColor>(0x80000015u), "cl3DDkShadow"},
-    {static_cast<TColor>(0x80000016u), "cl3DLight"},         {static_cast<TColor>(0x80000017u), "clInfoText"},
-    {static_cast<TColor>(0x80000018u), "clInfoBk"},          {clNone, "clNone"},
-    {clDefault, "clDefault"}};
-
 const QDate kDayZero(1899, 12, 30);
 
 QString DateFormat(const QLocale &l) {
@@ -56,20 +30,16 @@ QString TimeFormat(const QLocale &l) {
 }  // namespace
 
 std::string ColorToString(TColor color) {
-  for (const TColorName &n : kColorNames)
-    if (n.Value == color) return n.Name;
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "$%08X", static_cast<std::uint32_t>(color));
-  return buf;
+  return color == clDefault ? std::string("clDefault") : ColorToText(color);
 }
 
 bool StringToColor(const std::string &text, TColor &color) {
   const std::string t = Trim(text);
-  for (const TColorName &n : kColorNames)
-    if (SameText(t, n.Name)) {
-      color = n.Value;
-      return true;
-    }
+  if (TextToColor(t, &color)) return true;
+  if (SameText(t, "clDefault")) {
+    color = clDefault;
+    return true;
+  }
   if (t.empty()) return false;
   bool ok = false;
   long long v = 0;

@@ -1,20 +1,17 @@
 #pragma once
 // Colours and date-times as the newsletter document stores them as text.
+#include "storage/DisplayValues.h"
+
 #include <cstdint>
 #include <string>
 
-// A colour of the user-interface toolkit: 0x00BBGGRR for a direct colour, or a system
-// colour (0x80000000 + index), clNone or clDefault.
-using TColor = std::int32_t;
-
-constexpr TColor clBlack = 0x000000;
-constexpr TColor clWhite = 0xFFFFFF;
-constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
-constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
-constexpr TColor clNone = 0x1FFFFFFF;
+// Colours are the settings' colour values (storage/DisplayValues.h); these are the few
+// more that a document may carry.
+constexpr TColor clWindow = clSystemColor + 5;
+constexpr TColor clWindowText = clSystemColor + 8;
 constexpr TColor clDefault = 0x20000000;
 
-inline bool IsSystemColor(TColor c) { return static_cast<std::uint32_t>(c) >= 0x80000000u; }
+inline bool IsSystemColor(TColor c) { return c >= clSystemColor; }
 
 // The colour's name ("clWhite", "clWindow", ...) or "$" and eight upper-case hex digits.
 std::string ColorToString(TColor color);
