@@ -32,13 +32,6 @@ void ClearDocumentState(TDocumentState &State) {
   State.DateModified = 0;
 }
 
-std::string StripFileNameChars(const std::string &Text) {
-  std::string out;
-  for (char c : Text)
-    if (std::string_view(":/\\*?\"<>|").find(c) == std::string_view::npos) out += c;
-  return out;
-}
-
 bool IsDocumentFileName(const std::string &FileName) {
   return UpperCase(FileName).find(".BVD") != std::string::npos;
 }

@@ -3,6 +3,7 @@
 // lines) and the exports as rich text, plain text and HTML.
 #include "compose/RichText.h"
 #include "compose/TextForms.h"
+#include "storage/FileNames.h"  // StripFileNameChars
 
 #include <string>
 
@@ -42,9 +43,6 @@ constexpr size_t kMaxSubject = 255;
 constexpr size_t kMaxAuthor = 50;
 
 void ClearDocumentState(TDocumentState &State);
-
-// Deletes the characters a file name cannot hold: : / \ * ? " < > |
-std::string StripFileNameChars(const std::string &Text);
 
 // True when the upper-case path holds ".BVD" anywhere: such a file is a document.
 bool IsDocumentFileName(const std::string &FileName);

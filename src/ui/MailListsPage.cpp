@@ -3,6 +3,7 @@
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
 #include "storage/Ansi.h"
+#include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "ui/StatusBar1.h"
@@ -357,20 +358,23 @@ void TMailListsPage::Start(const std::string &dataDir, TStatusBar1 *status) {
   FRecord.Path = dataDir;
   SetListButtons(false);
   SetAddressButtons(false);
+  FillServerChoices();
   LoadMailLists();
   LoadListRecord(QString());
   if (lb_MailLists->count() > 0) lb_MailLists->setCurrentRow(0);  // not loaded until clicked
 }
 
-void TMailListsPage::SetServerChoices(const QStringList &smtpServers, const QStringList &popServers) {
+void TMailListsPage::FillServerChoices() {
+  const bool loading = FLoading;
   FLoading = true;
-  for (auto [box, items] : {std::pair{cb_SMTPServ, &smtpServers}, std::pair{cb_POPServ, &popServers}}) {
+  for (auto [box, names] : {std::pair{cb_SMTPServ, ReadSmtpServerNames(FDataDir)},
+                            std::pair{cb_POPServ, ReadPopServerNames(FDataDir)}}) {
     const QString text = box->currentText();
     box->clear();
-    box->addItems(*items);
+    for (const auto &name : names) box->addItem(Q(name));
     box->setCurrentText(text);
   }
-  FLoading = false;
+  FLoading = loading;
 }
 
 std::string TMailListsPage::PopPort() const { return A(edt_POPPort->text()); }
@@ -672,28 +676,25 @@ void TMailListsPage::rb_RemoveToClick() {
   edt_ListNameChange();
 }
 
+// Choosing or typing a server fills its settings from the registry (the defaults while the
+// text names no registered server). Loading a list's record does not: it keeps the list's own.
 void TMailListsPage::cb_SMTPServChange(const QString &text) {
   if (FLoading) return;
-  if (SmtpServerLookup) {
-    // The password box is left as it is.
-    const TSmtpServerFill fill = SmtpServerLookup(A(text));
-    edt_SMTPPort->setText(Q(fill.Port));
-    (fill.Method == 1 ? rb_SMTPSome : fill.Method == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
-    se_SMTPRCPT->setValue(fill.RcptTo);
-    edt_SMTPUser->setText(Q(fill.UserName));
-  }
+  const TSmtpServer fill = FillServerFromRegistry(FDataDir, A(text));
+  edt_SMTPPort->setText(Q(fill.Port));
+  (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
+  se_SMTPRCPT->setValue(fill.RcptTo);
+  edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
   edt_ListNameChange();
 }
 
 void TMailListsPage::cb_POPServChange(const QString &text) {
   if (FLoading) return;
-  if (PopServerLookup) {
-    const TPopServerFill fill = PopServerLookup(A(text));
-    edt_PopUser->setText(Q(fill.UserName));
-    edt_PopPass->setText(Q(fill.Password));
-    edt_POPPort->setText(Q(fill.Port));
-    cb_POPDelete->setChecked(fill.DeleteRead);
-  }
+  const TPopServer fill = FillPopServerFromRegistry(FDataDir, A(text));
+  edt_PopUser->setText(Q(fill.Username));
+  edt_PopPass->setText(Q(fill.Password));
+  edt_POPPort->setText(Q(fill.Port));
+  cb_POPDelete->setChecked(fill.Delete);
   edt_ListNameChange();
 }
 

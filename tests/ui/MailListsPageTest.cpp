@@ -2,12 +2,17 @@
 #include "lists/ImportExport.h"
 #include "lists/ListRecord.h"
 #include "storage/Ansi.h"
+#include "storage/ServerRegistry.h"
 #include "storage/TextFile.h"
 #include "ui/MailListsPage.h"
 #include "ui/StatusBar1.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -242,6 +247,47 @@ private slots:
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (0)"));
     QVERIFY(!f.page->btn_AddressSave->isEnabled());
     QVERIFY(f.page->edt_Name->text().isEmpty());
+  }
+
+  void serverChoicesFillFromTheRegistries() {
+    Fixture f;
+    TSmtpServer smtp;
+    smtp.Name = "mail.example.com";
+    smtp.Username = "ann";
+    smtp.Port = "2525";
+    smtp.SendMethod = 1;
+    smtp.RcptTo = 25;
+    WriteSmtpServer(f.data, smtp);
+    TPopServer pop;
+    pop.Name = "pop.example.com";
+    pop.Username = "ann";
+    pop.Password = "secret";
+    pop.Delete = true;
+    WritePopServer(f.data, pop);
+    f.page->FillServerChoices();
+    QCOMPARE(f.page->cb_SMTPServ->count(), 1);
+    NewList(f.page, "News");
+    f.page->edt_SMTPPass->setText("kept");
+    f.page->cb_SMTPServ->setCurrentText("mail.example.com");
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("2525"));
+    QCOMPARE(f.page->se_SMTPRCPT->value(), 25);
+    QVERIFY(f.page->rb_SMTPSome->isChecked());
+    QCOMPARE(f.page->edt_SMTPUser->text(), QString("ann"));
+    QCOMPARE(f.page->edt_SMTPPass->text(), QString("kept"));
+    f.page->cb_POPServ->setCurrentText("pop.example.com");
+    QCOMPARE(f.page->edt_PopPass->text(), QString("secret"));
+    QVERIFY(f.page->cb_POPDelete->isChecked());
+    // A name the registry does not know gives the defaults.
+    f.page->cb_SMTPServ->setCurrentText("other.example.com");
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("smtp"));
+    f.page->cb_SMTPServ->setCurrentText("mail.example.com");
+    f.page->edt_SMTPPort->setText("587");
+    f.page->btn_ListSave->click();
+    // Loading the list keeps its own values rather than the registry's.
+    Click(f.page->lb_MailLists, 0);
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("587"));
+    QCOMPARE(LoadListRecord(f.data, "News").SMTPPort, std::string("587"));
+    QCOMPARE(LoadListRecord(f.data, "News").RCPTTO, 25);
   }
 
   void extractExportAndImport() {
