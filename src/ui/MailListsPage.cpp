@@ -71,13 +71,14 @@ void SetBoxText(QPlainTextEdit *box, const std::string &text) { box->setPlainTex
 // start another command on the same book; the rest of the window stays usable.
 class TBusy {
 public:
-  explicit TBusy(QWidget *page) : page_(page) { page_->setEnabled(false); }
-  ~TBusy() { page_->setEnabled(true); }
+  explicit TBusy(QWidget *page) : page_(page), wasEnabled_(page->isEnabled()) { page_->setEnabled(false); }
+  ~TBusy() { page_->setEnabled(wasEnabled_); }
   TBusy(const TBusy &) = delete;
   TBusy &operator=(const TBusy &) = delete;
 
 private:
   QWidget *page_;
+  bool wasEnabled_;
 };
 }  // namespace
 
@@ -705,6 +706,7 @@ void TMailListsPage::SetAddressCaption() {
 }
 
 void TMailListsPage::LoadAddresses() {
+  TBusy busy(this);
   SetStatus("Loading addresses...", true);
   FEntries = LoadAddressEntries(FRecord.Path, [this](size_t) { KeepResponsive(); });
   QStringList items;
