@@ -1,11 +1,13 @@
 #include "lists/ImportExport.h"
 
+#include "storage/Ansi.h"
 #include "storage/FileErrors.h"
 #include "storage/FileNames.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -207,12 +209,15 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
   };
   TLegacyImport result;
   say("Opening list...");
-  const std::string bytes = ReadChosenFile(fileName);
-  if (bytes.size() < kLegacyRecordSize) {
+  // Record by record: a list file of many addresses is never held in memory whole.
+  QFile file(AnsiToQString(fileName));
+  if (!file.exists() || !file.open(QIODevice::ReadOnly)) throw EFOpenError(fileName);
+  std::string settingsRecord(kLegacyRecordSize, '\0');
+  if (file.read(settingsRecord.data(), kLegacyRecordSize) != static_cast<qint64>(kLegacyRecordSize)) {
     result.Error = TruncatedText(fileName);
     return result;
   }
-  const char *settings = bytes.data();
+  const char *settings = settingsRecord.data();
   std::string listName = Field(settings, 0, 101);
   if (Trim(listName).empty()) listName = "Imported List";  // a list needs a name to be chosen by
   const std::string name = MakeUniqueListName(dataDir, listName).substr(0, 100);
@@ -234,9 +239,15 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
   TIniFile32 book(AddressBookFile(path));
   book.BeginUpdate();
   try {
-    size_t offset = kLegacyRecordSize;
-    for (; offset + kLegacyRecordSize <= bytes.size(); offset += kLegacyRecordSize) {
-      const char *rec = bytes.data() + offset;
+    std::string record(kLegacyRecordSize, '\0');
+    for (;;) {
+      const qint64 got = file.read(record.data(), kLegacyRecordSize);
+      if (got == 0) break;
+      if (got != static_cast<qint64>(kLegacyRecordSize)) {
+        result.Error = TruncatedText(fileName);
+        break;
+      }
+      const char *rec = record.data();
       const std::string email = Field(rec, 101, 101);
       const std::string key = AddressKey(email);
       book.WriteString(key, "Name", Field(rec, 0, 101));
@@ -247,7 +258,6 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
       ++result.Count;
       say("Importing " + std::to_string(result.Count) + " addresses...");
     }
-    if (offset < bytes.size()) result.Error = TruncatedText(fileName);
   } catch (...) {
     book.EndUpdate();
     throw;

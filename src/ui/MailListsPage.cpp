@@ -3,6 +3,7 @@
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
 #include "storage/Ansi.h"
+#include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "ui/StatusBar1.h"
@@ -70,13 +71,14 @@ void SetBoxText(QPlainTextEdit *box, const std::string &text) { box->setPlainTex
 // start another command on the same book; the rest of the window stays usable.
 class TBusy {
 public:
-  explicit TBusy(QWidget *page) : page_(page) { page_->setEnabled(false); }
-  ~TBusy() { page_->setEnabled(true); }
+  explicit TBusy(QWidget *page) : page_(page), wasEnabled_(page->isEnabled()) { page_->setEnabled(false); }
+  ~TBusy() { page_->setEnabled(wasEnabled_); }
   TBusy(const TBusy &) = delete;
   TBusy &operator=(const TBusy &) = delete;
 
 private:
   QWidget *page_;
+  bool wasEnabled_;
 };
 }  // namespace
 
@@ -357,20 +359,23 @@ void TMailListsPage::Start(const std::string &dataDir, TStatusBar1 *status) {
   FRecord.Path = dataDir;
   SetListButtons(false);
   SetAddressButtons(false);
+  FillServerChoices();
   LoadMailLists();
   LoadListRecord(QString());
   if (lb_MailLists->count() > 0) lb_MailLists->setCurrentRow(0);  // not loaded until clicked
 }
 
-void TMailListsPage::SetServerChoices(const QStringList &smtpServers, const QStringList &popServers) {
+void TMailListsPage::FillServerChoices() {
+  const bool loading = FLoading;
   FLoading = true;
-  for (auto [box, items] : {std::pair{cb_SMTPServ, &smtpServers}, std::pair{cb_POPServ, &popServers}}) {
+  for (auto [box, names] : {std::pair{cb_SMTPServ, ReadSmtpServerNames(FDataDir)},
+                            std::pair{cb_POPServ, ReadPopServerNames(FDataDir)}}) {
     const QString text = box->currentText();
     box->clear();
-    box->addItems(*items);
+    for (const auto &name : names) box->addItem(Q(name));
     box->setCurrentText(text);
   }
-  FLoading = false;
+  FLoading = loading;
 }
 
 std::string TMailListsPage::PopPort() const { return A(edt_POPPort->text()); }
@@ -672,28 +677,25 @@ void TMailListsPage::rb_RemoveToClick() {
   edt_ListNameChange();
 }
 
+// Choosing or typing a server fills its settings from the registry (the defaults while the
+// text names no registered server). Loading a list's record does not: it keeps the list's own.
 void TMailListsPage::cb_SMTPServChange(const QString &text) {
   if (FLoading) return;
-  if (SmtpServerLookup) {
-    // The password box is left as it is.
-    const TSmtpServerFill fill = SmtpServerLookup(A(text));
-    edt_SMTPPort->setText(Q(fill.Port));
-    (fill.Method == 1 ? rb_SMTPSome : fill.Method == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
-    se_SMTPRCPT->setValue(fill.RcptTo);
-    edt_SMTPUser->setText(Q(fill.UserName));
-  }
+  const TSmtpServer fill = FillServerFromRegistry(FDataDir, A(text));
+  edt_SMTPPort->setText(Q(fill.Port));
+  (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
+  se_SMTPRCPT->setValue(fill.RcptTo);
+  edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
   edt_ListNameChange();
 }
 
 void TMailListsPage::cb_POPServChange(const QString &text) {
   if (FLoading) return;
-  if (PopServerLookup) {
-    const TPopServerFill fill = PopServerLookup(A(text));
-    edt_PopUser->setText(Q(fill.UserName));
-    edt_PopPass->setText(Q(fill.Password));
-    edt_POPPort->setText(Q(fill.Port));
-    cb_POPDelete->setChecked(fill.DeleteRead);
-  }
+  const TPopServer fill = FillPopServerFromRegistry(FDataDir, A(text));
+  edt_PopUser->setText(Q(fill.Username));
+  edt_PopPass->setText(Q(fill.Password));
+  edt_POPPort->setText(Q(fill.Port));
+  cb_POPDelete->setChecked(fill.Delete);
   edt_ListNameChange();
 }
 
@@ -704,6 +706,7 @@ void TMailListsPage::SetAddressCaption() {
 }
 
 void TMailListsPage::LoadAddresses() {
+  TBusy busy(this);
   SetStatus("Loading addresses...", true);
   FEntries = LoadAddressEntries(FRecord.Path, [this](size_t) { KeepResponsive(); });
   QStringList items;
@@ -788,14 +791,17 @@ void TMailListsPage::btn_AddressSaveClick() {
       FEntries.erase(FEntries.begin() + row);
       delete lb_Addresses->takeItem(row);
     }
-    // One record per address: an entry of the same key is replaced, not doubled.
+    // One record per address: an entry of the same key is replaced, not doubled, and keeps
+    // the spelling its section is stored under.
+    std::string shown = entry;
     for (size_t i = 0; i < FEntries.size(); ++i)
       if (SameText(EntryKey(FEntries[i]), key)) {
+        shown = DisplayEntry(name, EntryKey(FEntries[i]));
         FEntries.erase(FEntries.begin() + static_cast<std::ptrdiff_t>(i));
         delete lb_Addresses->takeItem(static_cast<int>(i));
         break;
       }
-    InsertEntry(entry);
+    InsertEntry(shown);
   }
   FNewAddress = false;
   TAddressRecord r;
@@ -897,17 +903,19 @@ void TMailListsPage::ImportMailList1Click() {
                                       "Brevant Documents (*.bvd);;Rich Text File (*.rtf);;Text Document (*.txt);;"
                                       "Brevant Mail Lists (1.x, *.bvl);;All Files (*)",
                                       "Text Document (*.txt)");
+  size_t count = 0;
   if (!file.isEmpty()) {
     TBusy busy(this);
     SetStatus("Extracting e-mail addresses...", true);
-    const size_t count = ExtractAddresses(A(file), FRecord.Path, FEntries, [this](size_t n) {
+    count = ExtractAddresses(A(file), FRecord.Path, FEntries, [this](size_t n) {
       SetStatus("Extracting addresses (" + std::to_string(n) + ")", true);
       KeepResponsive();
     });
-    SetStatus("Extracted " + std::to_string(count) + " unique e-mail address(es).");
   }
   if (lb_MailLists->count() > 0) lb_MailListsClick();
   else LoadAddresses();
+  // Shown after the list is shown again, which empties the status line.
+  if (!file.isEmpty()) SetStatus("Extracted " + std::to_string(count) + " unique e-mail address(es).");
 }
 
 void TMailListsPage::ExportMailList1Click() {

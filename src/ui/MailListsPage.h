@@ -18,18 +18,6 @@ class QSpinBox;
 class QStackedWidget;
 class TStatusBar1;
 
-// What the server registries say about a server the user picks on the list panel.
-struct TSmtpServerFill {
-  std::string Port = "smtp";
-  int Method = 0;
-  int RcptTo = 1;
-  std::string UserName;
-};
-struct TPopServerFill {
-  std::string UserName, Password, Port = "pop3";
-  bool DeleteRead = false;
-};
-
 // The Mail Lists page of the main window (tab sheet ts_MailLists): the lists, the list
 // panel that shows the current list, the address list and the address panel.
 class TMailListsPage : public QWidget {
@@ -47,12 +35,9 @@ public:
   const std::vector<std::string> &AddressEntries() const { return FEntries; }
   std::string PopPort() const;
 
-  // Lookups in the SMTP and POP server registries, set by the owner; each returns the values
-  // of a registered server, or the defaults when the text names none.
-  std::function<TSmtpServerFill(const std::string &server)> SmtpServerLookup;
-  std::function<TPopServerFill(const std::string &server)> PopServerLookup;
-  // Fills the server choices of the list panel with the registered servers.
-  void SetServerChoices(const QStringList &smtpServers, const QStringList &popServers);
+  // Fills the server choices of the list panel from the SMTP and POP server registries;
+  // called at start and whenever the registries change.
+  void FillServerChoices();
 
   // Controls, named as everywhere in the program.
   QGroupBox *gb_MailLists, *gb_Addresses, *gb_ListInfo, *gb_AddressInfo;

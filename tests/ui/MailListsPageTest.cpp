@@ -1,0 +1,341 @@
+#include "lists/AddressRecord.h"
+#include "lists/ImportExport.h"
+#include "lists/ListRecord.h"
+#include "storage/Ansi.h"
+#include "storage/ServerRegistry.h"
+#include "storage/TextFile.h"
+#include "ui/MailListsPage.h"
+#include "ui/StatusBar1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtTest>
+
+// The page with its file dialogs answered by the test.
+class TTestPage : public TMailListsPage {
+public:
+  QString NextFile;
+  QString LastTitle;
+
+protected:
+  QString ChooseOpenFile(const QString &title, const QString &, const QString &) override {
+    LastTitle = title;
+    return NextFile;
+  }
+  QString ChooseSaveFile(const QString &title, const QString &, const QString &, const QString &) override {
+    LastTitle = title;
+    return NextFile;
+  }
+};
+
+class MailListsPageTest : public QObject {
+  Q_OBJECT
+
+  // Answers the next message box with `button` and keeps its text. It looks again every few
+  // milliseconds, since a command may handle events before its box comes up.
+  static void Answer(QString *text, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, text, button] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        *text = box->text();
+        timer->stop();
+        timer->deleteLater();
+        box->button(button)->click();
+      }
+    });
+    timer->start();
+  }
+
+  static void Click(QListWidget *list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+  }
+
+  static QStringList Items(const QListWidget *list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+    return items;
+  }
+
+  struct Fixture {
+    QTemporaryDir dir;
+    std::string data = QStringToAnsi(dir.path()) + "/";
+    QWidget window;
+    TStatusBar1 *status = new TStatusBar1(&window);
+    TTestPage *page = new TTestPage;
+    Fixture() {
+      auto *layout = new QVBoxLayout(&window);
+      layout->addWidget(page);
+      layout->addWidget(status);
+      window.resize(900, 700);
+      window.show();
+      page->Start(data, status);
+    }
+  };
+
+  // Creates a list through the widgets.
+  static void NewList(TTestPage *page, const QString &name) {
+    page->NewList1Click();
+    page->edt_ListName->setText(name);
+    page->btn_ListSave->click();
+  }
+
+  static void AddAddress(TTestPage *page, const QString &name, const QString &email) {
+    page->btn_AddressAdd->click();
+    page->edt_Name->setText(name);
+    page->edt_Email->setText(email);
+    page->btn_AddressSave->click();
+  }
+
+private slots:
+  void freshCatalogueHidesThePanels() {
+    Fixture f;
+    QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (0)"));
+    QVERIFY(f.page->gb_ListInfo->isHidden());
+    QVERIFY(!f.page->btn_AddressAdd->isEnabled());
+    QCOMPARE(f.page->CurrentListName(), std::string("Brevant"));
+    QCOMPARE(f.page->CurrentListPath(), f.data);
+  }
+
+  void newSaveRenameAndRemoveLists() {
+    Fixture f;
+    QSignalSpy added(f.page, &TMailListsPage::ListAdded);
+    f.page->NewList1Click();
+    QVERIFY(!f.page->lb_MailLists->isEnabled());
+    QCOMPARE(f.page->edt_AddTo->text(), QString("add@example.com"));
+    QCOMPARE(f.page->edt_RemoveSub->text(), QString("Remove Me!"));
+    QVERIFY(!f.page->edt_AddSub->isEnabled());
+    // No name: refused with a message, nothing written.
+    QVERIFY(!f.page->btn_ListSave->isEnabled());
+    f.page->edt_ListAddress->setText("news@example.com");
+    QVERIFY(f.page->btn_ListSave->isEnabled());
+    QString message;
+    Answer(&message);
+    f.page->btn_ListSave->click();
+    QCOMPARE(message, QString("Please enter a name for the mail list."));
+    QVERIFY(!FileExists(f.data + "Lists.ini"));
+
+    f.page->edt_ListName->setText("Weekly");
+    f.page->mmo_ListComments->setPlainText("one\ntwo");
+    f.page->edt_ListFrom->setText("editor@example.com");
+    QVERIFY(f.page->btn_ListSave->isEnabled());
+    f.page->btn_ListSave->click();
+    QCOMPARE(added.count(), 1);
+    QCOMPARE(Items(f.page->lb_MailLists), QStringList{"Weekly"});
+    QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
+    QVERIFY(f.page->lb_MailLists->isEnabled());
+    QVERIFY(!f.page->btn_ListSave->isEnabled());
+    QVERIFY(QDir(f.dir.path() + "/Weekly/Inbox").exists());
+    QCOMPARE(LoadListRecord(f.data, "Weekly").Comments, std::string("one\r\ntwo"));
+    QCOMPARE(f.page->CurrentList().FromAddress, std::string("editor@example.com"));
+
+    NewList(f.page, "Weekly");
+    QCOMPARE(Items(f.page->lb_MailLists), (QStringList{"Weekly", "Weekly - 1"}));
+    QCOMPARE(f.page->CurrentListName(), std::string("Weekly - 1"));
+    QVERIFY(QDir(f.dir.path() + "/Weekly - 1").exists());
+
+    // Renaming onto another list's name is refused; onto a free name it moves the record.
+    f.page->edt_ListName->setText("weekly");
+    Answer(&message);
+    f.page->btn_ListSave->click();
+    QVERIFY(message.contains("already exists"));
+    QSignalSpy renamed(f.page, &TMailListsPage::ListRenamed);
+    f.page->edt_ListName->setText("Monthly");
+    f.page->btn_ListSave->click();
+    QCOMPARE(renamed.count(), 1);
+    QCOMPARE(Items(f.page->lb_MailLists), (QStringList{"Monthly", "Weekly"}));
+    QCOMPARE(LoadListRecord(f.data, "Monthly").Path, f.data + "Weekly - 1/");
+
+    // Remove: No keeps the list, Yes removes it and leaves its folder.
+    Click(f.page->lb_MailLists, 1);
+    Answer(&message, QMessageBox::No);
+    f.page->RemoveList1Click();
+    QCOMPARE(message, QString("Are you sure you want to remove the following mail list?\r\n\r\nWeekly"));
+    QCOMPARE(f.page->lb_MailLists->count(), 2);
+    Answer(&message, QMessageBox::Yes);
+    f.page->btn_ListDelete->click();
+    QCOMPARE(Items(f.page->lb_MailLists), QStringList{"Monthly"});
+    QCOMPARE(f.page->lb_MailLists->currentRow(), 0);
+    QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
+    QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Monthly"});
+    QVERIFY(QDir(f.dir.path() + "/Weekly").exists());
+
+    // Cancel of a new list writes nothing and shows the selected list again.
+    f.page->NewList1Click();
+    f.page->edt_ListName->setText("Dropped");
+    f.page->btn_ListCancel->click();
+    QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Monthly"});
+    QCOMPARE(f.page->edt_ListName->text(), QString("Monthly"));
+  }
+
+  void addressesThroughTheWidgets() {
+    Fixture f;
+    NewList(f.page, "News");
+    const std::string list = f.data + "News/";
+    QVERIFY(f.page->btn_AddressAdd->isEnabled());
+    // An empty or blank address is refused.
+    f.page->btn_AddressAdd->click();
+    QVERIFY(!f.page->lb_Addresses->isEnabled());
+    f.page->edt_Name->setText("Nobody");
+    f.page->edt_Email->setText("   ");
+    QVERIFY(f.page->btn_AddressSave->isEnabled());
+    QString message;
+    Answer(&message);
+    f.page->btn_AddressSave->click();
+    QCOMPARE(message, QString("Please enter the e-mail address."));
+    f.page->btn_AddressCancel->click();
+    QVERIFY(f.page->lb_Addresses->isEnabled());
+    QCOMPARE(f.page->lb_Addresses->count(), 0);
+
+    AddAddress(f.page, "Ann", "  ann@example.com");
+    AddAddress(f.page, "", "carl@example.com");
+    AddAddress(f.page, "bob", "bob@example.com");
+    AddAddress(f.page, "Dee", "dee@example.com");
+    QCOMPARE(Items(f.page->lb_Addresses),
+             (QStringList{"<carl@example.com>", "Ann <ann@example.com>", "bob <bob@example.com>", "Dee <dee@example.com>"}));
+    QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (4)"));
+    // The same address again in other letters is the same record, shown once.
+    AddAddress(f.page, "Ann Lee", "ANN@example.com");
+    QCOMPARE(f.page->lb_Addresses->count(), 4);
+    QCOMPARE(ShowAddress(list, "<ann@example.com>").Name, std::string("Ann Lee"));
+
+    // Clicking shows the record; changing the address moves it.
+    Click(f.page->lb_Addresses, 2);
+    QCOMPARE(f.page->edt_Email->text(), QString("bob@example.com"));
+    QVERIFY(!f.page->btn_AddressSave->isEnabled());
+    f.page->edt_Phone->setText("555");
+    f.page->edt_Email->setText("robert@example.com");
+    QVERIFY(f.page->btn_AddressSave->isEnabled());
+    f.page->btn_AddressSave->click();
+    QCOMPARE(Items(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>",
+                                                       "bob <robert@example.com>", "Dee <dee@example.com>"}));
+    QCOMPARE(ShowAddress(list, "<robert@example.com>").Phone, std::string("555"));
+    QCOMPARE(ShowAddress(list, "<bob@example.com>").Email, std::string());
+
+    // Several at once: the entry before the first deleted one is shown.
+    Click(f.page->lb_Addresses, 2);
+    Click(f.page->lb_Addresses, 3, Qt::ControlModifier);
+    QCOMPARE(f.page->lb_Addresses->selectedItems().size(), 2);
+    f.page->btn_AddressDelete->click();
+    QCOMPARE(Items(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
+    QCOMPARE(f.page->lb_Addresses->currentRow(), 1);
+    QCOMPARE(f.page->edt_Name->text(), QString("Ann Lee"));
+    QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (2)"));
+    QCOMPARE(LoadAddressEntries(list), (std::vector<std::string>{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
+    // Deleting the first entry selects the new first one; deleting the last empties all.
+    Click(f.page->lb_Addresses, 0);
+    f.page->btn_AddressDelete->click();
+    QCOMPARE(f.page->lb_Addresses->currentRow(), 0);
+    Click(f.page->lb_Addresses, 0);
+    f.page->btn_AddressDelete->click();
+    QCOMPARE(f.page->lb_Addresses->count(), 0);
+    QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (0)"));
+    QVERIFY(!f.page->btn_AddressSave->isEnabled());
+    QVERIFY(f.page->edt_Name->text().isEmpty());
+  }
+
+  void serverChoicesFillFromTheRegistries() {
+    Fixture f;
+    TSmtpServer smtp;
+    smtp.Name = "mail.example.com";
+    smtp.Username = "ann";
+    smtp.Port = "2525";
+    smtp.SendMethod = 1;
+    smtp.RcptTo = 25;
+    WriteSmtpServer(f.data, smtp);
+    TPopServer pop;
+    pop.Name = "pop.example.com";
+    pop.Username = "ann";
+    pop.Password = "secret";
+    pop.Delete = true;
+    WritePopServer(f.data, pop);
+    f.page->FillServerChoices();
+    QCOMPARE(f.page->cb_SMTPServ->count(), 1);
+    NewList(f.page, "News");
+    f.page->edt_SMTPPass->setText("kept");
+    f.page->cb_SMTPServ->setCurrentText("mail.example.com");
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("2525"));
+    QCOMPARE(f.page->se_SMTPRCPT->value(), 25);
+    QVERIFY(f.page->rb_SMTPSome->isChecked());
+    QCOMPARE(f.page->edt_SMTPUser->text(), QString("ann"));
+    QCOMPARE(f.page->edt_SMTPPass->text(), QString("kept"));
+    f.page->cb_POPServ->setCurrentText("pop.example.com");
+    QCOMPARE(f.page->edt_PopPass->text(), QString("secret"));
+    QVERIFY(f.page->cb_POPDelete->isChecked());
+    // A name the registry does not know gives the defaults.
+    f.page->cb_SMTPServ->setCurrentText("other.example.com");
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("smtp"));
+    f.page->cb_SMTPServ->setCurrentText("mail.example.com");
+    f.page->edt_SMTPPort->setText("587");
+    f.page->btn_ListSave->click();
+    // Loading the list keeps its own values rather than the registry's.
+    Click(f.page->lb_MailLists, 0);
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("587"));
+    QCOMPARE(LoadListRecord(f.data, "News").SMTPPort, std::string("587"));
+    QCOMPARE(LoadListRecord(f.data, "News").RCPTTO, 25);
+  }
+
+  void extractExportAndImport() {
+    Fixture f;
+    NewList(f.page, "News");
+    AddAddress(f.page, "Ann", "ann@example.com");
+    const QString text = f.dir.path() + "/mail.txt";
+    WriteFileAtomic(QStringToAnsi(text), "From: Carl <carl@example.com>\r\nAnn@Example.com\r\nbob@example.org, x\r\n");
+    f.page->NextFile = text;
+    f.page->ImportMailList1Click();
+    QCOMPARE(f.page->LastTitle, QString("Open File"));
+    QCOMPARE(f.status->StatusText(), QString("Extracted 2 unique e-mail address(es)."));
+    QCOMPARE(Items(f.page->lb_Addresses),
+             (QStringList{"<bob@example.org>", "<carl@example.com>", "Ann <ann@example.com>"}));
+    QVERIFY(f.page->isEnabled());
+
+    const QString out = f.dir.path() + "/out.txt";
+    f.page->NextFile = out;
+    f.page->ExportMailList1Click();
+    QCOMPARE(f.page->LastTitle, QString("Export mail list..."));
+    QCOMPARE(ReadFileBytes(QStringToAnsi(out)), std::string("<bob@example.org>\r\n<carl@example.com>\r\nAnn <ann@example.com>\r\n"));
+
+    // A version 1 list file: settings record, one address, and a cut last record.
+    std::string settings(kLegacyRecordSize, '\0'), address(kLegacyRecordSize, '\0');
+    settings[0] = 4;
+    settings.replace(1, 4, "News");
+    address[101] = 9;
+    address.replace(102, 9, "eve@x.org");
+    const QString bvl = f.dir.path() + "/old.bvl";
+    WriteFileAtomic(QStringToAnsi(bvl), settings + address + std::string(10, 'x'));
+    QSignalSpy added(f.page, &TMailListsPage::ListAdded);
+    f.page->NextFile = bvl;
+    QString message;
+    Answer(&message);
+    f.page->ImportLegacyList();
+    QCOMPARE(f.page->LastTitle, QString("Import Brevant 1.x lists..."));
+    QVERIFY(message.contains("ends inside a record"));
+    QCOMPARE(added.count(), 1);
+    QCOMPARE(added.front().front().toString(), QString("News - 1"));
+    QCOMPARE(f.status->StatusText(), QString("Imported 1 address(es) into News - 1."));
+    QCOMPARE(f.page->CurrentListName(), std::string("News - 1"));
+    QCOMPARE(Items(f.page->lb_Addresses), QStringList{"<eve@x.org>"});
+    // Cancel in the dialog does nothing.
+    f.page->NextFile.clear();
+    f.page->ImportLegacyList();
+    QCOMPARE(f.page->lb_MailLists->count(), 2);
+  }
+};
+
+QTEST_MAIN(MailListsPageTest)
+#include "MailListsPageTest.moc"
