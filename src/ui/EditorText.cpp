@@ -61,3 +61,43 @@ void ShowRichDocument(QTextEdit *editor, const TRichDocument &doc) {
   }
   cursor.endEditBlock();
 }
+
+TRichDocument RichDocumentOf(QTextEdit *editor) {
+  TRichDocument doc;
+  const QColor defaultText = editor->palette().color(QPalette::Text);
+  for (QTextBlock block = editor->document()->begin(); block.isValid(); block = block.next()) {
+    TRichParagraph p;
+    const Qt::Alignment align = block.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    p.Align = align == Qt::AlignHCenter ? TRichAlign::raCenter
+              : align == Qt::AlignRight ? TRichAlign::raRight
+                                        : TRichAlign::raLeft;
+    p.Bullet = block.textList() != nullptr;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment frag = it.fragment();
+      const QTextCharFormat f = frag.charFormat();
+      const QFont font = f.font();
+      TRichRun run;
+      QString text = frag.text();
+      text.replace(QChar::LineSeparator, u'\v');
+      run.Text = QStringToAnsi(text);
+      run.Face = QStringToAnsi(font.family());
+      run.SizeHalfPoints = static_cast<int>(font.pointSizeF() * 2 + 0.5);
+      const QColor c = f.foreground().style() == Qt::NoBrush ? defaultText : f.foreground().color();
+      run.Color = (static_cast<TRgb>(c.red()) << 16) | (c.green() << 8) | c.blue();
+      run.Bold = font.bold();
+      run.Italic = font.italic();
+      run.Underline = font.underline();
+      run.StrikeOut = font.strikeOut();
+      if (!p.Runs.empty() && p.Runs.back().SameFormat(run)) p.Runs.back().Text += run.Text;
+      else p.Runs.push_back(run);
+    }
+    doc.Paragraphs.push_back(p);
+  }
+  return doc;
+}
+
+uint32_t BackgroundValue(QTextEdit *editor) {
+  const QColor c = editor->palette().color(QPalette::Base);
+  return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+         (static_cast<uint32_t>(c.blue()) << 16);
+}

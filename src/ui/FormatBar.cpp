@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QApplication>
 #include <QComboBox>
+#include <QFontDialog>
 #include <QFontComboBox>
 #include <QMenu>
 #include <QPainter>
@@ -230,4 +232,16 @@ void TFormatBar::tbtn_BGClick() {
   SetBackground(chosen);
   for (int i = 0; i < QColorDialog::customCount() && i < 16; ++i) custom[i] = FromQColor(QColorDialog::customColor(i));
   WriteCustomColors(dataDir_, custom);
+}
+
+void TFormatBar::Font1Click() {
+  auto *target = qobject_cast<QTextEdit *>(QApplication::focusWidget());
+  if (!target || target->isReadOnly()) return;
+  bool ok = false;
+  const QFont font = QFontDialog::getFont(&ok, target->currentFont(), this);
+  if (!ok) return;
+  QTextCharFormat f;
+  f.setFont(font);
+  target->mergeCurrentCharFormat(f);
+  UpdateFormatBar();
 }

@@ -4,34 +4,33 @@
 #include "compose/RtfReader.h"
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
+#include "storage/FileErrors.h"
+#include "storage/TextFile.h"
 #include "support/TempDir.h"
 
 namespace {
-const std::string kRtf =
-    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl\\red0\\green0\\blue0;}\r\n"
-    "\\pard\\plain\\f0\\fs20 Dear %Name%,\\par\r\nbye\\par\r\n}\r\n";
-
-// Stands in for the converter where only what the assembly hands over matters.
-struct TRecordingConverter : THtmlConverter {
-  int calls = 0;
-  std::string rtf, title;
-  std::vector<std::string> bodyOptions;
-  bool replaced = false;
-  std::string ConvertToHtml(const std::string &r, const std::string &t, const std::vector<std::string> &options,
-                            const std::vector<std::string> *replaceStrings) override {
-    ++calls;
-    rtf = r;
-    title = t;
-    bodyOptions = options;
-    replaced = replaceStrings != nullptr;
-    return "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>";
+TRichDocument Document(const std::vector<std::string> &paragraphs) {
+  TRichDocument doc;
+  for (const auto &text : paragraphs) {
+    TRichParagraph p;
+    TRichRun run;
+    run.Text = text;
+    p.Runs.push_back(run);
+    doc.Paragraphs.push_back(p);
   }
-};
+  return doc;
+}
+
+size_t Count(const std::string &text, const std::string &what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
 
 TAssemblyInput Newsletter(const TempDir &dir) {
   TAssemblyInput in;
   in.DataDir = dir.Path();
-  in.BodyRtf = kRtf;
+  in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
   in.Subject = "Issue 5";
   in.Background = 0x00FFFFFF;
   in.GeneralTexts = {true, "General head", true, "General sig\r\nline 2", true, "General foot"};
@@ -87,65 +86,6 @@ TEST(AssembleMessage, HeaderSignatureAndFooterSources) {
   EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines, (std::vector<std::string>{"", "body", "", ""}));
 }
 
-TEST(AssembleMessage, PreviewKeepsCodesAndBuildsTheHtmlView) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  in.BodyLines = {"Dear %Name%,", "bye"};
-  in.Subject = "Caf\xE9 {news}";
-  in.Background = 0x00336699;
-  TRecordingConverter converter;
-  const TDigest d = AssembleMessage(in, false, true, &converter);
-  EXPECT_EQ(d.Lines, (std::vector<std::string>{"Subject:  Caf\xE9 {news}", "", "", "General head", "",
-                                               "Dear %Name%,", "bye", "", "", "General sig", "line 2", "",
-                                               "General foot"}));
-  // The text view gets the formatted body with the added lines as paragraphs.
-  EXPECT_NE(d.Rtf.find("Subject:  Caf\\'e9 \\{news\\}\\par"), std::string::npos);
-  EXPECT_LT(d.Rtf.find("{\\colortbl"), d.Rtf.find("Subject:"));
-  EXPECT_LT(d.Rtf.find("Subject:"), d.Rtf.find("Dear %Name%"));
-  EXPECT_LT(d.Rtf.find("bye"), d.Rtf.find("General foot"));
-  EXPECT_EQ(d.Rtf.substr(d.Rtf.size() - 3), "}\r\n");
-  // The whole digest goes through the converter, never with replacements.
-  EXPECT_EQ(converter.calls, 1);
-  EXPECT_EQ(converter.rtf, d.Rtf);
-  EXPECT_FALSE(converter.replaced);
-  EXPECT_EQ(converter.title, in.Subject);
-  EXPECT_EQ(converter.bodyOptions, std::vector<std::string>{"BGCOLOR=#996633"});
-  EXPECT_EQ(d.HtmlFile, dir.File("temp.html"));
-  EXPECT_EQ(ReadAll(d.HtmlFile), "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>");
-  EXPECT_EQ(ReadAll(dir.File("temp.dat")), kRtf);
-}
-
-TEST(AssembleMessage, HtmlSendWrapsConvertedBodyAndRefusesSelfReferringValues) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  in.SendHtml = true;
-  TRecordingConverter converter;
-  const TDigest d = AssembleMessage(in, true, true, &converter);
-  EXPECT_EQ(d.ContentType, TDigestContent::dcHTML);
-  EXPECT_TRUE(converter.replaced);
-  EXPECT_EQ(converter.rtf, kRtf);
-  EXPECT_EQ(d.Lines, (std::vector<std::string>{"General head", "", "<HTML>", "<BODY>", "converted", "</BODY>",
-                                               "</HTML>", "", "", "General sig", "line 2", "", "General foot"}));
-  EXPECT_EQ(ReadAll(dir.File("temp.dat")), "<HTML>\r\n<BODY>\r\nconverted\r\n</BODY>\r\n</HTML>");
-
-  in.Personal.Notes = "see %PI Notes% below";
-  converter.calls = 0;
-  try {
-    AssembleMessage(in, true, true, &converter);
-    FAIL() << "a value holding its own code was merged";
-  } catch (const ERecursiveFieldCode &e) {
-    EXPECT_EQ(e.Code(), "%PI Notes%");
-    EXPECT_NE(std::string(e.what()).find("%PI Notes%"), std::string::npos);
-    EXPECT_EQ(e.StatusText(), "Field code %PI Notes% holds itself");
-  }
-  EXPECT_EQ(converter.calls, 0);
-  // Without merging, or as plain text, the same value is harmless.
-  EXPECT_NO_THROW(AssembleMessage(in, true, false, &converter));
-  in.SendHtml = false;
-  in.BodyLines = {"%PI Notes%"};
-  EXPECT_EQ(AssembleMessage(in, true, true, nullptr).Lines[2], "see %PI Notes% below");
-}
-
 TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
   EXPECT_EQ(HtmlColor(0x00FFFFFF), "#FFFFFF");
   EXPECT_EQ(HtmlColor(0x000080FF), "#FF8000");
@@ -160,25 +100,6 @@ TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
   EXPECT_EQ(InsertRtfLines(rtf, {}, {}), rtf);
 }
 
-namespace {
-TRichDocument Document(const std::vector<std::string> &paragraphs) {
-  TRichDocument doc;
-  for (const auto &text : paragraphs) {
-    TRichParagraph p;
-    TRichRun run;
-    run.Text = text;
-    p.Runs.push_back(run);
-    doc.Paragraphs.push_back(p);
-  }
-  return doc;
-}
-
-size_t Count(const std::string &text, const std::string &what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-}  // namespace
 
 TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   TempDir dir;
@@ -215,6 +136,31 @@ TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   for (const auto &line : raw.Lines) rawHtml += line + "\n";
   EXPECT_EQ(Count(rawHtml, "%name%"), 2u);
 
+  // The HTML is also the work file.
+  ASSERT_GT(raw.Lines.size(), 8u);
+  const std::vector<std::string> page(raw.Lines.begin() + 2, raw.Lines.end() - 6);
+  EXPECT_EQ(SplitLines(ReadAll(dir.File("temp.dat"))), page);
+
+  // A value holding its own code stops the assembly before anything is converted.
+  in.Personal.Notes = "see %PI Notes% below";
+  WriteAll(dir.File("temp.dat"), "before");
+  try {
+    AssembleMessage(in, true, true, &converter);
+    ADD_FAILURE() << "a value holding its own code was merged";
+  } catch (const ERecursiveFieldCode &e) {
+    EXPECT_EQ(e.Code(), "%PI Notes%");
+    EXPECT_NE(std::string(e.what()).find("%PI Notes%"), std::string::npos);
+    EXPECT_EQ(e.StatusText(), "Field code %PI Notes% holds itself");
+  }
+  EXPECT_EQ(ReadAll(dir.File("temp.dat")), "before");
+  // Without merging, or as plain text, the same value is harmless.
+  EXPECT_NO_THROW(AssembleMessage(in, true, false, &converter));
+  in.SendHtml = false;
+  in.BodyLines = {"%PI Notes%"};
+  EXPECT_EQ(AssembleMessage(in, true, true, nullptr).Lines[2], "see %PI Notes% below");
+  in.SendHtml = true;
+  in.Personal.Notes.clear();
+
   // A body that is no RTF is the converter's error, and reaches the caller.
   in.BodyRtf = "plain words";
   EXPECT_THROW(AssembleMessage(in, true, true, &converter), EScroogeError);
@@ -225,13 +171,18 @@ TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
   TAssemblyInput in = Newsletter(dir);
   in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
   in.BodyLines = {"Dear %Name%,", "bye"};
-  in.Subject = "News <1>";
+  in.Subject = "News <1> {x}";
+  in.Background = 0x00336699;
   TScrooge scrooge;
   scrooge.ConfigureForMainWindow();
   TScroogeConverter converter(scrooge);
   const TDigest d = AssembleMessage(in, false, false, &converter);
   const std::string html = ReadAll(d.HtmlFile);
-  const size_t subject = html.find("Subject:  News &lt;1&gt;<BR>");
+  EXPECT_EQ(d.HtmlFile, dir.File("temp.html"));
+  EXPECT_EQ(ReadAll(dir.File("temp.dat")), in.BodyRtf);  // the body's own rich text
+  EXPECT_NE(html.find("<BODY BGCOLOR=#996633>"), std::string::npos) << html;
+  EXPECT_NE(d.Rtf.find("Subject:  News <1> \\{x\\}\\par"), std::string::npos) << d.Rtf;
+  const size_t subject = html.find("Subject:  News &lt;1&gt; {x}<BR>");
   const size_t head = html.find("General head<BR>");
   const size_t body = html.find("Dear %Name%,");
   const size_t sig = html.find("General sig<BR>");
@@ -245,8 +196,11 @@ TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
   // The text view reads the same digest back as paragraphs.
   const TRichDocument shown = ReadRtf(d.Rtf);
   ASSERT_GE(shown.Paragraphs.size(), 9u);
-  EXPECT_EQ(shown.Paragraphs[0].Text(), "Subject:  News <1>");
+  EXPECT_EQ(shown.Paragraphs[0].Text(), "Subject:  News <1> {x}");
   EXPECT_EQ(shown.Paragraphs[3].Text(), "General head");
   EXPECT_EQ(shown.Paragraphs[5].Text(), "Dear %Name%,");
   EXPECT_EQ(shown.Paragraphs.back().Text(), "General foot");
+  // A work file that cannot be written ends the assembly with the file's name.
+  in.DataDir = dir.File("missing/");
+  EXPECT_THROW(AssembleMessage(in, false, false, &converter), EFCreateError);
 }

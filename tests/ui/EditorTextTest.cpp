@@ -1,0 +1,78 @@
+#include "ui/EditorText.h"
+
+#include <QTextEdit>
+#include <QtTest>
+
+#include "compose/RtfReader.h"
+#include "compose/RtfWriter.h"
+
+class EditorTextTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void linesFollowTheWrapOfTheBox() {
+    QTextEdit editor;
+    editor.setLineWrapMode(QTextEdit::WidgetWidth);
+    editor.resize(220, 300);
+    editor.show();
+    const QString paragraph = QString("word ").repeated(40).trimmed();
+    editor.setPlainText("Short\n\n" + paragraph);
+    const std::vector<std::string> lines = LaidOutLines(&editor);
+    QVERIFY(lines.size() > 4);
+    QCOMPARE(lines[0], std::string("Short"));
+    QCOMPARE(lines[1], std::string());
+    std::string joined;
+    for (size_t i = 2; i < lines.size(); ++i) {
+      QVERIFY(!lines[i].empty());
+      joined += lines[i];
+    }
+    QCOMPARE(QString::fromStdString(joined), paragraph);  // the wraps cut, nothing is lost
+    // A wider box wraps less.
+    editor.resize(600, 300);
+    QVERIFY(LaidOutLines(&editor).size() < lines.size());
+  }
+
+  void richDocumentGoesBothWays() {
+    TRichDocument doc;
+    TRichParagraph title;
+    title.Align = TRichAlign::raCenter;
+    TRichRun big;
+    big.Text = "Caf\xE9 news";
+    big.Face = "DejaVu Sans";
+    big.SizeHalfPoints = 28;
+    big.Bold = true;
+    big.Color = 0x800000;
+    title.Runs.push_back(big);
+    TRichParagraph body;
+    TRichRun plain;
+    plain.Text = "one\vtwo ";
+    plain.Face = "DejaVu Sans";
+    TRichRun under = plain;
+    under.Text = "under";
+    under.Underline = true;
+    under.Italic = true;
+    body.Runs = {plain, under};
+    TRichParagraph item;
+    item.Bullet = true;
+    item.Runs.push_back(plain);
+    doc.Paragraphs = {title, body, item};
+
+    QTextEdit editor;
+    ShowRichDocument(&editor, doc);
+    QCOMPARE(editor.toPlainText(), QString::fromUtf8("Caf\xC3\xA9 news\none\ntwo under\none\ntwo "));
+    QVERIFY(editor.document()->toRawText().contains(QChar::LineSeparator));
+    const TRichDocument back = RichDocumentOf(&editor);
+    QCOMPARE(back.Paragraphs.size(), size_t(3));
+    QVERIFY(back == doc);
+    // And through RTF, as the assembly writes it.
+    QVERIFY(ReadRtf(WriteRtf(RichDocumentOf(&editor))) == doc);
+
+    QPalette p = editor.palette();
+    p.setColor(QPalette::Base, QColor(0x11, 0x22, 0x33));
+    editor.setPalette(p);
+    QCOMPARE(BackgroundValue(&editor), uint32_t(0x00332211));
+  }
+};
+
+QTEST_MAIN(EditorTextTest)
+#include "EditorTextTest.moc"
