@@ -69,12 +69,12 @@ void Tfrm_Main::FormCreate() {
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
-  ts_MailLists->Start(DataDirAnsi(), StatusBar1);
+  ConnectPages();
 }
 
 void Tfrm_Main::CreateGenProps() {
   frm_GenProps = new Tfrm_GenProps(DataDirAnsi(), &settings_, this);
-  connect(GeneralProperties1, &QAction::triggered, frm_GenProps, &Tfrm_GenProps::Execute);
+  ConnectGenProps();
 }
 
 void Tfrm_Main::RestorePosition() {
@@ -140,6 +140,7 @@ void Tfrm_Main::closeEvent(QCloseEvent *event) {
 
 void Tfrm_Main::pc_MainChange(int index) {
   AdaptToolBar(index);
+  if (index == pgDigest) ShowDigestPreview();
   // The selected list is shown as a click on it would show it.
   if (index == pgMailLists && ts_MailLists->lb_MailLists->currentItem() &&
       ts_MailLists->lb_MailLists->currentItem()->isSelected() && ts_MailLists->lb_MailLists->isEnabled())

@@ -1,4 +1,6 @@
 #pragma once
+#include "compose/AssembleMessage.h"
+#include "compose/Scrooge.h"
 #include "storage/GeneralSettings.h"
 
 #include <QMainWindow>
@@ -15,6 +17,7 @@ class TMailPage;
 class TNewsletterPage;
 class TStatusBar1;
 class Tfrm_GenProps;
+class TMailingCommands;
 class TSpellChecker;
 class TThesaurus;
 
@@ -87,12 +90,29 @@ private:
   void AdaptToolBar(int page);
   void ApplySizeLimits();
   void ToolNewClick();
+  void ConnectPages();
+  void ConnectNewsletter();
+  void ConnectCompose();
+  void ConnectLists();
+  void ConnectMailing();
+  void ConnectGenProps();
+  void Save1Click();
+  void Print1Click();
+  // The message as the assembly sees it: body, subject, list, sender and shown address.
+  TAssemblyInput AssemblyInput() const;
+  void ShowDigestPreview();
   void ToolOpenClick();
 
   QString dataDir_;
   QString helpFile_;
   TGeneralSettings settings_;
   Tfrm_GenProps *frm_GenProps = nullptr;
+  TMailingCommands *mailing_ = nullptr;
+  // The converter of every HTML conversion of the window.
+  TScrooge Scrooge1;
+  // The recipient last shown during a run, for the per-recipient assembly.
+  TRecipientFields recipient_;
+  bool recipientShown_ = false;
   // Dictionaries are loaded at their first use.
   std::unique_ptr<TSpellChecker> speller_;
   std::unique_ptr<TThesaurus> thesaurus_;

@@ -1,11 +1,16 @@
 #include "ui/NewsletterPage.h"
 
+#include "ui/FormatBar.h"
+#include "ui/Ruler.h"
+
 #include "storage/Ansi.h"
 #include "ui/RichTextBridge.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QFileDialog>
+#include <QComboBox>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPainter>
@@ -119,14 +124,38 @@ TNewsletterPage::TNewsletterPage(QWidget *parent) : QWidget(parent) {
   re_NewsBody->document()->setDefaultFont(QFont("Arial", 10));
   re_NewsBody->setToolTip("Message body");
 
+  // The formatting tool bar and the ruler stand directly above the body they act on.
+  ToolBar1 = new TFormatBar(this);
+  ToolBar1->SetEditor(re_NewsBody);
+  Ruler1 = new TRuler(this);
+  Ruler1->setObjectName("Ruler1");
+  Ruler1->SetEditor(re_NewsBody);
+  auto *bodyArea = new QWidget(this);
+  auto *bodyLayout = new QVBoxLayout(bodyArea);
+  bodyLayout->setContentsMargins(0, 0, 0, 0);
+  bodyLayout->setSpacing(0);
+  bodyLayout->addWidget(ToolBar1);
+  bodyLayout->addWidget(Ruler1);
+  bodyLayout->addWidget(re_NewsBody, 1);
+
+  cb_MailLists = new QComboBox(this);
+  cb_MailLists->setObjectName("cb_MailLists");
+  cb_MailLists->setMinimumWidth(200);
+  auto *listRow = new QHBoxLayout;
+  listRow->setContentsMargins(4, 2, 4, 2);
+  listRow->addWidget(new QLabel("List Name:", this));
+  listRow->addWidget(cb_MailLists);
+  listRow->addStretch();
+
   auto *split = new QSplitter(Qt::Vertical, this);
   split->addWidget(pc_Subject);
-  split->addWidget(re_NewsBody);
+  split->addWidget(bodyArea);
   split->setStretchFactor(0, 0);
   split->setStretchFactor(1, 1);
   split->setSizes({100, 400});
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->addLayout(listRow);
   layout->addWidget(split);
 
   AskSaveChanges = [this](const QString &text) {

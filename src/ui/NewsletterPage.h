@@ -38,6 +38,10 @@ private:
   QRectF area_;
 };
 
+class TFormatBar;
+class TRuler;
+class QComboBox;
+
 class TNewsletterPage : public QWidget {
   Q_OBJECT
 public:
@@ -50,6 +54,10 @@ public:
   QListWidget *lb_Attachments = nullptr;
   QPushButton *btn_Attach = nullptr;
   QPushButton *btn_RemoveAttach = nullptr;
+  TFormatBar *ToolBar1 = nullptr;
+  TRuler *Ruler1 = nullptr;
+  // The list the newsletter is for; the empty first entry means no list.
+  QComboBox *cb_MailLists = nullptr;
 
   // The document state behind the page.
   TDocumentState Document;

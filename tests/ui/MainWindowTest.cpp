@@ -1,6 +1,7 @@
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
 #include "ui/MainWindow.h"
+#include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
 
 #include <QAction>
@@ -67,8 +68,14 @@ private slots:
     // The Open button of the Mail Lists page asks for the legacy import.
     int imports = 0;
     connect(&window, &Tfrm_Main::ImportLegacyListRequested, [&imports] { ++imports; });
+    int opened = 0;
+    window.ts_Newsletter->GetOpenFileName = [&opened](const QString &, int &, QString &) {
+      ++opened;  // cancelled
+      return QString();
+    };
     window.tbtn_Open->trigger();
     QCOMPARE(imports, 0);
+    QCOMPARE(opened, 1);
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
     // The import asks for a file first; the test cancels that dialog.
     QTimer::singleShot(0, [] {
