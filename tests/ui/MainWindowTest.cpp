@@ -1,10 +1,16 @@
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
 #include "ui/MainWindow.h"
+#include "ui/DigestPage.h"
 #include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -148,6 +154,20 @@ private slots:
     AnswerNextMessageBox(&text);
     window.Help1->trigger();
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
+  }
+
+  void digestPreviewsTheNewsletterWithoutMergingCodes() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    QCOMPARE(window.AddressInformation1->actions().size(), 9);
+    QCOMPARE(window.ts_Newsletter->cb_MailLists->count(), 1);  // the empty entry: no list
+    window.ts_Newsletter->mmo_Subject->setPlainText("Hello");
+    window.ts_Newsletter->re_NewsBody->setPlainText("Dear %Name%");
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgDigest);
+    const QString digest = window.ts_Digest->re_DigBody->toPlainText();
+    QVERIFY2(digest.startsWith("Subject:  Hello"), qPrintable(digest));
+    QVERIFY(digest.contains("Dear %Name%"));
+    QVERIFY(QFile::exists(dir.path() + "/temp.html"));
   }
 
   void statusBarPanels() {
