@@ -130,6 +130,10 @@ void Tfrm_Main::changeEvent(QEvent *event) {
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent *event) {
+  if (!ts_Newsletter->CanClose()) {
+    event->ignore();
+    return;
+  }
   try {
     StorePosition();
   } catch (const std::exception &e) {

@@ -219,6 +219,15 @@ bool TNewsletterPage::AskBeforeLosingChanges() {
   }
 }
 
+bool TNewsletterPage::CanClose() {
+  if (!Document.Modified) return true;
+  switch (AskSaveChanges(kUnsaved)) {
+    case QMessageBox::Cancel: return false;
+    case QMessageBox::Yes: return SaveDocument();
+    default: return true;
+  }
+}
+
 bool TNewsletterPage::WriteDocument(const QString &fileName, int filterIndex) {
   TNewsletterContent content;
   content.Body = Body();

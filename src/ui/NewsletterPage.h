@@ -92,6 +92,9 @@ public:
   // Prints the control's text under the title, drawn in titleFont (12 points, bold).
   static bool PrintRichText(QPrinter &printer, const QString &title, const QTextEdit &control, const QFont &titleFont);
   static void ShowNothingToPrint(QWidget *parent);
+  // Before the program closes: asks about unsaved changes. False when the user cancels, or
+  // chose to save and the save did not happen, so nothing is lost.
+  bool CanClose();
 
 public slots:
   void NewDocument();     // New and Close are one command

@@ -170,6 +170,27 @@ private slots:
     QVERIFY(QFile::exists(dir.path() + "/temp.html"));
   }
 
+  void closingAsksBeforeUnsavedChangesAreLost() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.show();
+    window.ts_Newsletter->re_NewsBody->setPlainText("Unsaved news");
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    int asked = 0;
+    window.ts_Newsletter->AskSaveChanges = [&](const QString &) {
+      ++asked;
+      return answer;
+    };
+    QVERIFY(!window.close());  // Cancel keeps the window and the text
+    QVERIFY(window.isVisible());
+    answer = QMessageBox::Yes;  // Yes, but the save dialog is cancelled: still open
+    window.ts_Newsletter->GetSaveFileName = [](const QString &, const QString &, int &) { return QString(); };
+    QVERIFY(!window.close());
+    answer = QMessageBox::No;
+    QVERIFY(window.close());
+    QCOMPARE(asked, 3);
+  }
+
   void statusBarPanels() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
