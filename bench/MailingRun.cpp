@@ -22,35 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
+
 namespace {
-
-void App() {
-  static int argc = 1;
-  static char name[] = "bench_MailingRun";
-  static char *argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-}
-
-class LocalServer {
-public:
-  LocalServer() {
-    FProcess.setStandardErrorFile(QProcess::nullDevice());
-    FProcess.start("/usr/bin/python3", {QString(BREVANT_SOURCE_DIR) + "/tests/support/smtp_server.py", FDir.path()});
-    QByteArray out;
-    while (!out.contains('\n') && FProcess.waitForReadyRead(15000)) out += FProcess.readAllStandardOutput();
-    if (out.startsWith("PORT ")) FPort = out.mid(5).trimmed().toInt();
-  }
-  ~LocalServer() {
-    FProcess.terminate();
-    if (!FProcess.waitForFinished(5000)) FProcess.kill(), FProcess.waitForFinished(5000);
-  }
-  int Port() const { return FPort; }
-
-private:
-  QTemporaryDir FDir;
-  QProcess FProcess;
-  int FPort = 0;
-};
 
 std::string ServerPort() {
   if (const char *p = std::getenv("SMTP_PORT")) return p;
@@ -122,7 +96,7 @@ private:
 };
 
 void RunMailing(benchmark::State &state, bool fieldCodes) {
-  App();
+  BenchApp();
   const std::string port = ServerPort();
   const int count = static_cast<int>(state.range(0));
   QTemporaryDir dir;
@@ -160,7 +134,7 @@ void BM_MailingRunFieldCodes(benchmark::State &state) { RunMailing(state, true);
 
 // The same messages through the bare client: the yardstick of the two runs above.
 void BM_BareSmtpCli(benchmark::State &state) {
-  App();
+  BenchApp();
   const std::string port = ServerPort();
   const int count = static_cast<int>(state.range(0));
   const std::vector<std::string> body = Body(false);

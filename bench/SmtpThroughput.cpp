@@ -19,38 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
+
 namespace {
-
-// Created once and kept to the end of the process (Qt's statics go first at exit).
-void App() {
-  static int argc = 1;
-  static char name[] = "bench_SmtpThroughput";
-  static char *argv[] = {name, nullptr};
-  static QCoreApplication *app = new QCoreApplication(argc, argv);
-  (void)app;
-}
-
-// The aiosmtpd server of the tests, started once for the whole run.
-class LocalServer {
-public:
-  LocalServer() {
-    FProcess.setStandardErrorFile(QProcess::nullDevice());
-    FProcess.start("/usr/bin/python3", {QString(BREVANT_SOURCE_DIR) + "/tests/support/smtp_server.py", FDir.path()});
-    QByteArray out;
-    while (!out.contains('\n') && FProcess.waitForReadyRead(15000)) out += FProcess.readAllStandardOutput();
-    if (out.startsWith("PORT ")) FPort = out.mid(5).trimmed().toInt();
-  }
-  ~LocalServer() {
-    FProcess.terminate();
-    if (!FProcess.waitForFinished(5000)) FProcess.kill(), FProcess.waitForFinished(5000);
-  }
-  int Port() const { return FPort; }
-
-private:
-  QTemporaryDir FDir;
-  QProcess FProcess;
-  int FPort = 0;
-};
 
 std::string ServerPort() {
   if (const char *p = std::getenv("SMTP_PORT")) return p;
@@ -80,7 +51,7 @@ int RunRequest(TSmtpCli &smtp, void (TSmtpCli::*op)(), bool &done, int &error) {
 }
 
 void BM_SessionPerMessage(benchmark::State &state) {
-  App();
+  BenchApp();
   const std::string port = ServerPort();
   const std::vector<std::string> body = Body();
   const char *count = std::getenv("SMTP_MESSAGES");
@@ -120,7 +91,7 @@ BENCHMARK(BM_SessionPerMessage)->Arg(1000)->Iterations(1)->Unit(benchmark::kMill
 
 // Opens a session with a server that sends its banner only after a few seconds.
 void BM_WaitForSlowServer(benchmark::State &state) {
-  App();
+  BenchApp();
   const char *port = std::getenv("SLOW_SMTP_PORT");
   if (!port) {
     state.SkipWithError("SLOW_SMTP_PORT not set");
