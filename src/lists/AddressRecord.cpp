@@ -115,6 +115,5 @@ void DeleteAddresses(const std::string &listPath, const std::vector<std::string>
   std::vector<std::string> keys;
   keys.reserve(entries.size());
   for (const auto &entry : entries) keys.push_back(EntryKey(entry));
-  TIniFile32 book(AddressBookFile(listPath));
-  book.EraseSections(keys);
+  TIniFile32::EraseSectionsInFile(AddressBookFile(listPath), keys);
 }

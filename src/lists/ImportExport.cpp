@@ -1,17 +1,18 @@
 #include "lists/ImportExport.h"
 
 #include "storage/Ansi.h"
+#include "storage/CaselessSet.h"
 #include "storage/FileErrors.h"
 #include "storage/FileNames.h"
 #include "storage/IniFiles32.h"
+#include "storage/NewSections.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
 #include <QFile>
 #include <algorithm>
-#include <cstring>
-#include <unordered_map>
-#include <unordered_set>
+#include <array>
+#include <thread>
 
 namespace {
 // A file chosen to be read must be there: a missing one is an error, not an empty file.
@@ -20,17 +21,26 @@ std::string ReadChosenFile(const std::string &fileName) {
   return ReadFileBytes(fileName);
 }
 
-bool IsStop(char c) { return c != '\0' && std::strchr(" <>(),:!/=;\\", c) != nullptr; }
+// The characters that end an address, in a table: the scan asks for every character.
+struct TStopTable {
+  bool Stops[256] = {};
+  TStopTable() {
+    for (const char *c = " <>(),:!/=;\\"; *c; ++c) Stops[static_cast<unsigned char>(*c)] = true;
+  }
+};
+const TStopTable kStops;
+bool IsStop(char c) { return kStops.Stops[static_cast<unsigned char>(c)]; }
+
 }  // namespace
 
-std::string ExtractAddress(const std::string &line) {
+std::string ExtractAddress(std::string_view line) {
   const size_t at = line.find('@');
   if (at == std::string::npos) return {};
   size_t first = at;
   while (first > 0 && !IsStop(line[first - 1])) --first;
   size_t last = at + 1;
   while (last < line.size() && !IsStop(line[last]) && line[last] != '@') ++last;
-  const std::string address = line.substr(first, last - first);
+  const std::string address(line.substr(first, last - first));
   const char head = address.front(), tail = address.back();
   if (head == '@' || head == '.' || tail == '@' || tail == '.') return {};
   return address;
@@ -59,62 +69,50 @@ size_t FilterSlot(uint64_t hash) { return static_cast<size_t>((hash * 0x9E3779B9
 
 // The part of an entry that an address can be equal to without regard to case: the text
 // in its angle brackets, or the whole entry when it has none.
-std::string EqualityPart(const std::string &entry) {
+std::string_view EqualityPart(std::string_view entry) {
   const size_t open = entry.find('<'), close = entry.rfind('>');
-  if (open == std::string::npos) return LowerCase(entry);
+  if (open == std::string::npos) return entry;
   if (close == std::string::npos || close < open) return {};
-  return LowerCase(entry.substr(open + 1, close - open - 1));
+  return entry.substr(open + 1, close - open - 1);
 }
 }  // namespace
 
-std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses) {
-  std::vector<bool> known(addresses.size(), false);
-  std::unordered_multimap<std::string, size_t> equal;  // lower-cased plain address -> its numbers
-  std::unordered_set<uint64_t> lefts;                   // hashes of the text before the at sign
-  std::vector<bool> leftFilter(1u << 20, false);        // a quick "surely not" before the set
-  std::unordered_multimap<uint64_t, size_t> pairs;      // hashes of both sides -> numbers
-  for (size_t i = 0; i < addresses.size(); ++i) {
-    const std::string &a = addresses[i];
-    if (!IsPlainAddress(a)) {
-      known[i] = KnownBySearch(entries, a);  // rare: no shortcut for such texts
-      continue;
-    }
-    equal.emplace(LowerCase(a), i);
+namespace {
+// Finds plain addresses inside entries by the text on either side of an at sign: rolling
+// hashes of the left part (read backwards from the at sign) and of the right part, looked
+// up in sorted tables and confirmed against the text itself, as hashes may collide.
+class TContainedAddresses {
+public:
+  explicit TContainedAddresses(const std::vector<std::string> &addresses) : FAddresses(addresses) {
+    FLefts.reserve(addresses.size());
+    FPairs.reserve(addresses.size());
+  }
+
+  void Add(size_t number) {
+    const std::string &a = FAddresses[number];
     const size_t at = a.find('@');
     uint64_t left = 0, right = 0;
     for (size_t k = at; k > 0; --k) left = Grow(left, a[k - 1]);
     for (size_t k = at + 1; k < a.size(); ++k) right = Grow(right, a[k]);
-    lefts.insert(left);
-    leftFilter[FilterSlot(left)] = true;
-    pairs.emplace(PairHash(left, right), i);
+    FLefts.push_back(left);
+    FLeftFilter[FilterSlot(left)] = true;
+    FPairs.emplace_back(PairHash(left, right), number);
   }
-  if (equal.empty()) return known;
-  for (const std::string &entry : entries) {
-    const auto hits = equal.equal_range(EqualityPart(entry));
-    for (auto it = hits.first; it != hits.second; ++it) known[it->second] = true;
-    // A plain address within this entry lies around one of its at signs, its left part
-    // ending there and its right part starting there.
-    for (size_t at = entry.find('@'); at != std::string::npos; at = entry.find('@', at + 1)) {
-      size_t right_end = at + 1;
-      while (right_end < entry.size() && entry[right_end] != '@' && entry[right_end] != '\0' && !IsStop(entry[right_end]))
-        ++right_end;
+  void Prepare() {
+    std::sort(FLefts.begin(), FLefts.end());
+    std::sort(FPairs.begin(), FPairs.end());
+  }
+
+  // Marks the addresses that lie within the entry: around one of its at signs, the left
+  // part ending there and the right part starting there.
+  void Mark(std::string_view entry, std::vector<char> *known) const {
+    for (size_t at = entry.find('@'); at != std::string_view::npos; at = entry.find('@', at + 1)) {
+      size_t rightEnd = at + 1;
+      while (rightEnd < entry.size() && entry[rightEnd] != '@' && entry[rightEnd] != '\0' && !IsStop(entry[rightEnd]))
+        ++rightEnd;
       uint64_t left = 0;
       for (size_t k = 0;; ++k) {
-        if (leftFilter[FilterSlot(left)] && lefts.count(left)) {
-          uint64_t right = 0;
-          for (size_t m = at + 1;; ++m) {
-            const auto found = pairs.equal_range(PairHash(left, right));
-            for (auto it = found.first; it != found.second; ++it) {
-              const std::string &a = addresses[it->second];
-              // Confirm against the text itself: a hash may collide.
-              if (!known[it->second] && at >= k && a.size() == k + 1 + (m - at - 1) &&
-                  entry.compare(at - k, a.size(), a) == 0)
-                known[it->second] = true;
-            }
-            if (m >= right_end) break;
-            right = Grow(right, entry[m]);
-          }
-        }
+        if (IsLeft(left)) MarkRightParts(entry, at - k, at, rightEnd, left, known);
         if (k >= at) break;
         const char c = entry[at - k - 1];
         if (c == '@' || c == '\0' || IsStop(c)) break;
@@ -122,7 +120,75 @@ std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const 
       }
     }
   }
-  return known;
+
+private:
+  bool IsLeft(uint64_t left) const {
+    return FLeftFilter[FilterSlot(left)] && std::binary_search(FLefts.begin(), FLefts.end(), left);
+  }
+  // Every address that starts at `start` and ends within the right part of the at sign.
+  void MarkRightParts(std::string_view entry, size_t start, size_t at, size_t rightEnd, uint64_t left,
+                      std::vector<char> *known) const {
+    uint64_t right = 0;
+    for (size_t m = at + 1;; ++m) {
+      const auto key = PairHash(left, right);
+      auto it = std::lower_bound(FPairs.begin(), FPairs.end(), std::pair<uint64_t, size_t>(key, 0));
+      for (; it != FPairs.end() && it->first == key; ++it) {
+        const std::string &a = FAddresses[it->second];
+        if (!(*known)[it->second] && a.size() == m - start && entry.compare(start, a.size(), a) == 0)
+          (*known)[it->second] = 1;
+      }
+      if (m >= rightEnd) break;
+      right = Grow(right, entry[m]);
+    }
+  }
+
+  const std::vector<std::string> &FAddresses;
+  std::vector<bool> FLeftFilter = std::vector<bool>(size_t{1} << 20, false);  // a quick "surely not"
+  std::vector<uint64_t> FLefts;                                              // sorted
+  std::vector<std::pair<uint64_t, size_t>> FPairs;                           // sorted by hash
+};
+}  // namespace
+
+namespace {
+// Marks the addresses known from entries [first, last): equal to one, or within one.
+void MarkKnown(const std::vector<std::string> &entries, size_t first, size_t last, const TCaselessSet &equal,
+               const TContainedAddresses &contained, std::vector<char> *known) {
+  for (size_t e = first; e < last; ++e) {
+    equal.ForEachNumber(EqualityPart(entries[e]), [&](size_t i) { (*known)[i] = 1; });
+    contained.Mark(entries[e], known);
+  }
+}
+}  // namespace
+
+std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses) {
+  std::vector<char> known(addresses.size(), 0);
+  TCaselessSet equal;  // plain addresses -> their numbers
+  equal.Reserve(addresses.size());
+  TContainedAddresses contained(addresses);
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    if (!IsPlainAddress(addresses[i])) {
+      known[i] = KnownBySearch(entries, addresses[i]);  // rare: no shortcut for such texts
+      continue;
+    }
+    equal.Insert(addresses[i], i);
+    contained.Add(i);
+  }
+  if (!equal.Empty()) {
+    contained.Prepare();
+    // A large book is shared out among the processor's cores, each marking on its own.
+    constexpr size_t kShare = 16384;
+    const size_t parts = std::clamp<size_t>(entries.size() / kShare, 1, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<char>> marks(parts - 1, std::vector<char>(addresses.size(), 0));
+    std::vector<std::thread> helpers;
+    for (size_t p = 1; p < parts; ++p)
+      helpers.emplace_back(MarkKnown, std::cref(entries), entries.size() * p / parts, entries.size() * (p + 1) / parts,
+                           std::cref(equal), std::cref(contained), &marks[p - 1]);
+    MarkKnown(entries, 0, entries.size() / parts, equal, contained, &known);
+    for (auto &helper : helpers) helper.join();
+    for (const auto &m : marks)
+      for (size_t i = 0; i < known.size(); ++i) known[i] |= m[i];
+  }
+  return std::vector<bool>(known.begin(), known.end());
 }
 
 bool AddressKnown(const std::vector<std::string> &entries, const std::string &address) {
@@ -131,32 +197,31 @@ bool AddressKnown(const std::vector<std::string> &entries, const std::string &ad
 
 size_t ExtractAddresses(const std::string &textFile, const std::string &listPath,
                         const std::vector<std::string> &entries, const TProgressFunc &progress) {
-  const std::vector<std::string> lines = SplitLines(ReadChosenFile(textFile));
+  const std::string text = ReadChosenFile(textFile);
+  const std::vector<std::string_view> lines = SplitLineViews(text);
   // First the candidates, each once (one record holds every spelling of an address), then
   // one pass over the entries answers for all of them.
   std::vector<std::string> candidates;
-  std::unordered_set<std::string> seen;
+  TCaselessSet seen;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (progress && (i & 1023) == 0) progress(candidates.size());
-    if (lines[i].empty()) continue;
     std::string address = ExtractAddress(lines[i]);
-    if (!address.empty() && seen.insert(LowerCase(address)).second) candidates.push_back(std::move(address));
+    if (address.empty() || seen.Contains(address)) continue;
+    seen.Insert(address);
+    candidates.push_back(std::move(address));
   }
   const std::vector<bool> known = AddressesKnown(entries, candidates);
-  std::vector<TIniFile32::TNewSection> added;
-  for (size_t i = 0; i < candidates.size(); ++i)
-    if (!known[i]) added.push_back({"<" + candidates[i] + ">", "Email", candidates[i]});
-  if (progress) progress(added.size());
-  // New addresses are new sections at the end of the book, which needs no parsing of it;
-  // a book that holds one already (written meanwhile by another command) goes the long way.
-  const std::string bookFile = AddressBookFile(listPath);
-  if (!added.empty() && !TIniFile32::AppendNewSections(bookFile, added)) {
-    TIniFile32 book(bookFile);
-    book.BeginUpdate();
-    for (const auto &s : added) book.WriteString(s.Section, s.Key, s.Value);
-    book.EndUpdate();
+  TNewSections added;
+  added.Reserve(candidates.size(), candidates.size() * 64);
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (known[i]) continue;
+    added.AddSection(AddressKey(candidates[i]));
+    added.AddEntry("Email", candidates[i]);
   }
-  return added.size();
+  if (progress) progress(added.Count());
+  // New addresses are new sections at the end of the book: one save, and no parsing of it.
+  TIniFile32::AddNewSections(AddressBookFile(listPath), added);
+  return added.Count();
 }
 
 void ExportEntries(const std::string &fileName, const std::vector<std::string> &entries) {
@@ -164,10 +229,14 @@ void ExportEntries(const std::string &fileName, const std::vector<std::string> &
 }
 
 namespace {
-// A length-prefixed text field; a length byte beyond the field's size is cut to it.
+// A length-prefixed text field; a length byte beyond the field's size is cut to it. Line
+// breaks and NULs become blanks: in a profile file they would start lines of their own or
+// end the file for its readers.
 std::string Field(const char *record, size_t offset, size_t size) {
   const size_t length = std::min<size_t>(static_cast<unsigned char>(record[offset]), size - 1);
-  return std::string(record + offset + 1, length);
+  std::string text(record + offset + 1, length);
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\0' || c == '\r' || c == '\n'; }, ' ');
+  return text;
 }
 
 std::string TruncatedText(const std::string &fileName) {
@@ -201,6 +270,56 @@ void WriteLegacySettings(TIniFile32 &lists, const std::string &name, const std::
   flag("Remove Sub", '7');
   flag("Delete Read", '8');
 }
+// Reads until the block is full or the file ends; returns the bytes read.
+size_t ReadBlock(QFile &file, std::string *block) {
+  size_t got = 0;
+  while (got < block->size()) {
+    const qint64 n = file.read(block->data() + got, static_cast<qint64>(block->size() - got));
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got;
+}
+
+// The address records of a list file, to be written as writing them key by key into a new
+// book would leave them. An address met again (in any case) updates its section then; such
+// records are kept apart and written after the new sections, which gives the same file.
+class TImportedBook {
+public:
+  void Add(const char *rec) {
+    const std::string email = Field(rec, 101, 101);
+    const std::string key = AddressKey(email);
+    const std::string values[] = {Field(rec, 0, 101), email, Field(rec, 431, 76), Field(rec, 303, 76),
+                                  Field(rec, 410, 21)};
+    ++FCount;
+    if (!FNew.AddSection(key)) {
+      FRepeated.push_back({key, {values[0], values[1], values[2], values[3], values[4]}});
+      return;
+    }
+    for (size_t i = 0; i < kKeys.size(); ++i) FNew.AddEntry(kKeys[i], values[i]);
+  }
+  size_t Count() const { return FCount; }
+
+  void Write(const std::string &bookFile) const {
+    TIniFile32::AddNewSections(bookFile, FNew);
+    if (FRepeated.empty()) return;
+    TIniFile32 book(bookFile);
+    book.BeginUpdate();
+    for (const auto &r : FRepeated)
+      for (size_t i = 0; i < kKeys.size(); ++i) book.WriteString(r.Key, kKeys[i], r.Values[i]);
+    book.EndUpdate();
+  }
+
+private:
+  static constexpr std::array<const char *, 5> kKeys = {"Name", "Email", "Address 1", "Address 2", "Phone"};
+  struct TRecord {
+    std::string Key;
+    std::array<std::string, 5> Values;
+  };
+  TNewSections FNew;
+  std::vector<TRecord> FRepeated;
+  size_t FCount = 0;
+};
 }  // namespace
 
 TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fileName, const TStatusFunc &status) {
@@ -209,7 +328,7 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
   };
   TLegacyImport result;
   say("Opening list...");
-  // Record by record: a list file of many addresses is never held in memory whole.
+  // Block by block: the records are 2008 bytes each, of which an address keeps a few.
   QFile file(AnsiToQString(fileName));
   if (!file.exists() || !file.open(QIODevice::ReadOnly)) throw EFOpenError(fileName);
   std::string settingsRecord(kLegacyRecordSize, '\0');
@@ -236,32 +355,18 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
   }
 
   say("Reading addresses...");
-  TIniFile32 book(AddressBookFile(path));
-  book.BeginUpdate();
-  try {
-    std::string record(kLegacyRecordSize, '\0');
-    for (;;) {
-      const qint64 got = file.read(record.data(), kLegacyRecordSize);
-      if (got == 0) break;
-      if (got != static_cast<qint64>(kLegacyRecordSize)) {
-        result.Error = TruncatedText(fileName);
-        break;
-      }
-      const char *rec = record.data();
-      const std::string email = Field(rec, 101, 101);
-      const std::string key = AddressKey(email);
-      book.WriteString(key, "Name", Field(rec, 0, 101));
-      book.WriteString(key, "Email", email);
-      book.WriteString(key, "Address 1", Field(rec, 431, 76));
-      book.WriteString(key, "Address 2", Field(rec, 303, 76));
-      book.WriteString(key, "Phone", Field(rec, 410, 21));
-      ++result.Count;
-      say("Importing " + std::to_string(result.Count) + " addresses...");
-    }
-  } catch (...) {
-    book.EndUpdate();
-    throw;
+  TImportedBook book;
+  // The window gets its turn between blocks; the book is written once at the end.
+  std::string block(256 * kLegacyRecordSize, '\0');
+  for (;;) {
+    const size_t got = ReadBlock(file, &block);
+    for (size_t at = 0; at + kLegacyRecordSize <= got; at += kLegacyRecordSize) book.Add(block.data() + at);
+    if (got % kLegacyRecordSize != 0) result.Error = TruncatedText(fileName);
+    if (got < block.size()) break;
+    say("Importing " + std::to_string(book.Count()) + " addresses...");
   }
-  book.EndUpdate();
+  result.Count = book.Count();
+  say("Importing " + std::to_string(result.Count) + " addresses...");
+  book.Write(AddressBookFile(path));
   return result;
 }

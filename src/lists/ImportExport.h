@@ -5,12 +5,13 @@
 #include "lists/ListRecord.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The address around the line's first at sign, or empty. The scan stops at blanks and
 // < > ( ) , : ! / = ; \ (and, forwards, at another at sign); a result that begins or ends
 // with an at sign or a dot is rejected.
-std::string ExtractAddress(const std::string &line);
+std::string ExtractAddress(std::string_view line);
 
 // Whether an address list already holds an address: an entry, or the address inside an
 // entry's angle brackets, equal to it without regard to case, or an entry that contains it

@@ -1,5 +1,7 @@
 #include "storage/IniFiles32.h"
 
+#include "storage/CaselessSet.h"
+#include "storage/NewSections.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
@@ -10,7 +12,7 @@ TIniFile32::TIniFile32(const std::string &fileName, TIniMode mode) : FFileName(f
   if (FileExists(fileName)) FLines = SplitLines(ReadFileBytes(fileName));
 }
 
-bool TIniFile32::IsSection(const std::string &line) {
+bool TIniFile32::IsSection(std::string_view line) {
   // The header test on the trimmed line, without copying it.
   size_t b = 0, e = line.size();
   while (b < e && static_cast<unsigned char>(line[b]) <= ' ') ++b;
@@ -70,7 +72,7 @@ bool IsPrivateFile(const std::string &fileName) {
 }
 
 // Lines that a header lookup can match: '[' first and ']' last, as a whole line.
-bool CanMatchHeader(const std::string &line) {
+bool CanMatchHeader(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 }  // namespace
@@ -185,65 +187,109 @@ void TIniFile32::EraseSection(const std::string &section) {
   UpdateFile();
 }
 
-void TIniFile32::EraseSections(const std::vector<std::string> &sections) {
+namespace {
+// The lines left when the first section of each name goes (see EraseSections); empty
+// views stand for the blank lines left behind. Nothing when no section matched.
+bool EraseFromLines(const std::vector<std::string_view> &lines, const std::vector<std::string> &sections,
+                    std::vector<std::string_view> *kept) {
   // How many sections of each (lower-cased) name are to go.
   std::unordered_map<std::string, int> wanted;
   for (const auto &name : sections) ++wanted[LowerCase("[" + name + "]")];
-  std::vector<bool> erased(FLines.size(), false);
+  std::vector<bool> erased(lines.size(), false);
   bool any = false;
-  for (size_t i = 0; i < FLines.size(); ++i) {
-    if (!CanMatchHeader(FLines[i])) continue;
-    const auto it = wanted.find(LowerCase(FLines[i]));
+  std::string header;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!CanMatchHeader(lines[i])) continue;
+    LowerCaseInto(lines[i], &header);
+    const auto it = wanted.find(header);
     if (it == wanted.end() || it->second == 0) continue;
     --it->second;
     any = true;
     erased[i] = true;
-    for (size_t j = i + 1; j < FLines.size() && !IsSection(FLines[j]); ++j) erased[j] = true;
+    for (size_t j = i + 1; j < lines.size() && !TIniFile32::IsSection(lines[j]); ++j) erased[j] = true;
   }
-  if (!any) return;
-  std::vector<std::string> kept;
-  kept.reserve(FLines.size());
-  for (size_t i = 0; i < FLines.size(); ++i) {
+  if (!any) return false;
+  kept->clear();
+  kept->reserve(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
     if (!erased[i]) {
-      kept.push_back(std::move(FLines[i]));
-    } else if (i > 0 && !erased[i - 1] && !kept.empty()) {
+      kept->push_back(lines[i]);
+    } else if (i > 0 && !erased[i - 1] && !kept->empty()) {
       // A run of erased sections leaves one blank line, or none at the top of the file.
-      kept.emplace_back();
+      kept->emplace_back();
     }
   }
-  FLines = std::move(kept);
+  return true;
+}
+}  // namespace
+
+void TIniFile32::EraseSections(const std::vector<std::string> &sections) {
+  std::vector<std::string_view> kept;
+  if (!EraseFromLines(std::vector<std::string_view>(FLines.begin(), FLines.end()), sections, &kept)) return;
+  FLines = std::vector<std::string>(kept.begin(), kept.end());
   DropSectionIndex();
   UpdateFile();
 }
 
-bool TIniFile32::AppendNewSections(const std::string &fileName, const std::vector<TNewSection> &sections) {
-  std::string text = ReadFileBytes(fileName);
-  if (text.find('\0') != std::string::npos) return false;
-  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) return false;
-  // Every line end a CR LF pair: as many CRs as LFs, each LF behind a CR.
-  size_t lineEnds = 0;
-  for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', lf + 1), ++lineEnds)
-    if (lf == 0 || text[lf - 1] != '\r') return false;
-  if (static_cast<size_t>(std::count(text.begin(), text.end(), '\r')) != lineEnds) return false;
+void TIniFile32::EraseSectionsInFile(const std::string &fileName, const std::vector<std::string> &sections) {
+  const std::string text = ReadFileBytes(fileName);
+  std::vector<std::string_view> kept;
+  if (!EraseFromLines(SplitLineViews(text), sections, &kept)) return;
+  size_t total = 0;
+  for (const auto line : kept) total += line.size() + 2;
+  std::string out;
+  out.reserve(total);
+  for (const auto line : kept) {
+    out += line;
+    out += "\r\n";
+  }
+  WriteFileAtomic(fileName, out, IsPrivateFile(fileName));
+}
 
-  std::unordered_map<std::string, int> wanted;
-  for (const auto &s : sections) {
-    if (s.Value.empty() || !wanted.emplace(LowerCase("[" + s.Section + "]"), 0).second) return false;
+namespace {
+// Whether text is in the form this class saves: no NUL, and every line end a CR LF pair,
+// the last line included. One pass that the compiler can vectorise: books run to megabytes.
+bool IsSavedForm(std::string_view text) {
+  if (text.empty()) return true;
+  if (text.find('\0') != std::string_view::npos || !text.ends_with("\r\n") || text.front() == '\n') return false;
+  unsigned char stray = 0;  // a CR without its LF, or an LF without its CR
+  for (size_t i = 0; i + 1 < text.size(); ++i) stray |= (text[i] == '\r') ^ (text[i + 1] == '\n');
+  return stray == 0;
+}
+
+// Whether a text in the saved form holds a header line that is in the set.
+bool HoldsHeader(std::string_view text, const TCaselessSet &headers) {
+  for (size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at + 1)) {
+    if (at > 0 && text[at - 1] != '\n') continue;
+    const size_t end = text.find('\r', at);  // every line ends in CR LF
+    if (end > at + 1 && text[end - 1] == ']' && headers.Contains(text.substr(at, end - at))) return true;
+    at = end;
   }
-  std::string header;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = text.find("\r\n", start);
-    if (text[start] == '[' && end > start + 1 && text[end - 1] == ']') {
-      header.assign(text, start, end - start);
-      for (auto &c : header)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      if (wanted.count(header)) return false;
+  return false;
+}
+}  // namespace
+
+void TIniFile32::AddNewSections(const std::string &fileName, const TNewSections &sections) {
+  if (sections.Empty()) return;
+  const std::string text = ReadFileBytes(fileName);
+  if (IsSavedForm(text) && !HoldsHeader(text, sections.Headers())) {
+    WriteFileAtomicParts(fileName, {text, sections.Text()}, IsPrivateFile(fileName));
+    return;
+  }
+  TIniFile32 ini(fileName);
+  ini.BeginUpdate();
+  std::string section;
+  for (const std::string_view line : SplitLineViews(sections.Text())) {
+    if (line.empty()) continue;
+    const size_t eq = line.find('=');
+    if (line.front() == '[' && (eq == std::string_view::npos || line.back() == ']')) {
+      section.assign(line.substr(1, line.size() - 2));
+      ini.WriteString(section, std::string(), std::string());  // the header, should it have no entries
+    } else {
+      ini.WriteString(section, std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
     }
-    start = end + 2;
   }
-  for (const auto &s : sections) text += "\r\n[" + s.Section + "]\r\n" + s.Key + "=" + s.Value + "\r\n";
-  WriteFileAtomic(fileName, text, IsPrivateFile(fileName));
-  return true;
+  ini.EndUpdate();
 }
 
 void TIniFile32::BeginUpdate() { ++FUpdateLevel; }

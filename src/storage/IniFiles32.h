@@ -3,8 +3,12 @@
 // whole after every change.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+class TNewSections;
 
 enum class TIniMode {
   imOwn,       // keys with case; an empty value is neither written nor read
@@ -35,6 +39,8 @@ public:
   // erases the first two sections of that name. The result equals erasing them one by one
   // from the last in the file to the first, so adjacent erased sections leave one blank line.
   void EraseSections(const std::vector<std::string> &sections);
+  // The same on a file without loading it as an object: bulk deletions from large books.
+  static void EraseSectionsInFile(const std::string &fileName, const std::vector<std::string> &sections);
 
   // Bulk commands: between BeginUpdate and EndUpdate changes are kept in memory and saved
   // once at the end, so a record of many keys costs one save instead of one per key.
@@ -43,17 +49,14 @@ public:
 
   const std::vector<std::string> &Lines() const { return FLines; }
 
-  // Adds new sections of one entry each at the end of a file without loading it, giving the
-  // bytes that writing them one by one would give. Returns false and writes nothing when
-  // the file is not in the form this class saves (CR LF line ends, no NUL) or already holds
-  // one of the sections; the caller then writes through an object as usual.
-  struct TNewSection {
-    std::string Section, Key, Value;  // Value must not be empty
-  };
-  static bool AppendNewSections(const std::string &fileName, const std::vector<TNewSection> &sections);
+  // Adds new sections at the end of a file, giving the bytes that writing their entries one
+  // by one would give. A file in the form this class saves (CR LF line ends, no NUL) is only
+  // scanned for the sections' headers and written once; any other file, or one that holds
+  // one of the sections already, is updated through an object.
+  static void AddNewSections(const std::string &fileName, const TNewSections &sections);
 
   // Helpers on one line, shared with code that scans profile text itself.
-  static bool IsSection(const std::string &line);
+  static bool IsSection(std::string_view line);
   static std::string SectionName(const std::string &line);
   static std::string GetKeyName(const std::string &line);
   static std::string GetKeyValue(const std::string &line);

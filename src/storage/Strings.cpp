@@ -50,6 +50,11 @@ std::string LowerCase(const std::string &s) {
   return r;
 }
 
+void LowerCaseInto(std::string_view s, std::string *out) {
+  out->assign(s);
+  for (auto &c : *out) c = Lower(c);
+}
+
 std::string ReplaceAll(const std::string &s, const std::string &from, const std::string &to) {
   if (from.empty()) return s;
   std::string r;

@@ -1,6 +1,7 @@
 #pragma once
 // Small string routines on 8-bit text, shared by every layer.
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Removes blanks and control characters (every code up to the space) at both ends.
@@ -12,6 +13,8 @@ bool SameText(const std::string &a, const std::string &b);
 int CompareText(const std::string &a, const std::string &b);
 std::string UpperCase(const std::string &s);
 std::string LowerCase(const std::string &s);
+// The lower-case text into a buffer kept by the caller, for loops that must not allocate.
+void LowerCaseInto(std::string_view s, std::string *out);
 // Replaces every occurrence of `from` (non-empty) by `to`, scanning left to right.
 std::string ReplaceAll(const std::string &s, const std::string &from, const std::string &to);
 bool StartsText(const std::string &prefix, const std::string &s);

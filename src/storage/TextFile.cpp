@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,17 +26,45 @@ bool ForceDirectories(const std::string &path) {
   return QDir().mkpath(AnsiToQString(path));
 }
 
+namespace {
+std::string NativePath(const std::string &path) {
+  // Paths are handed to the system in its own encoding.
+  const QByteArray native = QFile::encodeName(AnsiToQString(path));
+  return std::string(native.constData(), static_cast<size_t>(native.size()));
+}
+}  // namespace
+
 std::string ReadFileBytes(const std::string &path) {
-  QFile file(AnsiToQString(path));
-  if (!file.exists()) return {};
-  if (!file.open(QIODevice::ReadOnly)) throw EFOpenError(path);
-  const QByteArray data = file.readAll();
-  return std::string(data.constData(), static_cast<size_t>(data.size()));
+  // Read straight into the result: address books run to many megabytes.
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return {};
+    throw EFOpenError(path);
+  }
+  struct stat st {};
+  std::string bytes;
+  bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (ok) bytes.resize(static_cast<size_t>(std::max<off_t>(st.st_size, 0)) + 1);
+  size_t done = 0;
+  while (ok) {
+    if (done == bytes.size()) bytes.resize(bytes.size() * 2);  // the file grew meanwhile
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) throw EFOpenError(path);
+  bytes.resize(done);
+  return bytes;
 }
 
 namespace {
 // Writes all bytes or reports failure; short writes (a full disk) are failures.
-bool WriteAll(int fd, const std::string &bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -57,13 +86,17 @@ mode_t ModeFor(const std::string &path, bool privateFile) {
 }  // namespace
 
 void WriteFileAtomic(const std::string &path, const std::string &bytes, bool privateFile) {
-  // Paths are handed to the system in its own encoding.
-  const QByteArray native = QFile::encodeName(AnsiToQString(path));
-  const std::string target(native.constData(), static_cast<size_t>(native.size()));
+  WriteFileAtomicParts(path, {bytes}, privateFile);
+}
+
+void WriteFileAtomicParts(const std::string &path, const std::vector<std::string_view> &parts, bool privateFile) {
+  const std::string target = NativePath(path);
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) throw EFCreateError(path);
-  const bool ok = ::fchmod(fd, ModeFor(target, privateFile)) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  bool ok = ::fchmod(fd, ModeFor(target, privateFile)) == 0;
+  for (const std::string_view part : parts) ok = ok && WriteAll(fd, part);
+  ok = ok && ::fsync(fd) == 0;
   if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
     throw EFCreateError(path);
@@ -77,19 +110,24 @@ void AppendToFile(const std::string &path, const std::string &bytes) {
   if (file.write(bytes.data(), size) != size) throw EFCreateError(path);
 }
 
-std::vector<std::string> SplitLines(const std::string &text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+  std::vector<std::string_view> lines;
   const char *p = text.data();
   const char *end = p + text.size();
   if (const void *nul = std::memchr(p, 0, text.size())) end = static_cast<const char *>(nul);
   while (p < end) {
     const char *q = p;
     while (q < end && *q != '\r' && *q != '\n') ++q;
-    lines.emplace_back(p, q);
+    lines.emplace_back(p, static_cast<size_t>(q - p));
     if (q < end) q += (*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1;
     p = q;
   }
   return lines;
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  const std::vector<std::string_view> views = SplitLineViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::string JoinLines(const std::vector<std::string> &lines) {

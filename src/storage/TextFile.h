@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reading and crash-safe writing. Paths and contents are Windows-1252 bytes.
 #include <string>
+#include <string_view>
 #include <vector>
 
 bool FileExists(const std::string &path);
@@ -16,6 +17,10 @@ std::string ReadFileBytes(const std::string &path);
 // or interrupted save leaves the old content. Throws EFCreateError on failure.
 // A private file is readable and writable by its owner only.
 void WriteFileAtomic(const std::string &path, const std::string &bytes, bool privateFile = false);
+// The same for a file made of several pieces, written one after the other without joining
+// them first: a large file with a little added costs no copy of it in memory.
+void WriteFileAtomicParts(const std::string &path, const std::vector<std::string_view> &parts,
+                          bool privateFile = false);
 
 // Appends bytes to a log-like file, creating it when missing. Throws EFCreateError.
 void AppendToFile(const std::string &path, const std::string &bytes);
@@ -23,6 +28,8 @@ void AppendToFile(const std::string &path, const std::string &bytes);
 // Splits text into lines at CR LF, a lone CR or a lone LF; a NUL byte ends the text.
 // A final line end does not start another line.
 std::vector<std::string> SplitLines(const std::string &text);
+// The same lines as views into the text, which must outlive them.
+std::vector<std::string_view> SplitLineViews(std::string_view text);
 
 // Joins lines, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string> &lines);

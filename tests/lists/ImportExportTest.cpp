@@ -228,4 +228,35 @@ TEST(ImportExport, LegacyImportOfDamagedFiles) {
   EXPECT_EQ(LoadListRecord(dir.Path(), odd.Name).FromAddress, std::string(100, '\xFF'));
 }
 
+// An address met again (in another case) updates its first section as writing the records
+// key by key would; line breaks and NULs in a field cannot start lines of their own.
+TEST(ImportExport, LegacyImportOfRepeatedAddressesAndControlBytes) {
+  TempDir dir;
+  using namespace std::string_literals;
+  WriteAll(dir.File("rep.bvl"), LegacyFile()
+                                    .Settings("Rep", "")
+                                    .Address("Ann", "ann@x", "1")
+                                    .Address("Bob", "bob@x")
+                                    .Address("", "ANN@x", "2")
+                                    .Address("Eve\r\n[<bob@x>]\r\nName=X\0"s, "eve@x")
+                                    .Bytes());
+  const TLegacyImport result = ImportLegacyList(dir.Path(), dir.File("rep.bvl"));
+  EXPECT_EQ(result.Count, 4u);
+
+  TIniFile32 expected(dir.File("expected.ini"));
+  const auto put = [&](const std::string &name, const std::string &email, const std::string &phone) {
+    for (const auto &[key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"Name", name}, {"Email", email}, {"Address 1", "1 Main St"}, {"Address 2", "Springfield"}, {"Phone", phone}})
+      expected.WriteString("<" + email + ">", key, value);
+  };
+  put("Ann", "ann@x", "1");
+  put("Bob", "bob@x", "");
+  put("", "ANN@x", "2");
+  put("Eve  [<bob@x>]  Name=X ", "eve@x", "");
+  EXPECT_EQ(ReadAll(result.Path + "Addresses.ini"), ReadAll(dir.File("expected.ini")));
+  EXPECT_EQ(LoadAddressEntries(result.Path),
+            (std::vector<std::string>{"Ann <ann@x>", "Bob <bob@x>", "Eve  [<bob@x>]  Name=X  <eve@x>"}));
+  EXPECT_EQ(ShowAddress(result.Path, "<ann@x>").Email, "ANN@x");
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "storage/FileErrors.h"
 #include "storage/IniFiles32.h"
+#include "storage/NewSections.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -239,31 +240,37 @@ TEST(IniFiles32, SectionLookupsSurviveInsertions) {
 
 namespace {
 
-// Appending new sections without loading the file gives the bytes of the usual writes, and
-// declines files it would have to rewrite.
-TEST(IniFiles32, AppendNewSectionsMatchesWrites) {
+// New sections added in one go give the bytes of writing their entries one by one, both
+// when they are appended to a file in the saved form and when the file must be rewritten
+// (other line ends, a NUL, no last line end, a section already there in another case).
+TEST(IniFiles32, AddNewSectionsMatchesWrites) {
+  using namespace std::string_literals;
   TempDir dir;
-  const std::vector<TIniFile32::TNewSection> added = {{"<a@x>", "Email", "a@x"}, {"<B@x>", "Email", "B@x"}};
-  for (const std::string start : {"", "\r\n[<c@x>]\r\nName=C\r\n", "\r\n[<c@x>]\r\nName=C\r\n\r\n"}) {
+  TNewSections added;
+  const std::vector<std::vector<std::pair<std::string, std::string>>> entries = {
+      {{"Email", "a@x"}}, {{"Name", "B"}, {"Phone", ""}, {"Email", "B@x"}}, {}};
+  const std::vector<std::string> names = {"<a@x>", "<B@x>", "<e@x>"};
+  for (size_t i = 0; i < names.size(); ++i) {
+    ASSERT_TRUE(added.AddSection(names[i]));
+    for (const auto &[key, value] : entries[i]) added.AddEntry(key, value);
+  }
+  EXPECT_FALSE(added.AddSection("<A@X>"));  // one section per name, in any case
+  EXPECT_EQ(added.Count(), 3u);
+  for (const std::string &start : {""s, "\r\n[<c@x>]\r\nName=C\r\n"s, "\r\n[<c@x>]\r\nName=C\r\n\r\n"s,
+                                   "\r\n[<A@X>]\r\nName=A\r\nEmail=old\r\n"s, "\n[<c@x>]\nName=C\n"s,
+                                   "[c]\r\nk=\0v\r\n"s, "[c]\r\nk=v"s, "[c]\rk=v\r\n"s}) {
     WriteAll(dir.File("fast.ini"), start);
     WriteAll(dir.File("slow.ini"), start);
-    ASSERT_TRUE(TIniFile32::AppendNewSections(dir.File("fast.ini"), added));
+    TIniFile32::AddNewSections(dir.File("fast.ini"), added);
     TIniFile32 slow(dir.File("slow.ini"));
-    for (const auto &s : added) slow.WriteString(s.Section, s.Key, s.Value);
-    EXPECT_EQ(ReadAll(dir.File("fast.ini")), ReadAll(dir.File("slow.ini")));
+    for (size_t i = 0; i < names.size(); ++i) {
+      slow.WriteString(names[i], "Email", "");
+      for (const auto &[key, value] : entries[i]) slow.WriteString(names[i], key, value);
+    }
+    EXPECT_EQ(ReadAll(dir.File("fast.ini")), ReadAll(dir.File("slow.ini"))) << start;
   }
-  EXPECT_TRUE(TIniFile32::AppendNewSections(dir.File("new.ini"), added));
-  EXPECT_EQ(ReadAll(dir.File("new.ini")), "\r\n[<a@x>]\r\nEmail=a@x\r\n\r\n[<B@x>]\r\nEmail=B@x\r\n");
-  // Declined, leaving the file as it was: a section already there (in any case), other
-  // line ends, a NUL byte, a missing last line end, an empty value.
-  using namespace std::string_literals;
-  for (const std::string &start : {"\r\n[<A@X>]\r\nName=A\r\n"s, "\n[<c@x>]\nName=C\n"s, "[c]\r\nk=\0v\r\n"s,
-                                  "[c]\r\nk=v"s, "[c]\rk=v\r\n"s}) {
-    WriteAll(dir.File("keep.ini"), start);
-    EXPECT_FALSE(TIniFile32::AppendNewSections(dir.File("keep.ini"), added)) << start;
-    EXPECT_EQ(ReadAll(dir.File("keep.ini")), start);
-  }
-  EXPECT_FALSE(TIniFile32::AppendNewSections(dir.File("empty.ini"), {{"s", "k", ""}}));
+  TIniFile32::AddNewSections(dir.File("new.ini"), added);
+  EXPECT_EQ(ReadAll(dir.File("new.ini")), "\r\n[<a@x>]\r\nEmail=a@x\r\n\r\n[<B@x>]\r\nName=B\r\nEmail=B@x\r\n\r\n[<e@x>]\r\n");
 }
 
 }  // namespace
