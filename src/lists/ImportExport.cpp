@@ -299,6 +299,8 @@ public:
     for (size_t i = 0; i < kKeys.size(); ++i) FNew.AddEntry(kKeys[i], values[i]);
   }
   size_t Count() const { return FCount; }
+  // Room for about this many records, so that the text is not copied as it grows.
+  void Reserve(size_t records) { FNew.Reserve(records, records * 128); }
 
   void Write(const std::string &bookFile) const {
     TIniFile32::AddNewSections(bookFile, FNew);
@@ -356,6 +358,7 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
 
   say("Reading addresses...");
   TImportedBook book;
+  book.Reserve(static_cast<size_t>(file.size()) / kLegacyRecordSize);
   // The window gets its turn between blocks; the book is written once at the end.
   std::string block(256 * kLegacyRecordSize, '\0');
   for (;;) {

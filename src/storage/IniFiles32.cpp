@@ -192,18 +192,25 @@ namespace {
 // views stand for the blank lines left behind. Nothing when no section matched.
 bool EraseFromLines(const std::vector<std::string_view> &lines, const std::vector<std::string> &sections,
                     std::vector<std::string_view> *kept) {
-  // How many sections of each (lower-cased) name are to go.
-  std::unordered_map<std::string, int> wanted;
-  for (const auto &name : sections) ++wanted[LowerCase("[" + name + "]")];
+  // How many sections of each name (in any case) are to go, counted at its first mention.
+  TCaselessSet wanted;
+  wanted.Reserve(sections.size());
+  std::vector<int> toGo(sections.size(), 0);
+  for (size_t n = 0; n < sections.size(); ++n) {
+    const std::string header = "[" + sections[n] + "]";
+    size_t first = n;
+    wanted.ForEachNumber(header, [&](size_t k) { first = k; });
+    if (first == n) wanted.Insert(header, n);
+    ++toGo[first];
+  }
   std::vector<bool> erased(lines.size(), false);
   bool any = false;
-  std::string header;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!CanMatchHeader(lines[i])) continue;
-    LowerCaseInto(lines[i], &header);
-    const auto it = wanted.find(header);
-    if (it == wanted.end() || it->second == 0) continue;
-    --it->second;
+    int *left = nullptr;
+    wanted.ForEachNumber(lines[i], [&](size_t k) { left = &toGo[k]; });
+    if (!left || *left == 0) continue;
+    --*left;
     any = true;
     erased[i] = true;
     for (size_t j = i + 1; j < lines.size() && !TIniFile32::IsSection(lines[j]); ++j) erased[j] = true;
