@@ -66,6 +66,43 @@ QListWidget *NamedList(const char *name, QWidget *parent) {
   return list;
 }
 
+// A group of a server list with its Add, Del and Edit buttons beside it; the names follow
+// the kind ("SMTP" or "POP").
+QGroupBox *ServerGroup(QWidget *page, const QString &kind, QListWidget **list, QPushButton **add, QPushButton **del,
+                       QPushButton **edit) {
+  auto *group = new QGroupBox(kind + " Servers", page);
+  group->setObjectName("gb_" + kind + "Serv");
+  const auto name = [&](const char *prefix, const char *suffix) { return (prefix + kind + suffix).toLatin1(); };
+  *list = NamedList(name("clb_", "Serv").constData(), group);
+  *add = NamedButton(name("btn_", "Add").constData(), "&Add", group);
+  *del = NamedButton(name("btn_", "Delete").constData(), "&Del", group);
+  *edit = NamedButton(name("btn_", "Edit").constData(), "&Edit", group);
+  auto *buttons = new QVBoxLayout;
+  for (QPushButton *b : {*add, *del, *edit}) buttons->addWidget(b);
+  buttons->addStretch();
+  auto *row = new QHBoxLayout(group);
+  row->addWidget(*list, 1);
+  row->addLayout(buttons);
+  return group;
+}
+
+struct TInfoField {
+  QLineEdit **Edit;
+  const char *Name;
+  const char *Label;
+};
+
+// A group of labelled read-only boxes showing a default server's settings.
+QGroupBox *InfoGroup(QWidget *page, const QString &title, std::initializer_list<TInfoField> fields) {
+  auto *group = new QGroupBox(title, page);
+  auto *form = new QFormLayout(group);
+  for (const TInfoField &field : fields) {
+    *field.Edit = ReadOnlyEdit(field.Name, group);
+    form->addRow(field.Label, *field.Edit);
+  }
+  return group;
+}
+
 QComboBox *PlacementBox(const char *name, QWidget *parent) {
   auto *box = new QComboBox(parent);
   box->setObjectName(name);
@@ -381,30 +418,12 @@ void Tfrm_GenProps::BuildDisplayPage() {
 void Tfrm_GenProps::BuildSmtpPage() {
   auto *page = new QWidget;
   page->setObjectName("ts_SMTP");
-  gb_SMTPServ = new QGroupBox("SMTP Servers", page);
-  gb_SMTPServ->setObjectName("gb_SMTPServ");
-  clb_SMTPServ = NamedList("clb_SMTPServ", gb_SMTPServ);
-  btn_SMTPAdd = NamedButton("btn_SMTPAdd", "&Add", gb_SMTPServ);
-  btn_SMTPDelete = NamedButton("btn_SMTPDelete", "&Del", gb_SMTPServ);
-  btn_SMTPEdit = NamedButton("btn_SMTPEdit", "&Edit", gb_SMTPServ);
-  auto *buttons = new QVBoxLayout;
-  for (QPushButton *b : {btn_SMTPAdd, btn_SMTPDelete, btn_SMTPEdit}) buttons->addWidget(b);
-  buttons->addStretch();
-  auto *servers = new QHBoxLayout(gb_SMTPServ);
-  servers->addWidget(clb_SMTPServ, 1);
-  servers->addLayout(buttons);
-
-  auto *def = new QGroupBox("Default SMTP Information", page);
-  edt_DefSMTPServ = ReadOnlyEdit("edt_DefSMTPServ", def);
-  edt_DefSMTPUser = ReadOnlyEdit("edt_DefSMTPUser", def);
-  edt_DefSMTPPort = ReadOnlyEdit("edt_DefSMTPPort", def);
-  edt_DefSMTPSend = ReadOnlyEdit("edt_DefSMTPSend", def);
-  auto *form = new QFormLayout(def);
-  form->addRow("Server:", edt_DefSMTPServ);
-  form->addRow("Username:", edt_DefSMTPUser);
-  form->addRow("Port:", edt_DefSMTPPort);
-  form->addRow("Send to Addresses:", edt_DefSMTPSend);
-
+  gb_SMTPServ = ServerGroup(page, "SMTP", &clb_SMTPServ, &btn_SMTPAdd, &btn_SMTPDelete, &btn_SMTPEdit);
+  auto *def = InfoGroup(page, "Default SMTP Information",
+                        {{&edt_DefSMTPServ, "edt_DefSMTPServ", "Server:"},
+                         {&edt_DefSMTPUser, "edt_DefSMTPUser", "Username:"},
+                         {&edt_DefSMTPPort, "edt_DefSMTPPort", "Port:"},
+                         {&edt_DefSMTPSend, "edt_DefSMTPSend", "Send to Addresses:"}});
   auto *layout = new QVBoxLayout(page);
   layout->addWidget(gb_SMTPServ, 1);
   layout->addWidget(def);
@@ -420,29 +439,12 @@ void Tfrm_GenProps::BuildSmtpPage() {
 void Tfrm_GenProps::BuildPopPage() {
   auto *page = new QWidget;
   page->setObjectName("ts_POP");
-  gb_POPServ = new QGroupBox("POP Servers", page);
-  gb_POPServ->setObjectName("gb_POPServ");
-  clb_POPServ = NamedList("clb_POPServ", gb_POPServ);
-  btn_POPAdd = NamedButton("btn_POPAdd", "&Add", gb_POPServ);
-  btn_POPDelete = NamedButton("btn_POPDelete", "&Del", gb_POPServ);
-  btn_POPEdit = NamedButton("btn_POPEdit", "&Edit", gb_POPServ);
-  auto *buttons = new QVBoxLayout;
-  for (QPushButton *b : {btn_POPAdd, btn_POPDelete, btn_POPEdit}) buttons->addWidget(b);
-  buttons->addStretch();
-  auto *servers = new QHBoxLayout(gb_POPServ);
-  servers->addWidget(clb_POPServ, 1);
-  servers->addLayout(buttons);
-
-  auto *def = new QGroupBox("Default POP Information", page);
-  edt_DefPOPServ = ReadOnlyEdit("edt_DefPOPServ", def);
-  edt_DefPOPPort = ReadOnlyEdit("edt_DefPOPPort", def);
-  edt_DefPOPUser = ReadOnlyEdit("edt_DefPOPUser", def);
-  edt_DefPOPOptions = ReadOnlyEdit("edt_DefPOPOptions", def);
-  auto *form = new QFormLayout(def);
-  form->addRow("Server:", edt_DefPOPServ);
-  form->addRow("Port:", edt_DefPOPPort);
-  form->addRow("Username:", edt_DefPOPUser);
-  form->addRow("POP Options:", edt_DefPOPOptions);
+  gb_POPServ = ServerGroup(page, "POP", &clb_POPServ, &btn_POPAdd, &btn_POPDelete, &btn_POPEdit);
+  auto *def = InfoGroup(page, "Default POP Information",
+                        {{&edt_DefPOPServ, "edt_DefPOPServ", "Server:"},
+                         {&edt_DefPOPPort, "edt_DefPOPPort", "Port:"},
+                         {&edt_DefPOPUser, "edt_DefPOPUser", "Username:"},
+                         {&edt_DefPOPOptions, "edt_DefPOPOptions", "POP Options:"}});
 
   auto *maint = new QGroupBox("General Maintenance", page);
   lb_IARSub = NamedList("lb_IARSub", maint);
