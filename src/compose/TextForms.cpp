@@ -39,10 +39,11 @@ bool ReadColorText(const std::string &text, TColor &color) {
   return true;
 }
 
-TDateTime NowDateTime() {
-  const QDateTime now = QDateTime::currentDateTime();
-  return static_cast<double>(kDayZero.daysTo(now.date())) + now.time().msecsSinceStartOfDay() / 86400000.0;
+TDateTime ToDateTime(const QDateTime &when) {
+  return static_cast<double>(kDayZero.daysTo(when.date())) + when.time().msecsSinceStartOfDay() / 86400000.0;
 }
+
+TDateTime NowDateTime() { return ToDateTime(QDateTime::currentDateTime()); }
 
 std::string DateTimeToText(TDateTime value) {
   if (!std::isfinite(value) || std::fabs(value) > 3e6) value = 0;

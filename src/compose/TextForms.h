@@ -3,6 +3,7 @@
 // the "$" form are those of the settings files.
 #include "storage/DisplayValues.h"
 
+#include <QDateTime>
 #include <string>
 
 // The editor's background after Close: the system window colour.
@@ -16,6 +17,7 @@ bool ReadColorText(const std::string &text, TColor &color);
 using TDateTime = double;
 
 TDateTime NowDateTime();
+TDateTime ToDateTime(const QDateTime &when);
 // The system's short date format (with a four-digit year, so the year survives reading it
 // back), a blank and the long time format; no time part at exactly midnight.
 std::string DateTimeToText(TDateTime value);

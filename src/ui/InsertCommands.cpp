@@ -11,6 +11,7 @@
 
 #include "compose/FieldCodes.h"
 #include "compose/RtfReader.h"
+#include "compose/TextForms.h"
 #include "storage/Ansi.h"
 #include "storage/TextFile.h"
 #include "ui/TextControl.h"
@@ -94,12 +95,8 @@ bool InsertIntoFocused(const QString &text) {
 
 bool InsertFieldCode(const QString &name) { return InsertIntoFocused("%" + name + "%"); }
 
-QString DateTimeText(const QDateTime &when) {
-  const QLocale locale = QLocale::system();
-  QString text = locale.toString(when.date(), QLocale::ShortFormat);
-  if (when.time() != QTime(0, 0)) text += " " + locale.toString(when.time(), QLocale::LongFormat);
-  return text;
-}
+// The form dates take everywhere in the program, with the year in four digits.
+QString DateTimeText(const QDateTime &when) { return AnsiToQString(DateTimeToText(ToDateTime(when))); }
 
 bool InsertDate() { return InsertIntoFocused(DateTimeText(QDateTime::currentDateTime())); }
 

@@ -72,12 +72,13 @@ private slots:
     QCOMPARE(popup->actions().size(), 3);
   }
 
-  void dateTextLeavesOutMidnight() {
+  void dateTextLeavesOutMidnightAndKeepsTheCentury() {
     const QDate day(2024, 3, 9);
-    const QLocale locale = QLocale::system();
-    QCOMPARE(DateTimeText(QDateTime(day, QTime(0, 0))), locale.toString(day, QLocale::ShortFormat));
-    QCOMPARE(DateTimeText(QDateTime(day, QTime(14, 5, 7))),
-             locale.toString(day, QLocale::ShortFormat) + " " + locale.toString(QTime(14, 5, 7), QLocale::LongFormat));
+    const QString date = DateTimeText(QDateTime(day, QTime(0, 0)));
+    QVERIFY2(date.contains("2024"), qPrintable(date));
+    QCOMPARE(DateTimeText(QDateTime(day, QTime(14, 5, 7))).left(date.size() + 1), date + " ");
+    QVERIFY(DateTimeText(QDateTime(day, QTime(14, 5, 7))).contains("14") ||
+            DateTimeText(QDateTime(day, QTime(14, 5, 7))).contains("2:05"));
   }
 
   void textFromFileTakesPlainTextOfRtfAndTextFiles() {
