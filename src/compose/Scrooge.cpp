@@ -75,7 +75,9 @@ size_t FindNoCase(const std::string &s, const std::string &what, size_t from = 0
 bool ReplaceFirstNoCase(std::string &s, const std::string &what, const std::string &by) {
   const size_t p = FindNoCase(s, what);
   if (p == std::string::npos) return false;
-  s.replace(p, what.size(), by);
+  // Erase and insert rather than replace: GCC 12 at -O3 warns falsely about the latter here.
+  s.erase(p, what.size());
+  s.insert(p, by);
   return true;
 }
 

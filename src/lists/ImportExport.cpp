@@ -33,31 +33,36 @@ bool IsStop(char c) { return kStops.Stops[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
-std::string ExtractAddress(std::string_view line) {
+namespace {
+// The address around the line's first at sign as a part of the line, or an empty view.
+std::string_view AddressIn(std::string_view line) {
   const size_t at = line.find('@');
   if (at == std::string::npos) return {};
   size_t first = at;
   while (first > 0 && !IsStop(line[first - 1])) --first;
   size_t last = at + 1;
   while (last < line.size() && !IsStop(line[last]) && line[last] != '@') ++last;
-  const std::string address(line.substr(first, last - first));
+  const std::string_view address = line.substr(first, last - first);
   const char head = address.front(), tail = address.back();
   if (head == '@' || head == '.' || tail == '@' || tail == '.') return {};
   return address;
 }
+}  // namespace
+
+std::string ExtractAddress(std::string_view line) { return std::string(AddressIn(line)); }
 
 namespace {
 // An address as extraction yields it: one at sign and none of the stop characters. Only
 // such an address can lie within the text around an entry's at sign.
-bool IsPlainAddress(const std::string &address) {
+bool IsPlainAddress(std::string_view address) {
   const size_t at = address.find('@');
   return at != std::string::npos && address.find('@', at + 1) == std::string::npos &&
          std::none_of(address.begin(), address.end(), [](char c) { return c == '\0' || IsStop(c); });
 }
 
-bool KnownBySearch(const std::vector<std::string> &entries, const std::string &address) {
+bool KnownBySearch(const std::vector<std::string> &entries, std::string_view address) {
   return std::any_of(entries.begin(), entries.end(), [&](const std::string &entry) {
-    return SameText(entry, address) || entry.find(address) != std::string::npos;
+    return SameText(entry, std::string(address)) || entry.find(address) != std::string::npos;
   });
 }
 
@@ -83,13 +88,13 @@ namespace {
 // up in sorted tables and confirmed against the text itself, as hashes may collide.
 class TContainedAddresses {
 public:
-  explicit TContainedAddresses(const std::vector<std::string> &addresses) : FAddresses(addresses) {
+  explicit TContainedAddresses(const std::vector<std::string_view> &addresses) : FAddresses(addresses) {
     FLefts.reserve(addresses.size());
     FPairs.reserve(addresses.size());
   }
 
   void Add(size_t number) {
-    const std::string &a = FAddresses[number];
+    const std::string_view a = FAddresses[number];
     const size_t at = a.find('@');
     uint64_t left = 0, right = 0;
     for (size_t k = at; k > 0; --k) left = Grow(left, a[k - 1]);
@@ -133,7 +138,7 @@ private:
       const auto key = PairHash(left, right);
       auto it = std::lower_bound(FPairs.begin(), FPairs.end(), std::pair<uint64_t, size_t>(key, 0));
       for (; it != FPairs.end() && it->first == key; ++it) {
-        const std::string &a = FAddresses[it->second];
+        const std::string_view a = FAddresses[it->second];
         if (!(*known)[it->second] && a.size() == m - start && entry.compare(start, a.size(), a) == 0)
           (*known)[it->second] = 1;
       }
@@ -142,7 +147,7 @@ private:
     }
   }
 
-  const std::vector<std::string> &FAddresses;
+  const std::vector<std::string_view> &FAddresses;
   std::vector<bool> FLeftFilter = std::vector<bool>(size_t{1} << 20, false);  // a quick "surely not"
   std::vector<uint64_t> FLefts;                                              // sorted
   std::vector<std::pair<uint64_t, size_t>> FPairs;                           // sorted by hash
@@ -160,7 +165,7 @@ void MarkKnown(const std::vector<std::string> &entries, size_t first, size_t las
 }
 }  // namespace
 
-std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses) {
+std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string_view> &addresses) {
   std::vector<char> known(addresses.size(), 0);
   TCaselessSet equal;  // plain addresses -> their numbers
   equal.Reserve(addresses.size());
@@ -198,24 +203,24 @@ bool AddressKnown(const std::vector<std::string> &entries, const std::string &ad
 size_t ExtractAddresses(const std::string &textFile, const std::string &listPath,
                         const std::vector<std::string> &entries, const TProgressFunc &progress) {
   const std::string text = ReadChosenFile(textFile);
-  const std::vector<std::string_view> lines = SplitLineViews(text);
   // First the candidates, each once (one record holds every spelling of an address), then
-  // one pass over the entries answers for all of them.
-  std::vector<std::string> candidates;
+  // one pass over the entries answers for all of them. The candidates are parts of the text.
+  std::vector<std::string_view> candidates;
   TCaselessSet seen;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (progress && (i & 1023) == 0) progress(candidates.size());
-    std::string address = ExtractAddress(lines[i]);
-    if (address.empty() || seen.Contains(address)) continue;
-    seen.Insert(address);
-    candidates.push_back(std::move(address));
-  }
+  size_t lines = 0;
+  ForEachLine(text, [&](std::string_view line) {
+    if (progress && (lines++ & 1023) == 0) progress(candidates.size());
+    const std::string_view address = AddressIn(line);
+    if (!address.empty() && seen.InsertIfNew(address)) candidates.push_back(address);
+  });
   const std::vector<bool> known = AddressesKnown(entries, candidates);
   TNewSections added;
   added.Reserve(candidates.size(), candidates.size() * 64);
+  std::string key;
   for (size_t i = 0; i < candidates.size(); ++i) {
     if (known[i]) continue;
-    added.AddSection(AddressKey(candidates[i]));
+    key.assign(1, '<').append(candidates[i]).append(1, '>');  // no blanks to trim: they end an address
+    added.AddSection(key);
     added.AddEntry("Email", candidates[i]);
   }
   if (progress) progress(added.Count());

@@ -19,7 +19,7 @@ std::string ExtractAddress(std::string_view line);
 bool AddressKnown(const std::vector<std::string> &entries, const std::string &address);
 // The same question for many addresses at once, answered in one pass over the entries
 // rather than one scan of every entry per address.
-std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string> &addresses);
+std::vector<bool> AddressesKnown(const std::vector<std::string> &entries, const std::vector<std::string_view> &addresses);
 
 // Extracts the addresses of `textFile` that `entries` do not hold into the list's address
 // book (only "Email" is written), each address once; the book is saved once at the end.

@@ -49,8 +49,9 @@ bool TCaselessSet::Matches(const TSlot &slot, std::string_view text) const {
   return true;
 }
 
-void TCaselessSet::Reserve(size_t members) {
+void TCaselessSet::Reserve(size_t members, size_t bytes) {
   while (members * 2 > FSlots.size()) Grow();
+  FPool.reserve(bytes);
 }
 
 void TCaselessSet::Grow() {
@@ -66,11 +67,23 @@ void TCaselessSet::Grow() {
   }
 }
 
-void TCaselessSet::Insert(std::string_view text, size_t number) {
+void TCaselessSet::Insert(std::string_view text, size_t number) { Place(Hash(text), text, number); }
+
+bool TCaselessSet::InsertIfNew(std::string_view text, size_t number) {
+  const uint64_t hash = Hash(text);
+  if (!FSlots.empty()) {
+    const uint32_t tag = Tag(hash);
+    for (size_t i = hash & FMask; FSlots[i].Tag != 0; i = (i + 1) & FMask)
+      if (FSlots[i].Tag == tag && Matches(FSlots[i], text)) return false;
+  }
+  Place(hash, text, number);
+  return true;
+}
+
+void TCaselessSet::Place(uint64_t hash, std::string_view text, size_t number) {
   constexpr size_t kLimit = 0xFFFFFFFFu;
   if (FPool.size() + text.size() > kLimit || number > kLimit) throw std::length_error("TCaselessSet");
   if ((FCount + 1) * 2 > FSlots.size()) Grow();  // at most half full: probes stay short
-  const uint64_t hash = Hash(text);
   TSlot slot;
   slot.Tag = Tag(hash);
   slot.Offset = static_cast<uint32_t>(FPool.size());

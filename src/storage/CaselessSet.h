@@ -12,8 +12,10 @@ public:
   // Adds a member with a number of the caller's; the same text may be added again. Throws
   // std::length_error past 4 GB of texts or 4 G members.
   void Insert(std::string_view text, size_t number = 0);
-  // Room for this many members without growing the table on the way.
-  void Reserve(size_t members);
+  // Adds a member unless one equal to it is here already; true when it was added.
+  bool InsertIfNew(std::string_view text, size_t number = 0);
+  // Room for this many members, of about this many bytes in all, without growing on the way.
+  void Reserve(size_t members, size_t bytes = 0);
   bool Empty() const { return FCount == 0; }
   size_t Size() const { return FCount; }
   bool Contains(std::string_view text) const {
@@ -41,6 +43,7 @@ private:
   static uint32_t Tag(uint64_t hash) { return static_cast<uint32_t>(hash >> 32) | 1u; }
   bool Matches(const TSlot &slot, std::string_view text) const;
   void Grow();
+  void Place(uint64_t hash, std::string_view text, size_t number);
 
   std::vector<TSlot> FSlots;  // a slot's place comes from the hash's low bits
   size_t FMask = 0;

@@ -6,11 +6,10 @@ bool TNewSections::AddSection(std::string_view name) {
   FText += name;
   FText += ']';
   const std::string_view header = std::string_view(FText).substr(start + 2);
-  if (FHeaders.Contains(header)) {
+  if (!FHeaders.InsertIfNew(header)) {
     FText.resize(start);
     return false;
   }
-  FHeaders.Insert(header);
   FText += "\r\n";
   return true;
 }

@@ -16,7 +16,7 @@ public:
 
   // Room for this many sections of about this many bytes of text in all.
   void Reserve(size_t sections, size_t bytes) {
-    FHeaders.Reserve(sections);
+    FHeaders.Reserve(sections, bytes / 2);
     FText.reserve(bytes);
   }
 

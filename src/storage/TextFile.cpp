@@ -112,16 +112,7 @@ void AppendToFile(const std::string &path, const std::string &bytes) {
 
 std::vector<std::string_view> SplitLineViews(std::string_view text) {
   std::vector<std::string_view> lines;
-  const char *p = text.data();
-  const char *end = p + text.size();
-  if (const void *nul = std::memchr(p, 0, text.size())) end = static_cast<const char *>(nul);
-  while (p < end) {
-    const char *q = p;
-    while (q < end && *q != '\r' && *q != '\n') ++q;
-    lines.emplace_back(p, static_cast<size_t>(q - p));
-    if (q < end) q += (*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1;
-    p = q;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
   return lines;
 }
 

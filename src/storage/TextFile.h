@@ -30,6 +30,19 @@ void AppendToFile(const std::string &path, const std::string &bytes);
 std::vector<std::string> SplitLines(const std::string &text);
 // The same lines as views into the text, which must outlive them.
 std::vector<std::string_view> SplitLineViews(std::string_view text);
+// Calls f with each of those lines in turn, holding none of them.
+template <class F> void ForEachLine(std::string_view text, F &&f) {
+  text = text.substr(0, text.find('\0'));  // a NUL ends the text
+  const char *p = text.data();
+  const char *const end = p + text.size();
+  while (p < end) {
+    const char *q = p;
+    while (q < end && *q != '\r' && *q != '\n') ++q;
+    f(std::string_view(p, static_cast<size_t>(q - p)));
+    if (q < end) q += (*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1;
+    p = q;
+  }
+}
 
 // Joins lines, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string> &lines);

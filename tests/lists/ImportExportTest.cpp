@@ -60,7 +60,7 @@ TEST(ImportExport, KnownAddressRules) {
       {"@example.com", true},
       {"x(y)@zz", false},
   };
-  std::vector<std::string> addresses;
+  std::vector<std::string_view> addresses;
   for (const auto &c : cases) {
     EXPECT_EQ(AddressKnown(entries, c.address), c.known) << c.address;
     addresses.emplace_back(c.address);
