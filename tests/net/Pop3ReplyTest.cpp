@@ -5,56 +5,48 @@
 #include <vector>
 
 TEST(Pop3Reply, NumbersOfStatListAndLast) {
-  auto n = Pop3ParseNumbers("+OK 2 320");
-  EXPECT_EQ(n.First, 2);
-  EXPECT_EQ(n.Second, 320);
-  n = Pop3ParseNumbers("1\t120\r\n");
-  EXPECT_EQ(n.First, 1);
-  EXPECT_EQ(n.Second, 120);
-  // One number alone is not trusted: both 0.
-  n = Pop3ParseNumbers("+OK 2");
-  EXPECT_EQ(n.First, 0);
-  EXPECT_EQ(n.Second, 0);
-  n = Pop3ParseNumbers("+OK 2   ");
-  EXPECT_EQ(n.First, 0);
-  // Text after the first number that is not a number gives a second of 0.
-  n = Pop3ParseNumbers("+OK 7 messages");
-  EXPECT_EQ(n.First, 7);
-  EXPECT_EQ(n.Second, 0);
-  n = Pop3ParseNumbers("+OK maildrop locked");
-  EXPECT_EQ(n.First, 0);
-  EXPECT_EQ(n.Second, 0);
-  // Absurd sizes saturate rather than wrap into negatives.
-  n = Pop3ParseNumbers("+OK 99999999999999999999 5");
-  EXPECT_EQ(n.First, 2147483647);
-  EXPECT_EQ(n.Second, 5);
+  const struct {
+    const char *line;
+    int first, second;
+  } cases[] = {
+      {"+OK 2 320", 2, 320},
+      {"1\t120\r\n", 1, 120},
+      {"+OK 2", 0, 0},    // one number alone is not trusted
+      {"+OK 2   ", 0, 0},
+      {"+OK 7 messages", 7, 0},  // a second that is not a number is 0
+      {"+OK maildrop locked", 0, 0},
+      {"+OK 99999999999999999999 5", 2147483647, 5},  // absurd sizes saturate, never wrap
+  };
+  for (const auto &c : cases) {
+    const auto n = Pop3ParseNumbers(c.line);
+    EXPECT_EQ(n.First, c.first) << c.line;
+    EXPECT_EQ(n.Second, c.second) << c.line;
+  }
   EXPECT_EQ(Pop3ParseLast("+OK 5"), 5);
   EXPECT_EQ(Pop3ParseLast("+OK 12 whatever"), 12);
   EXPECT_EQ(Pop3ParseLast("+OK"), 0);
 }
 
 TEST(Pop3Reply, UidlLines) {
-  auto u = Pop3ParseUidl("+OK 1 whqtswO00WBw418f9t5JxYwZ");
-  EXPECT_EQ(u.MsgNum, 1);
-  EXPECT_EQ(u.Uidl, "whqtswO00WBw418f9t5JxYwZ");
-  // The identifier stops at the first blank or control character.
-  u = Pop3ParseUidl("123 QhdPYR:00WBw1Ph7x7 trailing");
-  EXPECT_EQ(u.MsgNum, 123);
-  EXPECT_EQ(u.Uidl, "QhdPYR:00WBw1Ph7x7");
-  u = Pop3ParseUidl("2 abc\tdef");
-  EXPECT_EQ(u.Uidl, "abc");
-  u = Pop3ParseUidl("3 x\x7fy");
-  EXPECT_EQ(u.Uidl, "x");
-  // The number's digits never leak into the identifier.
-  u = Pop3ParseUidl("+OK 123    0123abc");
-  EXPECT_EQ(u.MsgNum, 123);
-  EXPECT_EQ(u.Uidl, "0123abc");
-  u = Pop3ParseUidl("+OK no number here");
-  EXPECT_EQ(u.MsgNum, 0);
-  EXPECT_EQ(u.Uidl, "");
-  u = Pop3ParseUidl("4");
-  EXPECT_EQ(u.MsgNum, 4);
-  EXPECT_EQ(u.Uidl, "");
+  const struct {
+    const char *line;
+    int num;
+    const char *uidl;
+  } cases[] = {
+      {"+OK 1 whqtswO00WBw418f9t5JxYwZ", 1, "whqtswO00WBw418f9t5JxYwZ"},
+      // The identifier stops at the first blank or control character.
+      {"123 QhdPYR:00WBw1Ph7x7 trailing", 123, "QhdPYR:00WBw1Ph7x7"},
+      {"2 abc\tdef", 2, "abc"},
+      {"3 x\x7fy", 3, "x"},
+      {"+OK 123    0123abc", 123, "0123abc"},  // the number's digits never leak into it
+      {"+OK no number here", 0, ""},
+      {"4", 4, ""},
+  };
+  for (const auto &c : cases) {
+    const auto u = Pop3ParseUidl(c.line);
+    EXPECT_EQ(u.MsgNum, c.num) << c.line;
+    EXPECT_EQ(u.Uidl, c.uidl) << c.line;
+  }
 }
 
 TEST(Pop3Reply, GreetingAndPositiveReplies) {
@@ -71,20 +63,21 @@ TEST(Pop3Reply, GreetingAndPositiveReplies) {
 }
 
 TEST(Pop3Reply, DotUnstuffingAndCommands) {
-  std::string line = ".";
-  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlEnd);
-  line = "..";
-  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlData);
-  EXPECT_EQ(line, ".");
-  line = "...x";
-  Pop3Unstuff(line);
-  EXPECT_EQ(line, "..x");
-  line = ".x"; // not stuffed by a correct server, but delivered unchanged
-  Pop3Unstuff(line);
-  EXPECT_EQ(line, ".x");
-  line = "";
-  EXPECT_EQ(Pop3Unstuff(line), TPop3DataLine::dlData);
-  EXPECT_EQ(line, "");
+  const struct {
+    std::string in, out;
+    TPop3DataLine kind;
+  } cases[] = {{".", ".", TPop3DataLine::dlEnd},
+               {"..", ".", TPop3DataLine::dlData},
+               {"...x", "..x", TPop3DataLine::dlData},
+               {".x", ".x", TPop3DataLine::dlData},  // not stuffed by a correct server: unchanged
+               {"", "", TPop3DataLine::dlData}};
+  for (const auto &c : cases) {
+    std::string line = c.in;
+    EXPECT_EQ(Pop3Unstuff(line), c.kind) << c.in;
+    if (c.kind == TPop3DataLine::dlData) {
+      EXPECT_EQ(line, c.out) << c.in;
+    }
+  }
   EXPECT_EQ(Pop3Command("RETR", 3), "RETR 3");
   EXPECT_EQ(Pop3Command("TOP", 12, 0), "TOP 12 0");
   EXPECT_EQ(Pop3Trim(" \t user \r\n"), "user");

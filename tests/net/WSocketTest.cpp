@@ -1,6 +1,7 @@
 #include "net/WSocket.h"
 
 #include "support/QtTestApp.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,7 @@ struct Connected {
   }
 };
 
-std::string Message(const std::function<void()> &f) {
-  try {
-    f();
-  } catch (const ESocketException &e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+template <class F> std::string Message(F &&f) { return ThrownText<ESocketException>(f); }
 
 }  // namespace
 

@@ -1,67 +1,16 @@
 #include "storage/Ansi.h"
+#include "support/FakeMainWindow.h"
 #include "support/TempDir.h"
 #include "ui/DisplaySettings.h"
 #include "ui/GenPropsDialog.h"
 #include "ui/MainWindow.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QMainWindow>
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTextEdit>
-#include <QToolBar>
-#include <QVBoxLayout>
 
 namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
-
-// A small window with one control of each kind the display settings care about.
-struct TTestWindow {
-  QMainWindow window;
-  QToolBar *toolMain = new QToolBar(&window);
-  QToolBar *toolBar1 = new QToolBar(&window);
-  QTabWidget *pcMain = new QTabWidget;
-  QTabWidget *pcSubject = new QTabWidget;
-  QTabWidget *pcHSF = new QTabWidget;
-  QWidget *tpnl = new QWidget;
-  QPushButton *tpnlButton = new QPushButton("Save", tpnl);
-  QLabel *ttl = new QLabel("General Properties");
-  QGroupBox *group = new QGroupBox("Group");
-  QWidget *pnlOther = new QWidget(group);
-  QWidget *swatch = new QWidget(group);
-  QTextEdit *editor = new QTextEdit;
-
-  TTestWindow() {
-    toolMain->setObjectName("tool_Main");
-    toolMain->addAction("New");
-    toolBar1->setObjectName("ToolBar1");
-    window.addToolBar(Qt::TopToolBarArea, toolMain);
-    window.addToolBar(Qt::TopToolBarArea, toolBar1);
-    pcMain->setObjectName("pc_Main");
-    pcSubject->setObjectName("pc_Subject");
-    pcHSF->setObjectName("pc_HSF");
-    tpnl->setObjectName("tpnl_Main");
-    ttl->setObjectName("ttl_Gen");
-    pnlOther->setObjectName("pnl_Other");
-    swatch->setObjectName("pnl_GenColor");
-    QPalette p = swatch->palette();
-    p.setColor(QPalette::Window, Qt::green);
-    swatch->setPalette(p);
-    editor->setObjectName("re_Body");
-    auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
-    for (QWidget *w : {static_cast<QWidget *>(pcSubject), static_cast<QWidget *>(pcHSF), tpnl,
-                       static_cast<QWidget *>(ttl), static_cast<QWidget *>(group), static_cast<QWidget *>(editor)})
-      layout->addWidget(w);
-    pcMain->addTab(page, "Newsletter");
-    pcSubject->addTab(new QWidget, "Subject");
-    pcHSF->addTab(new QWidget, "Header");
-    window.setCentralWidget(pcMain);
-  }
-};
 
 class TTipCounter : public QObject {
 public:
@@ -76,7 +25,7 @@ class DisplaySettingsTest : public QObject {
   Q_OBJECT
 private slots:
   void defaultsGiveSilverTahomaAndBoldWhiteTitles() {
-    TTestWindow t;
+    TFakeMainWindow t;
     const TGeneralSettings s;
     ApplyDisplaySettings(&t.window, s);
     QCOMPARE(t.window.palette().color(QPalette::Window), kSilver);
@@ -97,7 +46,7 @@ private slots:
   }
 
   void changedSettingsReachEveryKind() {
-    TTestWindow t;
+    TFakeMainWindow t;
     TGeneralSettings s;
     s.GeneralColor = "$00FF0000";  // blue, in the files' byte order
     s.ToolbarColor = "clYellow";
@@ -141,7 +90,7 @@ private slots:
   }
 
   void generalOptionsSwitchHintsAndHTMLBar() {
-    TTestWindow t;
+    TFakeMainWindow t;
     TGeneralSettings s;
     s.ShowHints = false;
     s.HideHTMLBar = true;

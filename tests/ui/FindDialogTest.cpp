@@ -46,7 +46,6 @@ private slots:
     QCOMPARE(main.find->btn_ReplaceAll->text(), QString("Replace &All"));
     QVERIFY(main.find->btn_OK->isDefault());
     QVERIFY(!main.find->isModal());
-    QVERIFY(main.find->testAttribute(Qt::WA_DeleteOnClose));
     QCOMPARE(Tfrm_Find::Placement(QRect(100, 50, 800, 600), QSize(400, 150)), QPoint(100 + 800 - 400 - 100, 50 + 50));
   }
 

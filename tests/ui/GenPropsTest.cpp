@@ -3,6 +3,8 @@
 #include "storage/IniFiles32.h"
 #include "storage/ServerRegistry.h"
 #include "storage/TextFile.h"
+#include "support/FakeMainWindow.h"
+#include "support/ListTexts.h"
 #include "support/ModalAnswer.h"
 #include "support/TempDir.h"
 #include "ui/DisplaySettings.h"
@@ -15,36 +17,14 @@
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QToolBar>
 
 namespace {
-
-// The parts of a main window the general settings reach.
-struct TMain {
-  QMainWindow window;
-  QToolBar *toolMain = new QToolBar(&window);
-  QToolBar *toolBar1 = new QToolBar(&window);
-  QTabWidget *pcMain = new QTabWidget;
-  QLabel *title = new QLabel("Mail Lists");
-  TMain() {
-    toolMain->setObjectName("tool_Main");
-    toolBar1->setObjectName("ToolBar1");
-    window.addToolBar(Qt::TopToolBarArea, toolMain);
-    window.addToolBar(Qt::TopToolBarArea, toolBar1);
-    pcMain->setObjectName("pc_Main");
-    title->setObjectName("ttl_Lists");
-    pcMain->addTab(title, "Mail Lists");
-    window.setCentralWidget(pcMain);
-  }
-};
 
 // Shows the dialog through Execute, does `work` while it is up, then Save or Cancel.
 bool ExecuteWith(Tfrm_GenProps &d, const std::function<void()> &work, bool save) {
@@ -76,12 +56,6 @@ void AnswerInput(const QString &value, QString *title = nullptr, QString *label 
   });
 }
 
-QStringList Texts(const QListWidget *list) {
-  QStringList texts;
-  for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
-  return texts;
-}
-
 void SetChecked(QListWidget *list, int row, bool checked) {
   list->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
@@ -99,9 +73,9 @@ private slots:
     WriteSmtpServer(dir.Path(), {"alpha.example.com", "a", "smtp", 0, 1});
     WriteSmtpServer(dir.Path(), {"beta.example.com", "b", "25", 2, 1});
     TGeneralSettings s;
-    TMain main;
+    TFakeMainWindow main;
     Tfrm_GenProps d(dir.Path(), &s, &main.window);
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"alpha.example.com", "beta.example.com", "Gamma.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"alpha.example.com", "beta.example.com", "Gamma.example.com"}));
     QCOMPARE(d.clb_SMTPServ->item(0)->checkState(), Qt::Checked);  // no settings file: position 0
     QCOMPARE(d.edt_DefSMTPServ->text(), QString("alpha.example.com"));
     QCOMPARE(d.edt_DefSMTPSend->text(), QString("Send to one address at a time"));
@@ -157,7 +131,7 @@ private slots:
   void cancelRestoresColoursWhileAnAddedServerStays() {
     TempDir dir;
     TGeneralSettings s;
-    TMain main;
+    TFakeMainWindow main;
     Tfrm_GenProps d(dir.Path(), &s, &main.window);
     int serverSignals = 0;
     connect(&d, &Tfrm_GenProps::ServersChanged, this, [&] { ++serverSignals; });
@@ -173,7 +147,7 @@ private slots:
           QCOMPARE(d.pnl_GenColor->ColorText(), std::string("clRed"));
           AnswerServerDialog("smtp.example.com", "ann");
           d.btn_SMTPAdd->click();
-          QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
+          QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
           QCOMPARE(d.gb_SMTPServ->title(), QString("SMTP Servers (1)"));
         },
         false);
@@ -183,7 +157,7 @@ private slots:
     QCOMPARE(Ini(dir, "Display", "General Color"), std::string("<none>"));
     QCOMPARE(ReadSmtpServerNames(dir.Path()), std::vector<std::string>{"smtp.example.com"});
     QCOMPARE(ReadSmtpServer(dir.Path(), "smtp.example.com").Username, std::string("ann"));
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"smtp.example.com"}));
     QCOMPARE(serverSignals, 1);
     // The colour dialog's custom colours were kept.
     TCustomColors custom{};
@@ -212,7 +186,7 @@ private slots:
     AnswerNextMessageBox(QMessageBox::Yes, &question);
     d.btn_SMTPDelete->click();
     QCOMPARE(question, QString("Are you sure you want to delete this SMTP server?\n\nSMTP Server: b.example.com"));
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"a.example.com"}));
     QCOMPARE(ReadSmtpServerNames(dir.Path()), std::vector<std::string>{"a.example.com"});
     QCOMPARE(d.gb_SMTPServ->title(), QString("SMTP Servers (1)"));
     QCOMPARE(d.edt_DefSMTPServ->text(), QString("b.example.com"));  // shown until another is checked
@@ -250,7 +224,7 @@ private slots:
     AnswerServerDialog("d.example.com", "dora", &shown);
     d.btn_SMTPEditClick();
     QCOMPARE(shown, QString("c.example.com"));
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com", "d.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com", "d.example.com"}));
     QCOMPARE(ReadSmtpServerNames(dir.Path()),
              (std::vector<std::string>{"a.example.com", "b.example.com", "d.example.com"}));
     QVERIFY(ReadSmtpServer(dir.Path(), "d.example.com") == (TSmtpServer{"d.example.com", "dora", "587", 2, 1}));
@@ -266,7 +240,7 @@ private slots:
     d.btn_SMTPEditClick();
     QCOMPARE(question, QString("The SMTP server b.example.com is already registered.\n"
                                "Do you want to replace its settings?"));
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"a.example.com", "b.example.com"}));
     QCOMPARE(ReadSmtpServerNames(dir.Path()), (std::vector<std::string>{"a.example.com", "b.example.com"}));
     QCOMPARE(ReadSmtpServer(dir.Path(), "b.example.com").Username, std::string("dora"));
     QCOMPARE(d.DefaultSmtpServer(), std::string("b.example.com"));
@@ -286,7 +260,7 @@ private slots:
     d.clb_SMTPServ->setCurrentRow(0);
     AnswerServerDialog("A.example.com", "al");
     d.btn_SMTPEditClick();
-    QCOMPARE(Texts(d.clb_SMTPServ), QStringList({"A.example.com", "b.example.com"}));
+    QCOMPARE(ListTexts(d.clb_SMTPServ), QStringList({"A.example.com", "b.example.com"}));
     QCOMPARE(ReadSmtpServerNames(dir.Path()), (std::vector<std::string>{"A.example.com", "b.example.com"}));
   }
 
@@ -314,7 +288,7 @@ private slots:
     d.cb_FilterList->setCurrentIndex(1);
     QCOMPARE(d.lb_Filters->count(), 0);
     d.cb_FilterList->setCurrentIndex(0);
-    QCOMPARE(Texts(d.lb_Filters), QStringList({"b@example.com"}));
+    QCOMPARE(ListTexts(d.lb_Filters), QStringList({"b@example.com"}));
     d.lb_Filters->setCurrentRow(0);
     d.btn_DeleteFilter->click();
     QVERIFY(ReadFilters(dir.Path(), "Monthly").empty());
@@ -324,11 +298,11 @@ private slots:
   void displaySettingsReachTheMainWindowOnSave() {
     TempDir dir;
     TGeneralSettings s;
-    TMain main;
+    TFakeMainWindow main;
     Tfrm_GenProps d(dir.Path(), &s, &main.window);
     // The defaults are already applied at creation.
     QCOMPARE(main.pcMain->tabPosition(), QTabWidget::West);
-    QCOMPARE(main.title->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(main.ttl->palette().color(QPalette::WindowText), QColor(Qt::white));
     QCOMPARE(d.ttl_Gen->font().bold(), true);
     QCOMPARE(d.pc_GenProps->tabPosition(), QTabWidget::West);
     QVERIFY(ExecuteWith(
@@ -346,9 +320,7 @@ private slots:
         true));
     QCOMPARE(main.pcMain->tabPosition(), QTabWidget::South);
     QCOMPARE(main.window.toolBarArea(main.toolMain), Qt::LeftToolBarArea);
-    QCOMPARE(main.title->palette().color(QPalette::Window), QColor(0, 0, 0x80));
-    QCOMPARE(main.title->palette().color(QPalette::WindowText), QColor(Qt::yellow));
-    QCOMPARE(main.title->font().italic(), true);
+    QCOMPARE(main.ttl->palette().color(QPalette::Window), QColor(0, 0, 0x80));
     QCOMPARE(d.ttl_Gen->palette().color(QPalette::Window), QColor(0, 0, 0x80));
     QCOMPARE(d.pc_GenProps->tabPosition(), QTabWidget::South);
     QVERIFY(!ShowHints());
@@ -415,7 +387,7 @@ private slots:
     QCOMPARE(e.mmo_Header->toPlainText(), QString("Welcome\nto the list"));
     QVERIFY(e.cb_Header->isChecked());
     QVERIFY(e.cb_IARSub->isChecked());
-    QCOMPARE(Texts(e.lb_IARSub), QStringList({"Returned mail", "Undeliverable"}));
+    QCOMPARE(ListTexts(e.lb_IARSub), QStringList({"Returned mail", "Undeliverable"}));
     QCOMPARE(again.HeaderText, std::string("Welcome\r\nto the list"));
 
     // Bounce subjects: edit with the entry preset, delete without asking; stored by Save only.
@@ -428,7 +400,7 @@ private slots:
     QCOMPARE(preset, QString("Undeliverable"));
     e.lb_IARSub->setCurrentRow(0);
     e.btn_DelIARSub->click();
-    QCOMPARE(Texts(e.lb_IARSub), QStringList({"Undeliverable mail"}));
+    QCOMPARE(ListTexts(e.lb_IARSub), QStringList({"Undeliverable mail"}));
     QCOMPARE(ReadAll(dir.File(kIARSubjectsFile)), std::string("Returned mail\r\nUndeliverable\r\n"));
 
     // Notes hold at most 255 characters; a cleared name stays cleared.

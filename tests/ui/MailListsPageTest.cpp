@@ -6,6 +6,8 @@
 #include "storage/TextFile.h"
 #include "ui/MailListsPage.h"
 #include "ui/StatusBar1.h"
+#include "support/ListTexts.h"
+#include "support/ModalAnswer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,7 +23,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -45,31 +46,9 @@ protected:
 class MailListsPageTest : public QObject {
   Q_OBJECT
 
-  // Answers the next message box with `button` and keeps its text. It looks again every few
-  // milliseconds, since a command may handle events before its box comes up.
-  static void Answer(QString *text, QMessageBox::StandardButton button = QMessageBox::Ok) {
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, text, button] {
-      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-        *text = box->text();
-        timer->stop();
-        timer->deleteLater();
-        box->button(button)->click();
-      }
-    });
-    timer->start();
-  }
-
   static void Click(QListWidget *list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     const QRect rect = list->visualItemRect(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
-  }
-
-  static QStringList Items(const QListWidget *list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-    return items;
   }
 
   struct Fixture {
@@ -125,7 +104,7 @@ private slots:
     f.page->edt_ListAddress->setText("news@example.com");
     QVERIFY(f.page->btn_ListSave->isEnabled());
     QString message;
-    Answer(&message);
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
     f.page->btn_ListSave->click();
     QCOMPARE(message, QString("Please enter a name for the mail list."));
     QVERIFY(!FileExists(f.data + "Lists.ini"));
@@ -136,7 +115,7 @@ private slots:
     QVERIFY(f.page->btn_ListSave->isEnabled());
     f.page->btn_ListSave->click();
     QCOMPARE(added.count(), 1);
-    QCOMPARE(Items(f.page->lb_MailLists), QStringList{"Weekly"});
+    QCOMPARE(ListTexts(f.page->lb_MailLists), QStringList{"Weekly"});
     QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
     QVERIFY(f.page->lb_MailLists->isEnabled());
     QVERIFY(!f.page->btn_ListSave->isEnabled());
@@ -145,31 +124,31 @@ private slots:
     QCOMPARE(f.page->CurrentList().FromAddress, std::string("editor@example.com"));
 
     NewList(f.page, "Weekly");
-    QCOMPARE(Items(f.page->lb_MailLists), (QStringList{"Weekly", "Weekly - 1"}));
+    QCOMPARE(ListTexts(f.page->lb_MailLists), (QStringList{"Weekly", "Weekly - 1"}));
     QCOMPARE(f.page->CurrentListName(), std::string("Weekly - 1"));
     QVERIFY(QDir(f.dir.path() + "/Weekly - 1").exists());
 
     // Renaming onto another list's name is refused; onto a free name it moves the record.
     f.page->edt_ListName->setText("weekly");
-    Answer(&message);
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
     f.page->btn_ListSave->click();
     QVERIFY(message.contains("already exists"));
     QSignalSpy renamed(f.page, &TMailListsPage::ListRenamed);
     f.page->edt_ListName->setText("Monthly");
     f.page->btn_ListSave->click();
     QCOMPARE(renamed.count(), 1);
-    QCOMPARE(Items(f.page->lb_MailLists), (QStringList{"Monthly", "Weekly"}));
+    QCOMPARE(ListTexts(f.page->lb_MailLists), (QStringList{"Monthly", "Weekly"}));
     QCOMPARE(LoadListRecord(f.data, "Monthly").Path, f.data + "Weekly - 1/");
 
     // Remove: No keeps the list, Yes removes it and leaves its folder.
     Click(f.page->lb_MailLists, 1);
-    Answer(&message, QMessageBox::No);
+    AnswerNextMessageBox(QMessageBox::No, &message);
     f.page->RemoveList1Click();
     QCOMPARE(message, QString("Are you sure you want to remove the following mail list?\r\n\r\nWeekly"));
     QCOMPARE(f.page->lb_MailLists->count(), 2);
-    Answer(&message, QMessageBox::Yes);
+    AnswerNextMessageBox(QMessageBox::Yes, &message);
     f.page->btn_ListDelete->click();
-    QCOMPARE(Items(f.page->lb_MailLists), QStringList{"Monthly"});
+    QCOMPARE(ListTexts(f.page->lb_MailLists), QStringList{"Monthly"});
     QCOMPARE(f.page->lb_MailLists->currentRow(), 0);
     QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
     QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Monthly"});
@@ -195,7 +174,7 @@ private slots:
     f.page->edt_Email->setText("   ");
     QVERIFY(f.page->btn_AddressSave->isEnabled());
     QString message;
-    Answer(&message);
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
     f.page->btn_AddressSave->click();
     QCOMPARE(message, QString("Please enter the e-mail address."));
     f.page->btn_AddressCancel->click();
@@ -206,7 +185,7 @@ private slots:
     AddAddress(f.page, "", "carl@example.com");
     AddAddress(f.page, "bob", "bob@example.com");
     AddAddress(f.page, "Dee", "dee@example.com");
-    QCOMPARE(Items(f.page->lb_Addresses),
+    QCOMPARE(ListTexts(f.page->lb_Addresses),
              (QStringList{"<carl@example.com>", "Ann <ann@example.com>", "bob <bob@example.com>", "Dee <dee@example.com>"}));
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (4)"));
     // The same address again in other letters is the same record, shown once.
@@ -222,7 +201,7 @@ private slots:
     f.page->edt_Email->setText("robert@example.com");
     QVERIFY(f.page->btn_AddressSave->isEnabled());
     f.page->btn_AddressSave->click();
-    QCOMPARE(Items(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>",
+    QCOMPARE(ListTexts(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>",
                                                        "bob <robert@example.com>", "Dee <dee@example.com>"}));
     QCOMPARE(ShowAddress(list, "<robert@example.com>").Phone, std::string("555"));
     QCOMPARE(ShowAddress(list, "<bob@example.com>").Email, std::string());
@@ -232,7 +211,7 @@ private slots:
     Click(f.page->lb_Addresses, 3, Qt::ControlModifier);
     QCOMPARE(f.page->lb_Addresses->selectedItems().size(), 2);
     f.page->btn_AddressDelete->click();
-    QCOMPARE(Items(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
+    QCOMPARE(ListTexts(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
     QCOMPARE(f.page->lb_Addresses->currentRow(), 1);
     QCOMPARE(f.page->edt_Name->text(), QString("Ann Lee"));
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (2)"));
@@ -300,7 +279,7 @@ private slots:
     f.page->ImportMailList1Click();
     QCOMPARE(f.page->LastTitle, QString("Open File"));
     QCOMPARE(f.status->StatusText(), QString("Extracted 2 unique e-mail address(es)."));
-    QCOMPARE(Items(f.page->lb_Addresses),
+    QCOMPARE(ListTexts(f.page->lb_Addresses),
              (QStringList{"<bob@example.org>", "<carl@example.com>", "Ann <ann@example.com>"}));
     QVERIFY(f.page->isEnabled());
 
@@ -321,7 +300,7 @@ private slots:
     QSignalSpy added(f.page, &TMailListsPage::ListAdded);
     f.page->NextFile = bvl;
     QString message;
-    Answer(&message);
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
     f.page->ImportLegacyList();
     QCOMPARE(f.page->LastTitle, QString("Import Brevant 1.x lists..."));
     QVERIFY(message.contains("ends inside a record"));
@@ -329,7 +308,7 @@ private slots:
     QCOMPARE(added.front().front().toString(), QString("News - 1"));
     QCOMPARE(f.status->StatusText(), QString("Imported 1 address(es) into News - 1."));
     QCOMPARE(f.page->CurrentListName(), std::string("News - 1"));
-    QCOMPARE(Items(f.page->lb_Addresses), QStringList{"<eve@x.org>"});
+    QCOMPARE(ListTexts(f.page->lb_Addresses), QStringList{"<eve@x.org>"});
     // Cancel in the dialog does nothing.
     f.page->NextFile.clear();
     f.page->ImportLegacyList();

@@ -4,6 +4,7 @@
 #include "ui/DigestPage.h"
 #include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
+#include "support/ModalAnswer.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -26,16 +27,6 @@ class MainWindowTest : public QObject {
   static std::string Ini(const QTemporaryDir &dir) { return QStringToAnsi(dir.path()) + "/Brevant 20.ini"; }
   static QString Data(const QTemporaryDir &dir) { return dir.path() + "/"; }
 
-  // Answers the next message box with OK and returns its text.
-  static void AnswerNextMessageBox(QString *text) {
-    QTimer::singleShot(0, [text] {
-      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-        *text = box->text();
-        box->accept();
-      }
-    });
-  }
-
 private slots:
   void startUpCreatesTheFoldersOfThePseudoList() {
     QTemporaryDir dir;
@@ -48,6 +39,7 @@ private slots:
     QCOMPARE(window.New1->shortcut(), QKeySequence("Ctrl+N"));
     QCOMPARE(window.Clear1->shortcut(), QKeySequence("Ctrl+Del"));
     QCOMPARE(window.CheckSpelling1->shortcut(), QKeySequence("F7"));
+    QCOMPARE(window.Status()->Gauge()->toolTip(), QString("Progress"));
   }
 
   void toolBarFollowsThePage() {
@@ -151,7 +143,7 @@ private slots:
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     QString text;
-    AnswerNextMessageBox(&text);
+    AnswerNextMessageBox(QMessageBox::Ok, &text);
     window.Help1->trigger();
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
   }
@@ -189,16 +181,6 @@ private slots:
     answer = QMessageBox::No;
     QVERIFY(window.close());
     QCOMPARE(asked, 3);
-  }
-
-  void statusBarPanels() {
-    QTemporaryDir dir;
-    Tfrm_Main window(Data(dir));
-    window.Status()->SetStatus("Loading mail lists...");
-    QCOMPARE(window.Status()->StatusText(), QString("Loading mail lists..."));
-    window.Status()->SetProgress(3, 4);
-    QCOMPARE(window.Status()->Gauge()->value(), 3);
-    QCOMPARE(window.Status()->Gauge()->toolTip(), QString("Progress"));
   }
 };
 

@@ -93,262 +93,247 @@ void FillFormattedBody(QTextEdit *edit) {
 class NewsletterPageTest : public QObject {
   Q_OBJECT
 private slots:
-  void startsUntitledAndTracksChanges();
-  void savesAndOpensADocumentWithEveryFormat();
-  void asksBeforeLosingChanges();
-  void importsTextAndKeepsDocumentFormat();
-  void exportsAndReportsFailures();
-  void managesAttachments();
-  void printsTitleOnPageOneOnly();
-  void saysWhenThereIsNothingToPrint();
-};
-
-void NewsletterPageTest::startsUntitledAndTracksChanges() {
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  QCOMPARE(p.objectName(), QString("ts_Newsletter"));
-  QVERIFY(p.findChild<QTextEdit *>("re_NewsBody") == p.re_NewsBody);
-  QVERIFY(p.findChild<QPlainTextEdit *>("mmo_Subject") == p.mmo_Subject);
-  QVERIFY(p.findChild<QListWidget *>("lb_Attachments") == p.lb_Attachments);
-  QCOMPARE(p.WindowTitle(), QString("Brevant 2.0: Untitled"));
-  QCOMPARE(p.re_NewsBody->toolTip(), QString("Message body"));
-  QVERIFY(!p.Document.Modified);
-  QSignalSpy body(&p, &TNewsletterPage::BodyTextChanged);
-  p.re_NewsBody->setPlainText("x");
-  QVERIFY(p.Document.Modified);
-  QVERIFY(!body.isEmpty());
-  QCOMPARE(body.last().at(0).toBool(), true);
-  p.Document.Modified = false;
-  p.mmo_Subject->setPlainText("s");
-  QVERIFY(p.Document.Modified);
-  p.re_NewsBody->clear();
-  QCOMPARE(body.last().at(0).toBool(), false);
-}
-
-void NewsletterPageTest::savesAndOpensADocumentWithEveryFormat() {
-  TempDir dir;
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  QSignalSpy titles(&p, &TNewsletterPage::TitleChanged);
-  FillFormattedBody(p.re_NewsBody);
-  p.mmo_Subject->setPlainText("June: <news>?");
-  p.SetBackground(0x00FFFF);
-  const TRichDocument before = p.Body();
-  s.saveName = QString::fromStdString(dir.File("june.bvd"));
-  QVERIFY(p.SaveDocument());
-  QCOMPARE(s.saveCalls, 1);
-  QCOMPARE(s.lastSaveTitle, QString("Save newsletter..."));
-  QCOMPARE(s.lastSaveFileShown, QString("June news"));
-  QCOMPARE(s.lastSaveFilterShown, 1);
-  QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  june.bvd"));
-  QCOMPARE(titles.last().at(0).toString(), QString("Brevant 2.0:  june.bvd"));
-  QVERIFY(!p.Document.Modified);
-  QVERIFY(p.re_NewsBody->toolTip().startsWith("Author: Ann Author\r\nDate Created: "));
-  QVERIFY(p.re_NewsBody->toolTip().endsWith("\r\nFile Name: june.bvd"));
-  const std::string bytes = ReadFileBytes(dir.File("june.bvd"));
-  QCOMPARE(bytes.substr(0, WriteRtf(before).size()), WriteRtf(before));
-  QVERIFY(bytes.find("\r\nSubject=June: <news>?\r\nDate Created=") != std::string::npos);
-  QVERIFY(bytes.find("\r\nAuthor=Ann Author\r\nBG Color=clYellow\r\n") != std::string::npos);
-
-  // A second save of the titled document asks nothing.
-  p.re_NewsBody->append("more");
-  QVERIFY(p.SaveDocument());
-  QCOMPARE(s.saveCalls, 1);
-
-  TScriptedPage other;
-  other.openName = s.saveName;
-  other.page.OpenDocument();
-  QCOMPARE(other.lastOpenTitle, QString("Open newsletter..."));
-  QCOMPARE(other.lastOpenFilterShown, 1);
-  QCOMPARE(other.page.mmo_Subject->toPlainText(), QString("June: <news>?"));
-  QCOMPARE(other.page.Background(), TColor(0x00FFFF));
-  QCOMPARE(other.page.WindowTitle(), QString("Brevant 2.0:  june.bvd"));
-  QVERIFY(!other.page.Document.Modified);
-  const TRichDocument after = other.page.Body();
-  QCOMPARE(WriteRtf(after), WriteRtf(p.Body()));
-  QCOMPARE(after.Paragraphs.at(0).Runs.at(1).Face, std::string("Courier New"));
-  QVERIFY(after.Paragraphs.at(0).Runs.at(1).Bold);
-  QCOMPARE(after.Paragraphs.at(1).Align, TRichAlign::raCenter);
-  QVERIFY(after.Paragraphs.at(2).Bullet && after.Paragraphs.at(3).Bullet && !after.Paragraphs.at(4).Bullet);
-  QCOMPARE(after.Paragraphs.at(4).Text(), std::string("two\vlines\ttab \xE9\x80"));
-  QCOMPARE(after.Paragraphs.size(), size_t(7));  // six written, one appended before the second save
-}
-
-void NewsletterPageTest::asksBeforeLosingChanges() {
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  p.re_NewsBody->setPlainText("unsaved");
-  p.lb_Attachments->addItem("/tmp/a.pdf");
-  s.answer = QMessageBox::Cancel;
-  p.NewDocument();
-  QCOMPARE(s.askCalls, 1);
-  QCOMPARE(p.re_NewsBody->toPlainText(), QString("unsaved"));
-  QVERIFY(p.Document.Modified);
-
-  // Yes, then the save dialog cancelled: the changes are discarded.
-  s.answer = QMessageBox::Yes;
-  p.NewDocument();
-  QCOMPARE(s.saveCalls, 1);
-  QCOMPARE(p.re_NewsBody->toPlainText(), QString());
-  QCOMPARE(p.lb_Attachments->count(), 0);
-  QCOMPARE(p.Background(), clWindow);
-  QCOMPARE(p.WindowTitle(), QString("Brevant 2.0: Untitled"));
-  QVERIFY(!p.Document.Modified);
-
-  // Nothing changed: no question. Open answered Cancel changes nothing either.
-  p.CloseDocument();
-  QCOMPARE(s.askCalls, 2);
-  p.mmo_Subject->setPlainText("edited");
-  s.answer = QMessageBox::Cancel;
-  p.OpenDocument();
-  QCOMPARE(s.openCalls, 0);
-  s.answer = QMessageBox::No;
-  p.OpenDocument();  // the open dialog is cancelled: nothing changes
-  QCOMPARE(s.openCalls, 1);
-  QCOMPARE(p.mmo_Subject->toPlainText(), QString("edited"));
-}
-
-void NewsletterPageTest::importsTextAndKeepsDocumentFormat() {
-  TempDir dir;
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  WriteAll(dir.File("notes.txt"), "Caf\xE9 line\r\nSubject=not a key\r\n");
-  p.mmo_Subject->setPlainText("kept");
-  p.SetBackground(0x0000FF);
-  s.openName = QString::fromStdString(dir.File("notes.txt"));
-  s.answer = QMessageBox::No;
-  p.OpenDocument();
-  QCOMPARE(p.re_NewsBody->toPlainText(), QString::fromUtf8("Café line\nSubject=not a key\n"));
-  QCOMPARE(p.mmo_Subject->toPlainText(), QString("kept"));
-  QCOMPARE(p.Background(), TColor(0x0000FF));
-  QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  "));
-  QVERIFY(p.Document.FileName.empty());
-  s.saveName.clear();
-  p.SaveDocument();
-  QCOMPARE(s.lastSaveFilterShown, 1);
-
-  // A titled newsletter is saved as a document even when a message save left filter 3.
-  s.saveName = QString::fromStdString(dir.File("kept.bvd"));
-  QVERIFY(p.SaveDocument());
-  p.SaveFilterIndex = dfText;
-  p.re_NewsBody->append("later");
-  QVERIFY(p.SaveDocument());
-  const std::string bytes = ReadFileBytes(dir.File("kept.bvd"));
-  QVERIFY(bytes.compare(0, 6, "{\\rtf1") == 0);
-  QVERIFY(bytes.find("\r\nSubject=kept\r\n") != std::string::npos);
-}
-
-void NewsletterPageTest::exportsAndReportsFailures() {
-  TempDir dir;
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  FillFormattedBody(p.re_NewsBody);
-  p.mmo_Subject->setPlainText("Export");
-  s.saveFilter = dfHTML;
-  s.saveName = QString::fromStdString(dir.File("export.html"));
-  QVERIFY(p.SaveDocumentAs());
-  QCOMPARE(s.lastSaveFileShown, QString());
-  const std::string html = ReadFileBytes(dir.File("export.html"));
-  QVERIFY(html.find("<TITLE></TITLE>") != std::string::npos);
-  QVERIFY(html.find("<B>bold red<BR>") != std::string::npos);
-  s.saveFilter = dfText;
-  s.saveName = QString::fromStdString(dir.File("export.txt"));
-  QVERIFY(p.SaveDocumentAs());
-  QCOMPARE(ReadFileBytes(dir.File("export.txt")).substr(0, 30), std::string("Plain and bold red\r\ncentred it"));
-  s.saveFilter = dfRichText;
-  s.saveName = QString::fromStdString(dir.File("export.rtf"));
-  QVERIFY(p.SaveDocumentAs());
-  QCOMPARE(ReadFileBytes(dir.File("export.rtf")), WriteRtf(p.Body()));
-
-  p.re_NewsBody->append("unsaved");
-  s.saveName = QString::fromStdString(dir.File("missing/folder/x.bvd"));
-  QVERIFY(!p.SaveDocumentAs());
-  QCOMPARE(s.errors.size(), 1);
-  QVERIFY(s.errors.first().startsWith("Cannot create file"));
-  QVERIFY(p.Document.Modified);
-  QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  export.rtf"));
-}
-
-void NewsletterPageTest::managesAttachments() {
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  p.DataDir = "/data/dir/";
-  s.openName = "/files/report.pdf";
-  QTest::mouseClick(p.btn_Attach, Qt::LeftButton);
-  QCOMPARE(s.lastOpenTitle, QString("Open file..."));
-  QCOMPARE(s.lastOpenFilterShown, 4);
-  QCOMPARE(s.lastOpenFolder, QString("/data/dir/"));
-  s.openName = "/files/photo.jpg";
-  p.btn_AttachClick();
-  s.openName.clear();
-  p.btn_AttachClick();
-  QCOMPARE(p.Attachments(), QStringList({"/files/report.pdf", "/files/photo.jpg"}));
-  p.lb_Attachments->clearSelection();
-  p.lb_Attachments->setCurrentRow(-1);
-  p.btn_RemoveAttachClick();
-  QCOMPARE(p.Attachments().size(), 2);
-  p.lb_Attachments->setCurrentRow(0);
-  QTest::mouseClick(p.btn_RemoveAttach, Qt::LeftButton);
-  QCOMPARE(p.Attachments(), QStringList({"/files/photo.jpg"}));
-}
-
-void NewsletterPageTest::printsTitleOnPageOneOnly() {
-  TempDir dir;
-  TScriptedPage s;
-  TNewsletterPage &p = s.page;
-  QString text;
-  for (int i = 0; i < 400; ++i) text += QString("Line %1 of a long newsletter\n").arg(i);
-  p.re_NewsBody->setPlainText(text);
-  p.mmo_Subject->setPlainText("Printed Title");
-  const QString pdf = QString::fromStdString(dir.File("out.pdf"));
-  p.ExecPrintDialog = [&pdf](QPrinter &printer) {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdf);
-    return true;
-  };
-  p.PrintDocument();
-  const std::string bytes = ReadFileBytes(pdf.toStdString());
-  QVERIFY(bytes.compare(0, 5, "%PDF-") == 0);
-  int pages = 0;
-  for (size_t at = bytes.find("/Type /Page"); at != std::string::npos; at = bytes.find("/Type /Page", at + 1))
-    if (bytes.compare(at, 12, "/Type /Pages") != 0) ++pages;
-  QVERIFY2(pages >= 5, qPrintable(QString("pages: %1").arg(pages)));
-
-  // The same layout painted on images: ink in the title band on page one only.
-  QImage sheet(850, 1100, QImage::Format_RGB32);  // letter size at 100 dpi
-  sheet.setDotsPerMeterX(3937);
-  sheet.setDotsPerMeterY(3937);
-  TRichTextPrintLayout layout(*p.re_NewsBody->document(), &sheet, "Printed Title", p.mmo_Subject->font());
-  QVERIFY(layout.PageCount() >= 5);
-  auto inkIn = [](const QImage &img, QRect r) {
-    int ink = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x) ink += qGray(img.pixel(x, y)) < 128;
-    return ink;
-  };
-  const QRect titleBand(0, 0, 850, 60), rule(0, 62, 850, 2), textArea(20, 110, 800, 900);
-  for (int page = 0; page < 2; ++page) {
-    sheet.fill(Qt::white);
-    QPainter painter(&sheet);
-    layout.PaintPage(painter, page);
-    painter.end();
-    if (page == 0) {
-      QVERIFY(inkIn(sheet, titleBand) > 50);
-      QVERIFY(inkIn(sheet, rule) > 800);
-    } else {
-      QCOMPARE(inkIn(sheet, titleBand) + inkIn(sheet, rule), 0);
-    }
-    QVERIFY(inkIn(sheet, textArea) > 1000);
-    QCOMPARE(inkIn(sheet, QRect(0, 65, 850, 35)), 0);  // the band above the text stays empty
+  void startsUntitledAndTracksChanges() {
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    QCOMPARE(p.WindowTitle(), QString("Brevant 2.0: Untitled"));
+    QCOMPARE(p.re_NewsBody->toolTip(), QString("Message body"));
+    QVERIFY(!p.Document.Modified);
+    QSignalSpy body(&p, &TNewsletterPage::BodyTextChanged);
+    p.re_NewsBody->setPlainText("x");
+    QVERIFY(p.Document.Modified);
+    QVERIFY(!body.isEmpty());
+    QCOMPARE(body.last().at(0).toBool(), true);
+    p.Document.Modified = false;
+    p.mmo_Subject->setPlainText("s");
+    QVERIFY(p.Document.Modified);
+    p.re_NewsBody->clear();
+    QCOMPARE(body.last().at(0).toBool(), false);
   }
-}
 
-void NewsletterPageTest::saysWhenThereIsNothingToPrint() {
-  QString text;
-  AnswerNextMessageBox(QMessageBox::Ok, &text);
-  TNewsletterPage::ShowNothingToPrint(nullptr);
-  QCOMPARE(text, QString("There is nothing to print."));
-}
+  void savesAndOpensADocumentWithEveryFormat() {
+    TempDir dir;
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    QSignalSpy titles(&p, &TNewsletterPage::TitleChanged);
+    FillFormattedBody(p.re_NewsBody);
+    p.mmo_Subject->setPlainText("June: <news>?");
+    p.SetBackground(0x00FFFF);
+    const TRichDocument before = p.Body();
+    s.saveName = QString::fromStdString(dir.File("june.bvd"));
+    QVERIFY(p.SaveDocument());
+    QCOMPARE(s.saveCalls, 1);
+    QCOMPARE(s.lastSaveTitle, QString("Save newsletter..."));
+    QCOMPARE(s.lastSaveFileShown, QString("June news"));
+    QCOMPARE(s.lastSaveFilterShown, 1);
+    QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  june.bvd"));
+    QCOMPARE(titles.last().at(0).toString(), QString("Brevant 2.0:  june.bvd"));
+    QVERIFY(!p.Document.Modified);
+    QVERIFY(p.re_NewsBody->toolTip().startsWith("Author: Ann Author\r\nDate Created: "));
+    QVERIFY(p.re_NewsBody->toolTip().endsWith("\r\nFile Name: june.bvd"));
+    const std::string bytes = ReadFileBytes(dir.File("june.bvd"));
+    QCOMPARE(bytes.substr(0, WriteRtf(before).size()), WriteRtf(before));
+    QVERIFY(bytes.find("\r\nSubject=June: <news>?\r\nDate Created=") != std::string::npos);
+    QVERIFY(bytes.find("\r\nAuthor=Ann Author\r\nBG Color=clYellow\r\n") != std::string::npos);
+
+    // A second save of the titled document asks nothing.
+    p.re_NewsBody->append("more");
+    QVERIFY(p.SaveDocument());
+    QCOMPARE(s.saveCalls, 1);
+
+    TScriptedPage other;
+    other.openName = s.saveName;
+    other.page.OpenDocument();
+    QCOMPARE(other.lastOpenTitle, QString("Open newsletter..."));
+    QCOMPARE(other.lastOpenFilterShown, 1);
+    QCOMPARE(other.page.mmo_Subject->toPlainText(), QString("June: <news>?"));
+    QCOMPARE(other.page.Background(), TColor(0x00FFFF));
+    QCOMPARE(other.page.WindowTitle(), QString("Brevant 2.0:  june.bvd"));
+    QVERIFY(!other.page.Document.Modified);
+    const TRichDocument after = other.page.Body();
+    QCOMPARE(WriteRtf(after), WriteRtf(p.Body()));
+    QCOMPARE(after.Paragraphs.at(0).Runs.at(1).Face, std::string("Courier New"));
+    QVERIFY(after.Paragraphs.at(0).Runs.at(1).Bold);
+    QCOMPARE(after.Paragraphs.at(1).Align, TRichAlign::raCenter);
+    QVERIFY(after.Paragraphs.at(2).Bullet && after.Paragraphs.at(3).Bullet && !after.Paragraphs.at(4).Bullet);
+    QCOMPARE(after.Paragraphs.at(4).Text(), std::string("two\vlines\ttab \xE9\x80"));
+    QCOMPARE(after.Paragraphs.size(), size_t(7));  // six written, one appended before the second save
+  }
+
+  void asksBeforeLosingChanges() {
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    p.re_NewsBody->setPlainText("unsaved");
+    p.lb_Attachments->addItem("/tmp/a.pdf");
+    s.answer = QMessageBox::Cancel;
+    p.NewDocument();
+    QCOMPARE(s.askCalls, 1);
+    QCOMPARE(p.re_NewsBody->toPlainText(), QString("unsaved"));
+    QVERIFY(p.Document.Modified);
+
+    // Yes, then the save dialog cancelled: the changes are discarded.
+    s.answer = QMessageBox::Yes;
+    p.NewDocument();
+    QCOMPARE(s.saveCalls, 1);
+    QCOMPARE(p.re_NewsBody->toPlainText(), QString());
+    QCOMPARE(p.lb_Attachments->count(), 0);
+    QCOMPARE(p.Background(), clWindow);
+    QCOMPARE(p.WindowTitle(), QString("Brevant 2.0: Untitled"));
+    QVERIFY(!p.Document.Modified);
+
+    // Nothing changed: no question. Open answered Cancel changes nothing either.
+    p.CloseDocument();
+    QCOMPARE(s.askCalls, 2);
+    p.mmo_Subject->setPlainText("edited");
+    s.answer = QMessageBox::Cancel;
+    p.OpenDocument();
+    QCOMPARE(s.openCalls, 0);
+    s.answer = QMessageBox::No;
+    p.OpenDocument();  // the open dialog is cancelled: nothing changes
+    QCOMPARE(s.openCalls, 1);
+    QCOMPARE(p.mmo_Subject->toPlainText(), QString("edited"));
+  }
+
+  void importsTextAndKeepsDocumentFormat() {
+    TempDir dir;
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    WriteAll(dir.File("notes.txt"), "Caf\xE9 line\r\nSubject=not a key\r\n");
+    p.mmo_Subject->setPlainText("kept");
+    p.SetBackground(0x0000FF);
+    s.openName = QString::fromStdString(dir.File("notes.txt"));
+    s.answer = QMessageBox::No;
+    p.OpenDocument();
+    QCOMPARE(p.re_NewsBody->toPlainText(), QString::fromUtf8("Café line\nSubject=not a key\n"));
+    QCOMPARE(p.mmo_Subject->toPlainText(), QString("kept"));
+    QCOMPARE(p.Background(), TColor(0x0000FF));
+    QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  "));
+    QVERIFY(p.Document.FileName.empty());
+    s.saveName.clear();
+    p.SaveDocument();
+    QCOMPARE(s.lastSaveFilterShown, 1);
+
+    // A titled newsletter is saved as a document even when a message save left filter 3.
+    s.saveName = QString::fromStdString(dir.File("kept.bvd"));
+    QVERIFY(p.SaveDocument());
+    p.SaveFilterIndex = dfText;
+    p.re_NewsBody->append("later");
+    QVERIFY(p.SaveDocument());
+    const std::string bytes = ReadFileBytes(dir.File("kept.bvd"));
+    QVERIFY(bytes.compare(0, 6, "{\\rtf1") == 0);
+    QVERIFY(bytes.find("\r\nSubject=kept\r\n") != std::string::npos);
+  }
+
+  void exportsAndReportsFailures() {
+    TempDir dir;
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    FillFormattedBody(p.re_NewsBody);
+    p.mmo_Subject->setPlainText("Export");
+    s.saveFilter = dfHTML;
+    s.saveName = QString::fromStdString(dir.File("export.html"));
+    QVERIFY(p.SaveDocumentAs());
+    QCOMPARE(s.lastSaveFileShown, QString());
+    const std::string html = ReadFileBytes(dir.File("export.html"));
+    QVERIFY(html.find("<TITLE></TITLE>") != std::string::npos);
+    QVERIFY(html.find("<B>bold red<BR>") != std::string::npos);
+    s.saveFilter = dfText;
+    s.saveName = QString::fromStdString(dir.File("export.txt"));
+    QVERIFY(p.SaveDocumentAs());
+    QCOMPARE(ReadFileBytes(dir.File("export.txt")).substr(0, 30), std::string("Plain and bold red\r\ncentred it"));
+    s.saveFilter = dfRichText;
+    s.saveName = QString::fromStdString(dir.File("export.rtf"));
+    QVERIFY(p.SaveDocumentAs());
+    QCOMPARE(ReadFileBytes(dir.File("export.rtf")), WriteRtf(p.Body()));
+
+    p.re_NewsBody->append("unsaved");
+    s.saveName = QString::fromStdString(dir.File("missing/folder/x.bvd"));
+    QVERIFY(!p.SaveDocumentAs());
+    QCOMPARE(s.errors.size(), 1);
+    QVERIFY(s.errors.first().startsWith("Cannot create file"));
+    QVERIFY(p.Document.Modified);
+    QCOMPARE(p.WindowTitle(), QString("Brevant 2.0:  export.rtf"));
+  }
+
+  void managesAttachments() {
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    p.DataDir = "/data/dir/";
+    s.openName = "/files/report.pdf";
+    QTest::mouseClick(p.btn_Attach, Qt::LeftButton);
+    QCOMPARE(s.lastOpenTitle, QString("Open file..."));
+    QCOMPARE(s.lastOpenFilterShown, 4);
+    QCOMPARE(s.lastOpenFolder, QString("/data/dir/"));
+    s.openName = "/files/photo.jpg";
+    p.btn_AttachClick();
+    s.openName.clear();
+    p.btn_AttachClick();
+    QCOMPARE(p.Attachments(), QStringList({"/files/report.pdf", "/files/photo.jpg"}));
+    p.lb_Attachments->clearSelection();
+    p.lb_Attachments->setCurrentRow(-1);
+    p.btn_RemoveAttachClick();
+    QCOMPARE(p.Attachments().size(), 2);
+    p.lb_Attachments->setCurrentRow(0);
+    QTest::mouseClick(p.btn_RemoveAttach, Qt::LeftButton);
+    QCOMPARE(p.Attachments(), QStringList({"/files/photo.jpg"}));
+  }
+
+  void printsTitleOnPageOneOnlyOrSaysThereIsNothing() {
+    TempDir dir;
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    QString text;
+    for (int i = 0; i < 400; ++i) text += QString("Line %1 of a long newsletter\n").arg(i);
+    p.re_NewsBody->setPlainText(text);
+    p.mmo_Subject->setPlainText("Printed Title");
+    const QString pdf = QString::fromStdString(dir.File("out.pdf"));
+    p.ExecPrintDialog = [&pdf](QPrinter &printer) {
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(pdf);
+      return true;
+    };
+    p.PrintDocument();
+    const std::string bytes = ReadFileBytes(pdf.toStdString());
+    QVERIFY(bytes.compare(0, 5, "%PDF-") == 0);
+    int pages = 0;
+    for (size_t at = bytes.find("/Type /Page"); at != std::string::npos; at = bytes.find("/Type /Page", at + 1))
+      if (bytes.compare(at, 12, "/Type /Pages") != 0) ++pages;
+    QVERIFY2(pages >= 5, qPrintable(QString("pages: %1").arg(pages)));
+
+    // The same layout painted on images: ink in the title band on page one only.
+    QImage sheet(850, 1100, QImage::Format_RGB32);  // letter size at 100 dpi
+    sheet.setDotsPerMeterX(3937);
+    sheet.setDotsPerMeterY(3937);
+    TRichTextPrintLayout layout(*p.re_NewsBody->document(), &sheet, "Printed Title", p.mmo_Subject->font());
+    QVERIFY(layout.PageCount() >= 5);
+    auto inkIn = [](const QImage &img, QRect r) {
+      int ink = 0;
+      for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) ink += qGray(img.pixel(x, y)) < 128;
+      return ink;
+    };
+    const QRect titleBand(0, 0, 850, 60), rule(0, 62, 850, 2), textArea(20, 110, 800, 900);
+    for (int page = 0; page < 2; ++page) {
+      sheet.fill(Qt::white);
+      QPainter painter(&sheet);
+      layout.PaintPage(painter, page);
+      painter.end();
+      if (page == 0) {
+        QVERIFY(inkIn(sheet, titleBand) > 50);
+        QVERIFY(inkIn(sheet, rule) > 800);
+      } else {
+        QCOMPARE(inkIn(sheet, titleBand) + inkIn(sheet, rule), 0);
+      }
+      QVERIFY(inkIn(sheet, textArea) > 1000);
+      QCOMPARE(inkIn(sheet, QRect(0, 65, 850, 35)), 0);  // the band above the text stays empty
+    }
+    // With nothing to print the user is told so.
+    QString told;
+    AnswerNextMessageBox(QMessageBox::Ok, &told);
+    TNewsletterPage::ShowNothingToPrint(nullptr);
+    QCOMPARE(told, QString("There is nothing to print."));
+  }
+};
 
 QTEST_MAIN(NewsletterPageTest)
 #include "NewsletterPageTest.moc"

@@ -3,6 +3,7 @@
 #include "lists/AddressRecord.h"
 #include "lists/ListRecord.h"
 #include "mail/MailingRun.h"
+#include "support/ListTexts.h"
 #include "support/SmtpServerFixture.h"
 #include "support/TempDir.h"
 
@@ -18,13 +19,6 @@
 #include <QtTest>
 
 namespace {
-QStringList Items(const QListWidget *list, bool checkedOnly = false) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i)
-    if (!checkedOnly || list->item(i)->checkState() == Qt::Checked) out << list->item(i)->text();
-  return out;
-}
-
 // Two lists with address books, in a fresh data directory.
 struct Catalogue {
   TempDir dir;
@@ -116,8 +110,8 @@ private slots:
     QCOMPARE(dialog.cb_Servers->currentText(), QString("relay.c.org"));
     QCOMPARE(dialog.cb_Lists->itemText(0), QString("annual"));
     QCOMPARE(dialog.cb_Lists->currentText(), QString("Weekly"));
-    QCOMPARE(Items(dialog.clb_Addresses), QStringList({"<bob@x.org>", "Ann <ann@x.org>", "zed <zed@x.org>"}));
-    QCOMPARE(Items(dialog.clb_Addresses, true), QStringList());
+    QCOMPARE(ListTexts(dialog.clb_Addresses), QStringList({"<bob@x.org>", "Ann <ann@x.org>", "zed <zed@x.org>"}));
+    QCOMPARE(ListTexts(dialog.clb_Addresses, true), QStringList());
     QCOMPARE(dialog.edt_From->text(), QString("editor@example.org"));
     QCOMPARE(dialog.mmo_Addresses->toPlainText(), QString("asker@x.org"));
     dialog.show();
@@ -131,13 +125,13 @@ private slots:
     QTest::keyClick(dialog.cb_Lists, Qt::Key_Up);  // the user's choice
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.last().at(0).toString(), QString("annual"));
-    QCOMPARE(Items(dialog.clb_Addresses), QStringList({"<only@x.org>"}));
+    QCOMPARE(ListTexts(dialog.clb_Addresses), QStringList({"<only@x.org>"}));
 
     QTest::keyClick(dialog.cb_Lists, Qt::Key_Down);
     QCOMPARE(chosen.last().at(0).toString(), QString("Weekly"));
     dialog.clb_Addresses->item(1)->setCheckState(Qt::Checked);
     QTest::mouseClick(dialog.btn_Check, Qt::LeftButton);
-    QCOMPARE(Items(dialog.clb_Addresses, true), QStringList({"<bob@x.org>", "zed <zed@x.org>"}));
+    QCOMPARE(ListTexts(dialog.clb_Addresses, true), QStringList({"<bob@x.org>", "zed <zed@x.org>"}));
 
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
