@@ -230,19 +230,8 @@ private slots:
 
   void serverChoicesFillFromTheRegistries() {
     Fixture f;
-    TSmtpServer smtp;
-    smtp.Name = "mail.example.com";
-    smtp.Username = "ann";
-    smtp.Port = "2525";
-    smtp.SendMethod = 1;
-    smtp.RcptTo = 25;
-    WriteSmtpServer(f.data, smtp);
-    TPopServer pop;
-    pop.Name = "pop.example.com";
-    pop.Username = "ann";
-    pop.Password = "secret";
-    pop.Delete = true;
-    WritePopServer(f.data, pop);
+    WriteSmtpServer(f.data, {"mail.example.com", "ann", "2525", 1, 25});
+    WritePopServer(f.data, {"pop.example.com", "ann", "secret", "pop3", true});
     f.page->FillServerChoices();
     QCOMPARE(f.page->cb_SMTPServ->count(), 1);
     NewList(f.page, "News");
