@@ -559,6 +559,7 @@ void TCustomWSocket::TriggerSessionAvailable(uint16_t error) {
   if (OnSessionAvailable) OnSessionAvailable(this, error);
 }
 void TCustomWSocket::TriggerDataSent(uint16_t error) {
+  ++FDataSentCount;
   if (OnDataSent) OnDataSent(this, error);
 }
 void TCustomWSocket::TriggerDnsLookupDone(uint16_t error) {
@@ -901,15 +902,17 @@ int32_t TCustomWSocket::Send(const void *data, int32_t len) {
   }
   TryToSend();
   UpdateWriteNotifier();
-  if (FAllSent && FHSocket != INVALID_SOCKET && !FWritePosted) {
-    // OnDataSent comes from the event loop, never from inside Send.
-    FWritePosted = true;
-    Post([this]() {
-      FWritePosted = false;
-      Dispatch(fdWrite, 0);
-    });
-  }
+  PostDataSent();  // OnDataSent comes from the event loop, never from inside Send
   return len;
+}
+
+void TCustomWSocket::PostDataSent() {
+  if (!FAllSent || FHSocket == INVALID_SOCKET || FWritePosted) return;
+  FWritePosted = true;
+  Post([this]() {
+    FWritePosted = false;
+    Dispatch(fdWrite, 0);
+  });
 }
 
 bool TCustomWSocket::TryToSend() {
@@ -988,11 +991,16 @@ int32_t TCustomWSocket::SendTo(const TSockAddrIn &dest, const void *data, int32_
 }
 
 void TCustomWSocket::Flush() {
+  const bool pending = !FAllSent;
+  const uint64_t noticed = FDataSentCount;
   while (FHSocket != INVALID_SOCKET && !FAllSent) {
     TryToSend();
     UpdateWriteNotifier();
     if (!FAllSent) ProcessMessages(true);  // wakes when the socket can take more
   }
+  // The last bytes may have left here rather than on a write notification: a caller
+  // waiting for OnDataSent still gets it, once.
+  if (pending && FDataSentCount == noticed) PostDataSent();
 }
 
 // ----- closing

@@ -196,6 +196,8 @@ protected:
   void HandleBackgroundException(const std::exception &e);
   // Runs `fn` later from the event loop, unless the socket is gone by then.
   void Post(std::function<void()> fn);
+  // OnDataSent for data that left outside a write notification, from the event loop.
+  void PostDataSent();
   void Dispatch(unsigned events, uint16_t error);
 
   virtual void TriggerDataAvailable(uint16_t error);
@@ -247,6 +249,7 @@ private:
   std::vector<std::unique_ptr<TBuffer>> FBufList;
   bool FAllSent = true;
   bool FWritePosted = false;
+  uint64_t FDataSentCount = 0;  // OnDataSent notices so far, for Flush
   bool FPaused = false;
 
   std::string FDnsResult;

@@ -429,8 +429,14 @@ TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
   c.C.SendStr(big);
   EXPECT_FALSE(c.C.AllSent());
   l.Peer->Resume();
+  const int sentBefore = c.SentCount;
   c.C.Flush();  // returns once the peer, served by the same loop, has taken it all
   EXPECT_TRUE(c.C.AllSent());
+  // OnDataSent still fires once for what the flush sent, even when its last bytes left
+  // inside the flush rather than on a write notification.
+  EXPECT_TRUE(RunEventsUntil([&] { return c.SentCount == sentBefore + 1; }));
+  RunEventsUntil([] { return false; }, 100);
+  EXPECT_EQ(c.SentCount, sentBefore + 1);
 
   bool flag = false;
   EXPECT_EQ(c.C.WaitUntilReady(flag, 30), WSocketWaitTimeout);
