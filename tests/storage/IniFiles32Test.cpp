@@ -6,6 +6,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -271,6 +272,54 @@ TEST(IniFiles32, AddNewSectionsMatchesWrites) {
   }
   TIniFile32::AddNewSections(dir.File("new.ini"), added);
   EXPECT_EQ(ReadAll(dir.File("new.ini")), "\r\n[<a@x>]\r\nEmail=a@x\r\n\r\n[<B@x>]\r\nName=B\r\nEmail=B@x\r\n\r\n[<e@x>]\r\n");
+}
+
+// Generated books of odd shapes: the bulk routines that work on a book's text give the bytes
+// that the object's one-by-one writes and erasures give.
+TEST(IniFiles32, BulkRoutinesOnTextMatchTheObject) {
+  TempDir dir;
+  std::mt19937 random(20261206);
+  const auto pick = [&](std::initializer_list<const char *> from) {
+    return std::string(from.begin()[random() % from.size()]);
+  };
+  const auto name = [&] { return pick({"<a@x>", "<A@X>", "<b@x>", "<c@x>", "<d@x>", "s"}); };
+  for (int round = 0; round < 150; ++round) {
+    std::string book;
+    const int lines = static_cast<int>(random() % 12);
+    for (int i = 0; i < lines; ++i)
+      book += pick({"[", "", "k=v", "Email=z", " [<a@x>]", "[<b@x>] "}) + (i % 4 == 3 ? "" : name().substr(0, 6)) +
+              (random() % 2 ? "]" : "") + pick({"\r\n", "\r\n", "\r\n", "\n", "\r"});
+    // Added sections, each once, with an entry or two (one may be empty) or none.
+    TNewSections added;
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> writes;
+    for (int i = 0, n = static_cast<int>(random() % 4); i < n; ++i) {
+      const std::string section = name();
+      if (!added.AddSection(section)) continue;
+      writes.push_back({section, {}});
+      for (int k = 0, m = static_cast<int>(random() % 3); k < m; ++k) {
+        const std::string key = k == 0 ? "Email" : "Name", value = pick({"v", "", "w=1"});
+        added.AddEntry(key, value);
+        writes.back().second.emplace_back(key, value);
+      }
+    }
+    WriteAll(dir.File("text.ini"), book);
+    WriteAll(dir.File("object.ini"), book);
+    TIniFile32::AddNewSections(dir.File("text.ini"), added);
+    {
+      TIniFile32 object(dir.File("object.ini"));
+      for (const auto &[section, entries] : writes) {
+        object.WriteString(section, "Email", "");
+        for (const auto &[key, value] : entries) object.WriteString(section, key, value);
+      }
+    }
+    ASSERT_EQ(ReadAll(dir.File("text.ini")), ReadAll(dir.File("object.ini"))) << round << ": " << book;
+
+    std::vector<std::string> doomed;
+    for (int i = 0, n = static_cast<int>(random() % 4); i < n; ++i) doomed.push_back(name());
+    TIniFile32::EraseSectionsInFile(dir.File("text.ini"), doomed);
+    TIniFile32(dir.File("object.ini")).EraseSections(doomed);
+    ASSERT_EQ(ReadAll(dir.File("text.ini")), ReadAll(dir.File("object.ini"))) << round << ": " << book;
+  }
 }
 
 }  // namespace
