@@ -1,9 +1,18 @@
 #pragma once
-// What the benchmarks against a local SMTP server share: the application object and the
-// aiosmtpd server of the tests.
+// What the benchmarks against a local SMTP server share: the application object, the
+// aiosmtpd server of the tests, the newsletter text and a client whose requests block.
+#include "net/SmtpProt.h"
+
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 // Created once and kept to the end of the process (Qt's statics go first at exit).
 inline void BenchApp() {
@@ -33,4 +42,54 @@ private:
   QTemporaryDir FDir;
   QProcess FProcess;
   int FPort = 0;
+};
+
+// SMTP_PORT names a running server; without it the tests' server is started once.
+inline std::string ServerPort() {
+  if (const char *p = std::getenv("SMTP_PORT")) return p;
+  static std::unique_ptr<LocalServer> server;
+  if (!server) server = std::make_unique<LocalServer>();
+  return std::to_string(server->Port());
+}
+
+// About 4 KB of text in lines of 70 characters; with codes, the first ten lines carry one
+// field code each.
+inline std::vector<std::string> Body(bool withCodes = false) {
+  static const char *const codes[] = {"%Name%", "%Address 1%", "%Address 2%", "%Phone%", "%Custom 1%",
+                                      "%Custom 2%", "%Custom 3%", "%E-mail%", "%List Name%", "%To Address%"};
+  std::vector<std::string> lines;
+  for (int i = 0; i < 57; ++i) {
+    std::string l = "Line " + std::to_string(i) + " of the newsletter: ";
+    if (withCodes && i < 10) l += std::string(codes[i]) + " ";
+    while (l.size() < 70) l += static_cast<char>('a' + (l.size() % 26));
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+// A TSmtpCli sending `body` as its message, whose requests block in the event loop.
+class BlockingSmtp {
+public:
+  explicit BlockingSmtp(const std::vector<std::string> &body = {}) : FBody(body) {
+    Cli.OnRequestDone = [this](TComponent *, TSmtpRequest, uint16_t e) { FDone = true, FError = e; };
+    Cli.OnGetData = [this](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
+      more = n <= static_cast<int32_t>(FBody.size());
+      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", FBody[n - 1].c_str());
+    };
+  }
+  // Runs one request until it is done; returns its error.
+  int Run(void (TSmtpCli::*op)()) {
+    FDone = false;
+    (Cli.*op)();
+    QEventLoop loop;
+    while (!FDone) loop.processEvents(QEventLoop::WaitForMoreEvents);
+    return FError;
+  }
+
+  TSmtpCli Cli;
+
+private:
+  const std::vector<std::string> FBody;
+  bool FDone = false;
+  int FError = 0;
 };

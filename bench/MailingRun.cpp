@@ -10,49 +10,17 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "BenchSupport.h"
 
 namespace {
-
-std::string ServerPort() {
-  if (const char *p = std::getenv("SMTP_PORT")) return p;
-  static std::unique_ptr<LocalServer> server;
-  if (!server) server = std::make_unique<LocalServer>();
-  return std::to_string(server->Port());
-}
 
 long RssKb() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
   return 0;
-}
-
-// About 4 KB of text in lines of 70 characters; with codes, the first ten lines carry one
-// field code each.
-std::vector<std::string> Body(bool withCodes) {
-  static const char *const codes[] = {"%Name%", "%Address 1%", "%Address 2%", "%Phone%", "%Custom 1%",
-                                      "%Custom 2%", "%Custom 3%", "%E-mail%", "%List Name%", "%To Address%"};
-  std::vector<std::string> lines;
-  for (int i = 0; i < 57; ++i) {
-    std::string l = "Line " + std::to_string(i) + " of the newsletter: ";
-    if (withCodes && i < 10) l += std::string(codes[i]) + " ";
-    while (l.size() < 70) l += static_cast<char>('a' + (l.size() % 26));
-    lines.push_back(l);
-  }
-  return lines;
 }
 
 std::vector<std::string> Subscribers(int count) {
@@ -141,21 +109,8 @@ void BM_BareSmtpCli(benchmark::State &state) {
   const std::vector<std::string> subscribers = Subscribers(count);
   int sent = 0;
   for (auto _ : state) {
-    TSmtpCli smtp;
-    bool done = false;
-    int error = 0;
-    smtp.OnRequestDone = [&](TComponent *, TSmtpRequest, uint16_t e) { done = true, error = e; };
-    smtp.OnGetData = [&](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
-      more = n <= static_cast<int32_t>(body.size());
-      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", body[n - 1].c_str());
-    };
-    const auto request = [&](void (TSmtpCli::*op)()) {
-      done = false;
-      (smtp.*op)();
-      QEventLoop loop;
-      while (!done) loop.processEvents(QEventLoop::WaitForMoreEvents);
-      return error;
-    };
+    BlockingSmtp client(body);
+    TSmtpCli &smtp = client.Cli;
     smtp.Host = "127.0.0.1";
     smtp.Port = port;
     smtp.SignOn = "bench.local";
@@ -165,9 +120,9 @@ void BM_BareSmtpCli(benchmark::State &state) {
     smtp.HdrSubject = "Benchmark";
     for (const std::string &entry : subscribers) {
       smtp.RcptName = {entry.substr(entry.find('<') + 1, entry.size() - entry.find('<') - 2)};
-      if (request(&TSmtpCli::Open) != 0) continue;
-      if (request(&TSmtpCli::Mail) == 0) ++sent;
-      request(&TSmtpCli::Quit);
+      if (client.Run(&TSmtpCli::Open) != 0) continue;
+      if (client.Run(&TSmtpCli::Mail) == 0) ++sent;
+      client.Run(&TSmtpCli::Quit);
     }
   }
   state.counters["messages/s"] = benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate);
