@@ -24,6 +24,13 @@ QLineEdit *Edit(QWidget *parent, const char *name) {
   e->setObjectName(name);
   return e;
 }
+
+// A box on its own labelled row of the form.
+QLineEdit *EditRow(QFormLayout *form, const char *label, const char *name) {
+  QLineEdit *e = Edit(form->parentWidget(), name);
+  form->addRow(label, e);
+  return e;
+}
 }  // namespace
 
 Tfrm_HTML::Tfrm_HTML(QWidget *parent) : QDialog(parent) {
@@ -36,10 +43,8 @@ Tfrm_HTML::Tfrm_HTML(QWidget *parent) : QDialog(parent) {
   auto *link = new QWidget(pnl_Kinds);
   link->setObjectName("pnl_Hyperlink");
   auto *linkForm = new QFormLayout(link);
-  edt_Href = Edit(link, "edt_Href");
-  edt_Desc = Edit(link, "edt_Desc");
-  linkForm->addRow("Link:", edt_Href);
-  linkForm->addRow("Description:", edt_Desc);
+  edt_Href = EditRow(linkForm, "Link:", "edt_Href");
+  edt_Desc = EditRow(linkForm, "Description:", "edt_Desc");
 
   auto *image = new QWidget(pnl_Kinds);
   image->setObjectName("pnl_Image");
@@ -66,10 +71,8 @@ Tfrm_HTML::Tfrm_HTML(QWidget *parent) : QDialog(parent) {
   auto *mail = new QWidget(pnl_Kinds);
   mail->setObjectName("pnl_Mailto");
   auto *mailForm = new QFormLayout(mail);
-  edt_Email = Edit(mail, "edt_Email");
-  edt_EmailDesc = Edit(mail, "edt_EmailDesc");
-  mailForm->addRow("E-mail address:", edt_Email);
-  mailForm->addRow("Description:", edt_EmailDesc);
+  edt_Email = EditRow(mailForm, "E-mail address:", "edt_Email");
+  edt_EmailDesc = EditRow(mailForm, "Description:", "edt_EmailDesc");
 
   pnl_Kinds->addWidget(link);
   pnl_Kinds->addWidget(image);

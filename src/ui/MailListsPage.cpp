@@ -49,6 +49,13 @@ QLineEdit *Edit(const char *name, int maxLength) {
   return edit;
 }
 
+// A box on its own labelled row of the form.
+QLineEdit *EditRow(QFormLayout *form, const char *label, const char *name, int maxLength) {
+  QLineEdit *edit = Edit(name, maxLength);
+  form->addRow(label, edit);
+  return edit;
+}
+
 QPushButton *Button(const char *name, const QString &caption, const QString &hint = QString()) {
   auto *button = Named(new QPushButton(caption), name);
   button->setToolTip(hint);
@@ -144,26 +151,23 @@ QWidget *TMailListsPage::CreateListPanel() {
 
   auto *info = Named(new QWidget, "pnl_ListInfo");
   auto *infoForm = new QFormLayout(info);
-  edt_ListName = Edit("edt_ListName", 100);
-  edt_ListAddress = Edit("edt_ListAddress", 100);
-  edt_ListFrom = Edit("edt_ListFrom", 100);
-  edt_ListReply = Edit("edt_ListReply", 100);
+  edt_ListName = EditRow(infoForm, "List Name:", "edt_ListName", 100);
+  edt_ListAddress = EditRow(infoForm, "To Address:", "edt_ListAddress", 100);
+  edt_ListFrom = EditRow(infoForm, "From Address:", "edt_ListFrom", 100);
+  edt_ListReply = EditRow(infoForm, "Reply Address:", "edt_ListReply", 100);
   mmo_ListComments = Named(new QPlainTextEdit, "mmo_ListComments");
   LimitLength(mmo_ListComments, 255);
-  infoForm->addRow("List Name:", edt_ListName);
-  infoForm->addRow("To Address:", edt_ListAddress);
-  infoForm->addRow("From Address:", edt_ListFrom);
-  infoForm->addRow("Reply Address:", edt_ListReply);
   infoForm->addRow("Comments:", mmo_ListComments);
 
   auto *smtp = Named(new QWidget, "pnl_SMTP");
   auto *smtpForm = new QFormLayout(smtp);
   cb_SMTPServ = Named(new QComboBox, "cb_SMTPServ");
   cb_SMTPServ->setEditable(true);
-  edt_SMTPUser = Edit("edt_SMTPUser", 30);
-  edt_SMTPPass = Edit("edt_SMTPPass", 20);
+  smtpForm->addRow("SMTP Server:", cb_SMTPServ);
+  edt_SMTPUser = EditRow(smtpForm, "User Name:", "edt_SMTPUser", 30);
+  edt_SMTPPass = EditRow(smtpForm, "Password:", "edt_SMTPPass", 20);
   edt_SMTPPass->setEchoMode(QLineEdit::Password);
-  edt_SMTPPort = Edit("edt_SMTPPort", 20);
+  edt_SMTPPort = EditRow(smtpForm, "Port:", "edt_SMTPPort", 20);
   auto *method = Named(new QGroupBox("Send Method"), "rg_SMTPMethod");
   rb_SMTPOne = Named(new QRadioButton("One at a time"), "rb_SMTPOne");
   rb_SMTPSome = Named(new QRadioButton("at a time"), "rb_SMTPSome");
@@ -177,26 +181,19 @@ QWidget *TMailListsPage::CreateListPanel() {
   methodLayout->addWidget(rb_SMTPOne);
   methodLayout->addLayout(some);
   methodLayout->addWidget(rb_SMTPAll);
-  smtpForm->addRow("SMTP Server:", cb_SMTPServ);
-  smtpForm->addRow("User Name:", edt_SMTPUser);
-  smtpForm->addRow("Password:", edt_SMTPPass);
-  smtpForm->addRow("Port:", edt_SMTPPort);
   smtpForm->addRow(method);
 
   auto *pop = Named(new QWidget, "pnl_POP");
   auto *popForm = new QFormLayout(pop);
   cb_POPServ = Named(new QComboBox, "cb_POPServ");
   cb_POPServ->setEditable(true);
-  edt_PopUser = Edit("edt_PopUser", 30);
-  edt_PopPass = Edit("edt_PopPass", 20);
+  popForm->addRow("POP Server:", cb_POPServ);
+  edt_PopUser = EditRow(popForm, "User Name:", "edt_PopUser", 30);
+  edt_PopPass = EditRow(popForm, "Password:", "edt_PopPass", 20);
   edt_PopPass->setEchoMode(QLineEdit::Password);
-  edt_POPPort = Edit("edt_POPPort", 20);
+  edt_POPPort = EditRow(popForm, "Port:", "edt_POPPort", 20);
   edt_POPPort->setText("pop3");
   cb_POPDelete = Named(new QCheckBox("Delete mail from the server after reading"), "cb_POPDelete");
-  popForm->addRow("POP Server:", cb_POPServ);
-  popForm->addRow("User Name:", edt_PopUser);
-  popForm->addRow("Password:", edt_PopPass);
-  popForm->addRow("Port:", edt_POPPort);
   popForm->addRow(cb_POPDelete);
 
   // Header, signature and footer: a file, whether to include it, and its text.
@@ -286,24 +283,16 @@ QWidget *TMailListsPage::CreateListPanel() {
 QWidget *TMailListsPage::CreateAddressPanel() {
   auto *panel = new QWidget;
   auto *form = new QFormLayout;
-  edt_Name = Edit("edt_Name", 100);
-  edt_Address1 = Edit("edt_Address1", 100);
-  edt_Address2 = Edit("edt_Address2", 100);
-  edt_Email = Edit("edt_Email", 100);
-  edt_Phone = Edit("edt_Phone", 20);
-  edt_Custom1 = Edit("edt_Custom1", 20);
-  edt_Custom2 = Edit("edt_Custom2", 20);
-  edt_Custom3 = Edit("edt_Custom3", 20);
+  edt_Name = EditRow(form, "Name:", "edt_Name", 100);
+  edt_Address1 = EditRow(form, "Street Address:", "edt_Address1", 100);
+  edt_Address2 = EditRow(form, "", "edt_Address2", 100);
+  edt_Email = EditRow(form, "Email Address:", "edt_Email", 100);
+  edt_Phone = EditRow(form, "Phone Number:", "edt_Phone", 20);
+  edt_Custom1 = EditRow(form, "Custom 1:", "edt_Custom1", 20);
+  edt_Custom2 = EditRow(form, "Custom 2:", "edt_Custom2", 20);
+  edt_Custom3 = EditRow(form, "Custom 3:", "edt_Custom3", 20);
   mmo_Comments = Named(new QPlainTextEdit, "mmo_Comments");
   LimitLength(mmo_Comments, 255);
-  form->addRow("Name:", edt_Name);
-  form->addRow("Street Address:", edt_Address1);
-  form->addRow("", edt_Address2);
-  form->addRow("Email Address:", edt_Email);
-  form->addRow("Phone Number:", edt_Phone);
-  form->addRow("Custom 1:", edt_Custom1);
-  form->addRow("Custom 2:", edt_Custom2);
-  form->addRow("Custom 3:", edt_Custom3);
   form->addRow("Comments:", mmo_Comments);
   btn_AddressSave = Button("btn_AddressSave", "Save");
   btn_AddressCancel = Button("btn_AddressCancel", "Cancel");
