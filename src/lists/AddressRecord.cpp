@@ -5,7 +5,6 @@
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
-#include <cstring>
 
 std::string AddressBookFile(const std::string &listPath) { return listPath + "Addresses.ini"; }
 
@@ -73,9 +72,6 @@ void WriteAddress(const std::string &listPath, const std::string &key, const TAd
 size_t LoadAddresses(const std::string &listPath, const std::function<void(std::string &&entry)> &add,
                      const TProgressFunc &progress) {
   const std::string text = ReadFileBytes(AddressBookFile(listPath));
-  const char *p = text.data();
-  const char *end = p + text.size();
-  if (const void *nul = std::memchr(p, 0, text.size())) end = static_cast<const char *>(nul);
   std::string pending;
   size_t count = 0, lines = 0;
   auto flush = [&] {
@@ -84,21 +80,16 @@ size_t LoadAddresses(const std::string &listPath, const std::function<void(std::
     pending.clear();
     ++count;
   };
-  while (p < end) {
-    const char *q = p;
-    while (q < end && *q != '\r' && *q != '\n') ++q;
-    const size_t length = static_cast<size_t>(q - p);
-    if (length > 0 && *p == '[') {
+  ForEachLine(text, [&](std::string_view line) {
+    if (!line.empty() && line.front() == '[') {
       flush();
-      pending.assign(p + 1, length >= 2 ? length - 2 : 0);
-    } else if (length > 5 && !pending.empty() && std::memcmp(p, "Name=", 5) == 0) {
-      pending.insert(0, std::string(p + 5, length - 5) + " ");
+      pending.assign(line.substr(1, line.size() >= 2 ? line.size() - 2 : 0));
+    } else if (line.size() > 5 && !pending.empty() && line.starts_with("Name=")) {
+      pending.insert(0, std::string(line.substr(5)) + " ");
     }
-    if (q < end) q += (*q == '\r' && q + 1 < end && q[1] == '\n') ? 2 : 1;
-    p = q;
     // The window gets its turn every few thousand lines: often enough to stay responsive.
     if (progress && (++lines & 4095) == 0) progress(count);
-  }
+  });
   flush();
   return count;
 }

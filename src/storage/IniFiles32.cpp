@@ -242,15 +242,7 @@ void TIniFile32::EraseSectionsInFile(const std::string &fileName, const std::vec
   const std::string text = ReadFileBytes(fileName);
   std::vector<std::string_view> kept;
   if (!EraseFromLines(SplitLineViews(text), sections, &kept)) return;
-  size_t total = 0;
-  for (const auto line : kept) total += line.size() + 2;
-  std::string out;
-  out.reserve(total);
-  for (const auto line : kept) {
-    out += line;
-    out += "\r\n";
-  }
-  WriteFileAtomic(fileName, out, IsPrivateFile(fileName));
+  WriteFileAtomic(fileName, JoinLineViews(kept), IsPrivateFile(fileName));
 }
 
 namespace {

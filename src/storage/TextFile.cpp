@@ -121,7 +121,8 @@ std::vector<std::string> SplitLines(const std::string &text) {
   return std::vector<std::string>(views.begin(), views.end());
 }
 
-std::string JoinLines(const std::vector<std::string> &lines) {
+namespace {
+template <class Line> std::string Join(const std::vector<Line> &lines) {
   size_t total = 0;
   for (const auto &l : lines) total += l.size() + 2;
   std::string out;
@@ -132,3 +133,8 @@ std::string JoinLines(const std::vector<std::string> &lines) {
   }
   return out;
 }
+}  // namespace
+
+std::string JoinLines(const std::vector<std::string> &lines) { return Join(lines); }
+
+std::string JoinLineViews(const std::vector<std::string_view> &lines) { return Join(lines); }

@@ -46,3 +46,4 @@ template <class F> void ForEachLine(std::string_view text, F &&f) {
 
 // Joins lines, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string> &lines);
+std::string JoinLineViews(const std::vector<std::string_view> &lines);
