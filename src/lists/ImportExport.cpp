@@ -216,11 +216,9 @@ size_t ExtractAddresses(const std::string &textFile, const std::string &listPath
   const std::vector<bool> known = AddressesKnown(entries, candidates);
   TNewSections added;
   added.Reserve(candidates.size(), candidates.size() * 64);
-  std::string key;
   for (size_t i = 0; i < candidates.size(); ++i) {
     if (known[i]) continue;
-    key.assign(1, '<').append(candidates[i]).append(1, '>');  // no blanks to trim: they end an address
-    added.AddSection(key);
+    added.AddSection(AddressKey(std::string(candidates[i])));
     added.AddEntry("Email", candidates[i]);
   }
   if (progress) progress(added.Count());
