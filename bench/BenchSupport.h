@@ -77,6 +77,14 @@ public:
       if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", FBody[n - 1].c_str());
     };
   }
+  // Addressed to a server on this machine, as a benchmark sender.
+  void ToLocalServer(const std::string &port) {
+    Cli.Host = "127.0.0.1";
+    Cli.Port = port;
+    Cli.SignOn = "bench.local";
+    Cli.FromName = "sender@example.org";
+    Cli.HdrSubject = "Benchmark";
+  }
   // Runs one request until it is done; returns its error.
   int Run(void (TSmtpCli::*op)()) {
     FDone = false;

@@ -111,13 +111,9 @@ void BM_BareSmtpCli(benchmark::State &state) {
   for (auto _ : state) {
     BlockingSmtp client(body);
     TSmtpCli &smtp = client.Cli;
-    smtp.Host = "127.0.0.1";
-    smtp.Port = port;
-    smtp.SignOn = "bench.local";
-    smtp.FromName = "sender@example.org";
+    client.ToLocalServer(port);
     smtp.HdrFrom = "sender@example.org";
     smtp.HdrTo = "list@example.org";
-    smtp.HdrSubject = "Benchmark";
     for (const std::string &entry : subscribers) {
       smtp.RcptName = {entry.substr(entry.find('<') + 1, entry.size() - entry.find('<') - 2)};
       if (client.Run(&TSmtpCli::Open) != 0) continue;

@@ -22,12 +22,8 @@ void BM_SessionPerMessage(benchmark::State &state) {
   for (auto _ : state) {
     BlockingSmtp client(body);
     TSmtpCli &smtp = client.Cli;
-    smtp.Host = "127.0.0.1";
-    smtp.Port = port;
-    smtp.SignOn = "bench.local";
-    smtp.FromName = "sender@example.org";
+    client.ToLocalServer(port);
     smtp.HdrFrom = "Sender <sender@example.org>";
-    smtp.HdrSubject = "Benchmark";
     for (int i = 0; i < messages; ++i) {
       const std::string to = "reader" + std::to_string(i) + "@example.org";
       smtp.RcptName = {to};
@@ -55,8 +51,7 @@ void BM_WaitForSlowServer(benchmark::State &state) {
   }
   for (auto _ : state) {
     BlockingSmtp client;
-    client.Cli.Host = "127.0.0.1";
-    client.Cli.Port = port;
+    client.ToLocalServer(port);
     if (client.Run(&TSmtpCli::Open) != 0) state.SkipWithError("Open failed");
   }
 }

@@ -56,6 +56,22 @@ QLineEdit *EditRow(QFormLayout *form, const char *label, const char *name, int m
   return edit;
 }
 
+// The server box, user name, password and port of a list's SMTP or POP page.
+struct TServerRows {
+  const char *Label, *Server, *User, *Password, *Port;
+};
+
+void AddServerRows(QFormLayout *form, const TServerRows &names, QComboBox **server, QLineEdit **user,
+                   QLineEdit **password, QLineEdit **port) {
+  *server = Named(new QComboBox, names.Server);
+  (*server)->setEditable(true);
+  form->addRow(names.Label, *server);
+  *user = EditRow(form, "User Name:", names.User, 30);
+  *password = EditRow(form, "Password:", names.Password, 20);
+  (*password)->setEchoMode(QLineEdit::Password);
+  *port = EditRow(form, "Port:", names.Port, 20);
+}
+
 QPushButton *Button(const char *name, const QString &caption, const QString &hint = QString()) {
   auto *button = Named(new QPushButton(caption), name);
   button->setToolTip(hint);
@@ -161,13 +177,8 @@ QWidget *TMailListsPage::CreateListPanel() {
 
   auto *smtp = Named(new QWidget, "pnl_SMTP");
   auto *smtpForm = new QFormLayout(smtp);
-  cb_SMTPServ = Named(new QComboBox, "cb_SMTPServ");
-  cb_SMTPServ->setEditable(true);
-  smtpForm->addRow("SMTP Server:", cb_SMTPServ);
-  edt_SMTPUser = EditRow(smtpForm, "User Name:", "edt_SMTPUser", 30);
-  edt_SMTPPass = EditRow(smtpForm, "Password:", "edt_SMTPPass", 20);
-  edt_SMTPPass->setEchoMode(QLineEdit::Password);
-  edt_SMTPPort = EditRow(smtpForm, "Port:", "edt_SMTPPort", 20);
+  AddServerRows(smtpForm, {"SMTP Server:", "cb_SMTPServ", "edt_SMTPUser", "edt_SMTPPass", "edt_SMTPPort"},
+                &cb_SMTPServ, &edt_SMTPUser, &edt_SMTPPass, &edt_SMTPPort);
   auto *method = Named(new QGroupBox("Send Method"), "rg_SMTPMethod");
   rb_SMTPOne = Named(new QRadioButton("One at a time"), "rb_SMTPOne");
   rb_SMTPSome = Named(new QRadioButton("at a time"), "rb_SMTPSome");
@@ -185,13 +196,8 @@ QWidget *TMailListsPage::CreateListPanel() {
 
   auto *pop = Named(new QWidget, "pnl_POP");
   auto *popForm = new QFormLayout(pop);
-  cb_POPServ = Named(new QComboBox, "cb_POPServ");
-  cb_POPServ->setEditable(true);
-  popForm->addRow("POP Server:", cb_POPServ);
-  edt_PopUser = EditRow(popForm, "User Name:", "edt_PopUser", 30);
-  edt_PopPass = EditRow(popForm, "Password:", "edt_PopPass", 20);
-  edt_PopPass->setEchoMode(QLineEdit::Password);
-  edt_POPPort = EditRow(popForm, "Port:", "edt_POPPort", 20);
+  AddServerRows(popForm, {"POP Server:", "cb_POPServ", "edt_PopUser", "edt_PopPass", "edt_POPPort"}, &cb_POPServ,
+                &edt_PopUser, &edt_PopPass, &edt_POPPort);
   edt_POPPort->setText("pop3");
   cb_POPDelete = Named(new QCheckBox("Delete mail from the server after reading"), "cb_POPDelete");
   popForm->addRow(cb_POPDelete);
