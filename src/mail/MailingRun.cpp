@@ -139,6 +139,7 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
         "selected list! See the list's properties or General Properties for more information.");
     return {};
   }
+  if (!job.FileSentCopy) return {};
   TSentMessage copy;
   copy.Subject = job.Subject;
   copy.Addresses = addresses;
@@ -185,6 +186,7 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;
+  connectFailures_ = 0;
   WaitUntilReady();
   if (job.FieldCodes)
     RunPerRecipient(job);
@@ -259,18 +261,22 @@ void TMailingRun::CountFailed(const std::vector<std::string> &recipients) {
 
 void TMailingRun::SendOneMessage() {
   const std::vector<std::string> recipients = client_.RcptName;
+  bool opening = false;
   try {
     WaitUntilReady();
     if (!client_.Connected()) {
+      opening = true;
       host_.SetStatus("Connecting to " + client_.Host + "...");
       openError_ = 0;
       Request(&TSmtpCli::Open, smtpOpen);
       // One attempt per message: a server that cannot be reached fails this message only.
       if (!client_.Connected() || openError_ != 0) {
         if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
+        ++connectFailures_;
         CountFailed(recipients);
         return;
       }
+      opening = false;
     }
     mailError_ = 0;
     refused_.clear();
@@ -282,6 +288,7 @@ void TMailingRun::SendOneMessage() {
     // A request that raised may leave the client waiting for nothing (a failed name
     // lookup keeps it busy); bring it back so the next message can go.
     if (client_.State() != smtpReady) client_.Abort();
+    if (opening) ++connectFailures_;
     CountFailed(recipients);
     return;
   }

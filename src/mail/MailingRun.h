@@ -48,6 +48,7 @@ struct TMailingJob {
   // The newsletter.
   std::string Subject;
   std::vector<std::string> Attachments;
+  bool FileSentCopy = true;     // false for a trial run whose messages go nowhere real
 };
 
 class TMailingRun {
@@ -66,6 +67,8 @@ public:
 
   int Sent() const { return sent_; }
   int Failed() const { return failed_; }
+  // Messages that failed because no session could be opened with the server.
+  int ConnectFailures() const { return connectFailures_; }
   bool Running() const { return running_; }
   // How long the server may stay silent before a request is given up.
   void SetReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
@@ -100,6 +103,7 @@ private:
   std::vector<std::string> digest_;
   int sent_ = 0;
   int failed_ = 0;
+  int connectFailures_ = 0;
   bool running_ = false;
   // Sending position in the digest: a line longer than a server takes goes out in
   // pieces rather than being cut.
