@@ -190,7 +190,7 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
     job.FileSentCopy = false;
   }
 
-  TCliMailingHost host(c, NewsletterAssemblyInput(newsletter, name, list, settings, runDir), list.Path, o.Html,
+  TCliMailingHost host(c, NewsletterAssemblyInput(newsletter, name, list, settings, c.DataDir), list.Path, o.Html,
                        MessageCount(job.CheckedEntries.size(), job));
   TSmtpCli client;
   TMailingRun run(runDir, client, host);

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +27,8 @@ TDataDirectory ResolveDataDirectory(const TDataDirectoryInputs &in) {
   if (!in.Override.empty()) return {Absolute(in.Override), false};
   const std::string exeDir = IncludeTrailingSlash(in.ExeDir);
   const bool portable = FileExists(exeDir + "portable");
-  const bool existingInstall = FileExists(exeDir + kSettingsFile) && access(exeDir.c_str(), W_OK) == 0;
+  const bool writable = in.Writable ? in.Writable(exeDir) : access(exeDir.c_str(), W_OK) == 0;
+  const bool existingInstall = writable && FileExists(exeDir + kSettingsFile);
   if (portable || existingInstall) return {exeDir, true};
   // A relative XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
   if (!in.XdgDataHome.empty() && in.XdgDataHome[0] == '/') return {IncludeTrailingSlash(in.XdgDataHome) + "Brevant/", false};
@@ -36,12 +38,15 @@ TDataDirectory ResolveDataDirectory(const TDataDirectoryInputs &in) {
 }
 
 TDataDirectoryInputs DataDirectoryInputs(const std::string &exeDir, const std::string &override) {
-  return {exeDir, override, Env("XDG_DATA_HOME"), Env("HOME")};
+  return {exeDir, override, Env("XDG_DATA_HOME"), Env("HOME"), nullptr};
 }
 
 TDataDirectory PrepareDataDirectory(const TDataDirectoryInputs &in) {
   TDataDirectory dir = ResolveDataDirectory(in);
+  const bool made = !DirectoryExists(dir.Path);
   if (!ForceDirectories(dir.Path)) throw EFCreateError(dir.Path);
+  // Lists, addresses and server passwords are nobody else's business.
+  if (made && !dir.BesideProgram) chmod(dir.Path.c_str(), 0700);
   return dir;
 }
 

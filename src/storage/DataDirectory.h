@@ -12,6 +12,8 @@ struct TDataDirectoryInputs {
   std::string Override;     // from --data-dir; empty when not given
   std::string XdgDataHome;  // $XDG_DATA_HOME; empty when unset
   std::string Home;         // $HOME
+  // Whether this process may write into a folder; null asks the system.
+  bool (*Writable)(const std::string &folder) = nullptr;
 };
 
 struct TDataDirectory {
