@@ -17,6 +17,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 # The dependencies are those of the shared libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 # Spelling works with the English dictionaries when they are there.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us, mythes-en-us")
 include(CPack)

@@ -4,11 +4,18 @@
 #include "ui/MainWindow.h"
 #include "ui/SplashWindow.h"
 
+#include <QIcon>
+
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[]) {
   TBrevantApplication app(argc, argv);
+  // The desktop entry's name lets the desktop match the window to its entry and icon.
+  QGuiApplication::setDesktopFileName("brevant");
+  QIcon icon;
+  for (const char *file : {":/brevant-48.png", ":/brevant-256.png"}) icon.addFile(file);
+  QApplication::setWindowIcon(icon);
   std::vector<std::string> args;
   for (const QString &arg : QCoreApplication::arguments()) args.push_back(QStringToAnsi(arg));
   std::string dataDirOption;
