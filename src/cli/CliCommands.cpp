@@ -26,7 +26,7 @@ int Fail(const TCliContext &c, const std::string &text, int code = ceUsage) {
 // The list of that name (without regard to case) with its record; false after a message.
 bool FindList(const TCliContext &c, const std::string &wanted, std::string *name, TListRecord *record) {
   for (const std::string &candidate : LoadMailLists(c.DataDir))
-    if (SameText(candidate, wanted)) {
+    if (SameText(candidate, CleanListName(wanted))) {
       *name = candidate;
       *record = LoadListRecord(c.DataDir, candidate);
       if (DirectoryExists(record->Path)) return true;
