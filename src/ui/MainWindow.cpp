@@ -5,6 +5,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
 #include "ui/GenPropsDialog.h"
+#include "ui/HelpWindow.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -23,7 +23,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
-#include <QUrl>
 
 namespace {
 constexpr int kDesignWidth = 630, kDesignHeight = 480;
@@ -161,7 +160,7 @@ void Tfrm_Main::Help1Click() {
     QMessageBox::information(this, "Brevant 2.0", "Cannot find help file. Reinstall Brevant.");
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_));
+  ShowHelpWindow(this, helpFile_);
 }
 
 void Tfrm_Main::AboutBrevant1Click() {
