@@ -8,6 +8,7 @@
 #include "ui/StatusBar1.h"
 #include "support/ListTexts.h"
 #include "support/ModalAnswer.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -250,7 +251,7 @@ private slots:
     setrlimit(RLIMIT_FSIZE, &small);
     bool failed = false;
     try {
-      f.page->btn_AddressSaveClick();
+      f.page->btn_AddressSave->click();
     } catch (const std::exception &) {
       failed = true;
     }
@@ -259,7 +260,7 @@ private slots:
     QCOMPARE(ReadAll(book), before);
     QCOMPARE(ListTexts(f.page->lb_Addresses), QStringList{"Ann <ann@x.org>"});
     // With room, the same save moves the record in one go.
-    f.page->btn_AddressSaveClick();
+    f.page->btn_AddressSave->click();
     QCOMPARE(LoadAddressEntries(f.data + "News/"),
              std::vector<std::string>{"Ann <ann.with.a.much.longer.address@example.org>"});
     QCOMPARE(ShowAddress(f.data + "News/", "<ann.with.a.much.longer.address@example.org>").Phone, std::string("555"));

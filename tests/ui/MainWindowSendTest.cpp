@@ -13,6 +13,7 @@
 #include "ui/SendToDialog.h"
 #include "support/ModalAnswer.h"
 #include "support/SmtpServerFixture.h"
+#include "support/TempDir.h"
 
 #include <QAction>
 #include <QCheckBox>
