@@ -10,6 +10,7 @@
 #include "mail/FieldSources.h"
 #include "mail/MailingRun.h"
 #include "storage/ListLock.h"
+#include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
@@ -147,8 +148,6 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   TListRecord list;
   if (!FindList(c, o.List, &name, &list)) return ceUsage;
   const bool dryRun = !o.DryRunDir.empty();
-  if (!dryRun && Trim(list.SMTPServer).empty())
-    return Fail(c, "list \"" + name + "\" has no SMTP server (\"SMTP Server\" in " + ListsFile(c.DataDir) + ")");
   if (list.SendMethod < 0 || list.SendMethod > 2)
     return Fail(c, "list \"" + name + "\" has no valid send method (\"Send Method\" in " + ListsFile(c.DataDir) + ")");
   const std::string runDir = dryRun ? IncludeTrailingSlash(o.DryRunDir) : c.DataDir;
@@ -158,6 +157,11 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   const TGeneralSettings settings = ReadGeneralSettings(c.DataDir, &settingsError);
   if (!settingsError.empty()) return Fail(c, settingsError);
   const TNewsletterFile newsletter = ReadNewsletterFile(o.File);
+  // A list without a server of its own sends through the default server, as in the window.
+  const std::string defaultServer = DefaultServerName(ReadSmtpServerNames(c.DataDir), settings.SmtpServer);
+  if (!dryRun && Trim(list.SMTPServer).empty() && Trim(defaultServer).empty())
+    return Fail(c, "list \"" + name + "\" has no SMTP server (\"SMTP Server\" in " + ListsFile(c.DataDir) +
+                       ") and no default server is set in Smtp Servers.ini");
 
   // A trial touches none of the list's files, so it need not wait for the list.
   TListLock lock(list.Path, kProgram);
@@ -178,6 +182,7 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   job.ListUser = list.SMTPUsername;
   job.ListMethod = list.SendMethod;
   job.ListBatchSize = list.RCPTTO;
+  job.DefaultServer = defaultServer;
   job.Subject = newsletter.Subject;
   job.GenEmail = settings.EMail;
   job.GenReply = settings.Reply;
@@ -206,8 +211,8 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   *c.Out << "Log: " << runDir << "MailLog.txt\n";
   if (run.Failed() > 0) *c.Out << "Failed addresses: " << runDir << "Failed.txt\n";
   if (!sentCopy.empty()) *c.Out << "Sent copy: " << sentCopy << "\n";
-  if (run.Failed() > 0 && run.Sent() == 0 && run.ConnectFailures() > 0) {
-    *c.Err << kProgram << ": could not connect to " << job.ListServer << " port " << job.ListPort << "\n";
+  if (run.Failed() > 0 && !run.Outcome().Connected) {
+    *c.Err << kProgram << ": could not connect to " << client.Host << " port " << client.Port << "\n";
     return ceNoConnection;
   }
   return run.Failed() > 0 ? ceSomeFailed : ceDone;
