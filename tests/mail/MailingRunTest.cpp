@@ -424,7 +424,8 @@ TEST_F(MailingRunTest, RegisteredServerWithStartTlsAndLogin) {
   TMailingRun run(dir.Path(), client, host);
   job.FromList = false;
   job.Server = "localhost";
-  job.CheckedEntries = {"a@x.org", "b@x.org", "c@x.org"};
+  job.TypedAddresses = "a@x.org, b@x.org, c@x.org";
+  job.DialogFrom = "ann@example.org";
   run.PrepareSend(job);
 
   ASSERT_EQ(secure.Messages().size(), 3u) << Log();
