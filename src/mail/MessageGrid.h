@@ -18,7 +18,7 @@ struct TMessageRow {
   int32_t MsgNum = 0;
 
   // The one empty row that an empty folder shows.
-  bool IsEmptyRow() const { return Date.empty(); }
+  bool IsEmptyRow() const { return Name.empty(); }
   bool operator==(const TMessageRow &) const = default;
 };
 
