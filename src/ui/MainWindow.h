@@ -9,6 +9,7 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 class QTabWidget;
 class QToolBar;
 class TDigestPage;
@@ -100,6 +101,9 @@ private:
   void ConnectMail();
   // Reply and Forward of the Mail page start a newsletter from a received message.
   void StartDraft(const TMailDraft &draft);
+  // Save and Print on the Mail page: the message shown.
+  void SaveMailClick();
+  void PrintMail(QPrinter &printer);
   void Save1Click();
   void Print1Click();
   // The message as the assembly sees it: body, subject, list, sender and shown address.

@@ -219,13 +219,22 @@ void Tfrm_Main::ConnectMailing() {
 }
 
 void Tfrm_Main::Save1Click() {
-  if (pc_Main->currentIndex() == pgNewsletter) ts_Newsletter->SaveDocument();
+  if (pc_Main->currentIndex() == pgNewsletter)
+    ts_Newsletter->SaveDocument();
+  else
+    SaveMailClick();
 }
 
 void Tfrm_Main::Print1Click() {
   const int page = pc_Main->currentIndex();
   if (page == pgNewsletter) {
     ts_Newsletter->PrintDocument();
+    return;
+  }
+  if (page == pgMail) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) PrintMail(printer);
     return;
   }
   if (page != pgDigest || ts_Digest->re_DigBody->document()->isEmpty()) {
