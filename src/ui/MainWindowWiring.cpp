@@ -53,6 +53,7 @@ void Tfrm_Main::ConnectPages() {
   ConnectCompose();
   ConnectLists();
   ConnectMailing();
+  ConnectMail();
 }
 
 void Tfrm_Main::ConnectNewsletter() {
@@ -174,6 +175,7 @@ void Tfrm_Main::ConnectMailing() {
     in.CurrentList = ts_MailLists->CurrentListName();
     const std::string &from = ts_MailLists->CurrentList().FromAddress;
     in.From = from.empty() ? settings_.EMail : from;
+    in.ReplyRecipient = replyRecipient_;
     return in;
   };
   hooks.ApplyDisplay = [this](QWidget *dialog) { ApplyDisplaySettings(dialog, settings_); };
@@ -229,13 +231,22 @@ void Tfrm_Main::ConnectMailing() {
 }
 
 void Tfrm_Main::Save1Click() {
-  if (pc_Main->currentIndex() == pgNewsletter) ts_Newsletter->SaveDocument();
+  if (pc_Main->currentIndex() == pgNewsletter)
+    ts_Newsletter->SaveDocument();
+  else
+    SaveMailClick();
 }
 
 void Tfrm_Main::Print1Click() {
   const int page = pc_Main->currentIndex();
   if (page == pgNewsletter) {
     ts_Newsletter->PrintDocument();
+    return;
+  }
+  if (page == pgMail) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) PrintMail(printer);
     return;
   }
   if (page != pgDigest || ts_Digest->re_DigBody->document()->isEmpty()) {
