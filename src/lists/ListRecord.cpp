@@ -1,5 +1,6 @@
 #include "lists/ListRecord.h"
 
+#include "lists/ListFolder.h"
 #include "storage/FileNames.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
@@ -28,7 +29,9 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   TListRecord r;
   auto text = [&](const char *key, const std::string &def = std::string()) { return ini.ReadString(name, key, def); };
   auto flag = [&](const char *key) { return ini.ReadBool(name, key, false); };
-  r.Path = text("Path", dataDir);
+  const std::string stored = text("Path");
+  r.Path = ResolveListFolder(dataDir, stored);
+  if (r.Path.empty()) r.MissingPath = stored;
   r.ToAddress = text("To Address");
   r.FromAddress = text("From Address");
   r.ReplyAddress = text("Reply Address");
@@ -75,7 +78,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     if (eraseOld) ini.EraseSection(oldName);
     auto text = [&](const char *key, const std::string &value) { ini.WriteString(name, key, value); };
     auto flag = [&](const char *key, bool value) { ini.WriteBool(name, key, value); };
-    text("Path", r.Path);
+    text("Path", r.Path.empty() ? r.MissingPath : StoreListFolder(dataDir, r.Path));
     text("To Address", r.ToAddress);
     text("From Address", r.FromAddress);
     text("Reply Address", r.ReplyAddress);

@@ -9,7 +9,10 @@ class TIniFile32;
 // Every key of a list record, in the order in which it is written, with the value it reads
 // as when missing. Comments hold CR LF line breaks here and ":|:" in the file.
 struct TListRecord {
-  std::string Path;  // the list's folder, ending in '/'
+  std::string Path;  // the list's folder, ending in '/'; "" when the stored one is unusable
+  // The stored "Path" when it names no usable folder: shown to the user and written back
+  // unchanged, so that saving the list's other settings does not lose it.
+  std::string MissingPath;
   std::string ToAddress;
   std::string FromAddress;
   std::string ReplyAddress;

@@ -45,9 +45,11 @@ int ReplyCode(const std::string &reply, bool *continued) {
 struct TRunGuard {
   bool &running;
   TMailSessionFiles &files;
+  const std::string &dataDir;
   ~TRunGuard() {
     running = false;
     files.Close();
+    RemoveWorkFile(dataDir);
   }
 };
 }  // namespace
@@ -181,7 +183,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
 
 void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int batchSize) {
   running_ = true;
-  TRunGuard guard{running_, files_};
+  TRunGuard guard{running_, files_, dataDir_};
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;

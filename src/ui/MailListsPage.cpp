@@ -2,6 +2,7 @@
 
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
+#include "lists/ListFolder.h"
 #include "storage/Ansi.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
@@ -507,6 +508,7 @@ void TMailListsPage::RecordToPanel() {
 TListRecord TMailListsPage::PanelToRecord() const {
   TListRecord r;
   r.Path = FRecord.Path;
+  r.MissingPath = FRecord.MissingPath;
   r.ToAddress = A(edt_ListAddress->text());
   r.FromAddress = A(edt_ListFrom->text());
   r.ReplyAddress = A(edt_ListReply->text());
@@ -701,6 +703,14 @@ void TMailListsPage::SetAddressCaption() {
 }
 
 void TMailListsPage::LoadAddresses() {
+  if (FRecord.Path.empty()) {
+    // Nothing is read or written for a list whose folder is missing, until it is fixed.
+    FEntries.clear();
+    lb_Addresses->clear();
+    SetAddressCaption();
+    SetStatus(ListFolderNotFoundText(FRecord.MissingPath));
+    return;
+  }
   TBusy busy(this);
   SetStatus("Loading addresses...", true);
   FEntries = LoadAddressEntries(FRecord.Path, [this](size_t) { KeepResponsive(); });

@@ -1,6 +1,8 @@
 #include "ui/MainWindow.h"
 
+#include "lists/ListFolder.h"
 #include "storage/Ansi.h"
+#include "storage/TextFile.h"
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
@@ -21,8 +23,10 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -65,7 +69,15 @@ std::string Tfrm_Main::DataDirAnsi() const { return QStringToAnsi(dataDir_); }
 
 void Tfrm_Main::FormCreate() {
   // The folders of the pseudo-list Brevant; a failure shows up later, when they are used.
-  for (const char *name : {"Inbox", "Trash", "Sent"}) QDir().mkpath(dataDir_ + name);
+  for (const char *name : {"Inbox", "Trash", "Sent"}) ForceDirectories(DataDirAnsi() + name);
+  // Damaged bytes met while reading a file are named once the command that met them is
+  // done, so that its own "emptied" status line does not hide them.
+  QPointer<TStatusBar1> bar = StatusBar1;
+  SetDamagedFileHandler([bar](const std::string &path) {
+    const QString text = AnsiToQString(DamagedFileText(path));
+    if (bar) QTimer::singleShot(0, bar, [bar, text] { bar->SetStatus(text); });
+  });
+  TidyDataFolders(DataDirAnsi());
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
