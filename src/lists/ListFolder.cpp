@@ -1,6 +1,7 @@
 #include "lists/ListFolder.h"
 
 #include "lists/ListRecord.h"
+#include "storage/IniFiles32.h"
 #include "storage/Ansi.h"
 #include "storage/PrivateFiles.h"
 #include "storage/Strings.h"
@@ -64,8 +65,11 @@ void RequireListFolder(const std::string &listPath) {
 int TidyDataFolders(const std::string &dataDir) {
   // The catalogue's own mode is set first: it holds passwords.
   int removed = TidyFolder(dataDir);
-  for (const std::string &name : LoadMailLists(dataDir)) {
-    const std::string folder = LoadListRecord(dataDir, name).Path;
+  const TIniFile32 ini(ListsFile(dataDir));
+  std::vector<std::string> names;
+  ini.ReadSections(&names);
+  for (const std::string &name : names) {
+    const std::string folder = ReadListRecord(ini, dataDir, name).Path;
     if (!folder.empty() && folder != dataDir) removed += TidyFolder(folder);
   }
   return removed;

@@ -147,7 +147,7 @@ bool ListNameTaken(const std::string &dataDir, const std::string &name, const st
 }
 
 std::string DirectoryFailureText(const std::string &path) {
-  return "Brevant was unable to create the directory\r\n" + path + "!";
+  return "Brevant was unable to create the directory\r\n" + ElideMiddle(path) + "!";
 }
 
 namespace {

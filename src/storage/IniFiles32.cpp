@@ -72,6 +72,7 @@ bool CanMatchHeader(std::string_view line) {
 }  // namespace
 
 void TIniFile32::BuildSectionIndex() const {
+  FLookupValid = false;
   FSectionIndex.clear();
   FSectionIndex.reserve(FLines.size() / 4);
   FLastHeader = -1;
@@ -84,8 +85,12 @@ void TIniFile32::BuildSectionIndex() const {
 
 int TIniFile32::IndexOfSection(const std::string &section) const {
   if (!FIndexValid) BuildSectionIndex();
+  if (FLookupValid && FLookupName == section) return FLookupIndex;
   const auto it = FSectionIndex.find(LowerCase("[" + section + "]"));
-  return it == FSectionIndex.end() ? -1 : it->second;
+  FLookupName = section;
+  FLookupIndex = it == FSectionIndex.end() ? -1 : it->second;
+  FLookupValid = true;
+  return FLookupIndex;
 }
 
 bool TIniFile32::KeyMatches(const std::string &line, const std::string &key) const {
@@ -140,6 +145,7 @@ void TIniFile32::WriteString(const std::string &section, const std::string &key,
     const int at = static_cast<int>(FLines.size()) - 1;
     FSectionIndex.emplace(LowerCase(FLines.back()), at);
     FLastHeader = at;
+    FLookupValid = false;
     if (writeEntry) FLines.push_back(entry);
   } else {
     int stop = 0;

@@ -703,6 +703,7 @@ void TMailListsPage::SetAddressCaption() {
 }
 
 void TMailListsPage::LoadAddresses() {
+  btn_AddressAdd->setEnabled(!FRecord.Path.empty());
   if (FRecord.Path.empty()) {
     // Nothing is read or written for a list whose folder is missing, until it is fixed.
     FEntries.clear();
