@@ -122,6 +122,9 @@ std::vector<std::string> LoadMailLists(const std::string &dataDir) {
   const TIniFile32 ini(ListsFile(dataDir));
   std::vector<std::string> names;
   ini.ReadSections(&names);
+  // A name far longer than the name box takes is a damaged header, not a list: laying out
+  // megabytes of it in every list box would freeze the window. It stays in the file.
+  std::erase_if(names, [](const std::string &name) { return name.size() > kMaxListNameLength; });
   SortWithoutCase(&names);
   return names;
 }

@@ -74,6 +74,18 @@ TEST(ListFolder, AListWithoutItsFolderReadsAndWritesNothing) {
   }
 }
 
+// A header of megabytes is no list to show, and it survives the saves of the real lists.
+TEST(ListFolder, HugeSectionNamesAreNotListsButStayInTheFile) {
+  TempDir data;
+  const std::string huge(10 << 20, 'S');
+  WriteAll(data.File("Lists.ini"), "\r\n[" + huge + "]\r\nPath=x\r\n\r\n[Weekly]\r\n");
+  EXPECT_EQ(LoadMailLists(data.Path()), std::vector<std::string>{"Weekly"});
+  WriteListRecord(data.Path(), "Weekly", LoadListRecord(data.Path(), "Weekly"), true, "Weekly");
+  const TIniFile32 ini(data.File("Lists.ini"));
+  EXPECT_EQ(ini.ReadString(huge, "Path", ""), "x");
+  EXPECT_EQ(LoadMailLists(data.Path()).size(), 1u);
+}
+
 // A NUL pasted into one subscriber's comments hides nobody: every later record is listed,
 // and an unrelated save or deletion keeps them all.
 TEST(ListFolder, NulInAnAddressBookLosesNoSubscriber) {
