@@ -42,6 +42,7 @@ using TSmtpProcessHeader = std::function<void(TComponent *Sender, std::vector<st
 struct TSmtpReply {
   int Code = 0;       // the number at the start of the line (0 when none)
   bool More = false;  // "-" after the code: more lines of the same reply follow
+  bool Valid = false; // three digits, then the end, a blank or "-": anything else is no reply
 };
 // Reads the code after blanks, tabs, CR and LF, with an optional sign; "-" after it marks a
 // line that is continued.
@@ -116,6 +117,8 @@ public:
 
   static constexpr int ReceiveBufferSize = 4096;
   static constexpr int DataBufferSize = 1024;
+  // Lines one reply may have: a server that never ends its reply must not hold us for ever.
+  static constexpr int MaxReplyLines = 256;
 
 private:
   // The steps of a composite request, in the fixed order they run.
@@ -136,6 +139,9 @@ private:
   void NextCompositeStep();
   void SetSocketFailure(int error);
   void SetFailure(const std::string &response, int code);
+  // Ends the request with a local failure (500 and `response`) and drops the session.
+  void FailSession(const std::string &response);
+  bool ReplyTooLong();
 
   void DnsLookupDone(uint16_t error);
   void SessionConnected(uint16_t error);
@@ -167,6 +173,7 @@ private:
   std::vector<std::string> FEmailFiles;
 
   std::string FReceiveBuffer;
+  int FReplyLines = 0;  // lines of the reply under way
   std::vector<int> FOkResponses;
   std::function<void()> FNext;       // line handler while waiting for a reply
   std::function<void()> FDoneAsync;  // runs when the reply is complete

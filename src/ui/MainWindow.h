@@ -98,6 +98,8 @@ private:
   void ConnectLists();
   void ConnectMailing();
   void ConnectGenProps();
+  // The SMTP server chosen as default in the General Properties, "" when none is.
+  std::string DefaultSmtpServerName() const;
   void Save1Click();
   void Print1Click();
   // The message as the assembly sees it: body, subject, list, sender and shown address.

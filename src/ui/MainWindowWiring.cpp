@@ -4,6 +4,8 @@
 #include "lists/AddressRecord.h"
 #include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
+#include "mail/Recipients.h"
+#include "storage/Strings.h"
 #include "storage/Ansi.h"
 #include "storage/ServerRegistry.h"
 #include "ui/CharMapDialog.h"
@@ -96,7 +98,12 @@ void Tfrm_Main::ConnectCompose() {
   connect(ts_Newsletter->Thesaurus2, &QAction::triggered, Thesaurus1, &QAction::trigger);
 }
 
+std::string Tfrm_Main::DefaultSmtpServerName() const {
+  return DefaultServerName(ReadSmtpServerNames(DataDirAnsi()), settings_.SmtpServer);
+}
+
 void Tfrm_Main::ConnectLists() {
+  ts_MailLists->DefaultSmtpServer = [this] { return DefaultSmtpServerName(); };
   ts_MailLists->Start(DataDirAnsi(), StatusBar1);
   const std::vector<std::string> names = LoadMailLists(DataDirAnsi());
   for (const std::string &name : names) ts_NewMail->AddListNode(AnsiToQString(name));
@@ -190,6 +197,7 @@ void Tfrm_Main::ConnectMailing() {
     for (const QString &file : ts_Newsletter->Attachments()) job.Attachments.push_back(QStringToAnsi(file));
     job.GenEmail = settings_.EMail;
     job.GenReply = settings_.Reply;
+    job.DefaultServer = DefaultSmtpServerName();
   };
   hooks.Assemble = [this](bool mergeCodes, bool sendHtml, bool useGenProps) {
     TAssemblyInput in = AssemblyInput();
@@ -205,7 +213,9 @@ void Tfrm_Main::ConnectMailing() {
     }
   };
   hooks.ShowAddress = [this](const std::string &entry) {
-    const TAddressRecord record = ShowAddress(ts_MailLists->CurrentListPath(), entry);
+    TAddressRecord record = ShowAddress(ts_MailLists->CurrentListPath(), entry);
+    // An address the list does not know merges empty values, but its own address.
+    if (Trim(record.Email).empty()) record.Email = EnvelopeAddress(EntryShowKey(entry));
     recipient_ = RecipientOf(record);
     recipientShown_ = true;
     return record.Email;
