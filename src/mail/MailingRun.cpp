@@ -38,9 +38,11 @@ int Percent(double part, double whole) {
 struct TRunGuard {
   bool &running;
   TMailSessionFiles &files;
+  const std::string &dataDir;
   ~TRunGuard() {
     running = false;
     files.Close();
+    RemoveWorkFile(dataDir);
   }
 };
 }  // namespace
@@ -217,7 +219,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
 
 void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int batchSize) {
   running_ = true;
-  TRunGuard guard{running_, files_};
+  TRunGuard guard{running_, files_, dataDir_};
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;

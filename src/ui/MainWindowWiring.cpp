@@ -2,6 +2,7 @@
 // dialog that does its work, and the pages hear about each other's changes.
 #include "compose/RtfWriter.h"
 #include "lists/AddressRecord.h"
+#include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
 #include "mail/Recipients.h"
 #include "storage/Strings.h"
@@ -182,6 +183,9 @@ void Tfrm_Main::ConnectMailing() {
   hooks.MakeListCurrent = [this](const QString &name) { ts_MailLists->LoadListRecord(name); };
   hooks.FillJob = [this](TMailingJob &job) {
     const TListRecord &list = ts_MailLists->CurrentList();
+    // An empty folder would stand for the pseudo-list's: a list whose folder is missing
+    // sends nothing and files nothing.
+    if (list.Path.empty()) throw EListFolderNotFound(list.MissingPath);
     job.ListFolder = list.Path;
     job.ListTo = list.ToAddress;
     job.ListFrom = list.FromAddress;
