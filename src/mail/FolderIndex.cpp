@@ -123,6 +123,7 @@ std::vector<TFolderRecord> TFolderIndex::ReadAll() const {
   for (auto &[name, index] : order) {
     records.push_back(firsts[index]);
     records.back().Name = std::move(name);
+    records.back().FileName = ResolveMessageFileName(FListPath, records.back().FileName);
   }
   return records;
 }
