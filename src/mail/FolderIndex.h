@@ -11,7 +11,8 @@ class TIniFile32;
 enum class TMailFolder { mfInbox, mfSent, mfTrash };
 
 const char *MailFolderName(TMailFolder folder);
-// listPath + "Inbox/" (and so on): the message files.
+// listPath + "Inbox/" (and so on): the message files. Both throw EListFolderNotFound for
+// an empty listPath, the folder of a list whose folder was not found.
 std::string MailFolderDir(const std::string &listPath, TMailFolder folder);
 // listPath + "Inbox.dat" (and so on): the folder index.
 std::string FolderIndexFile(const std::string &listPath, TMailFolder folder);
@@ -32,6 +33,12 @@ struct TFolderRecord {
   bool operator==(const TFolderRecord &) const = default;
 };
 
+// "FileName" is stored relative to the list's folder when the file lies in it, so that a
+// copied data folder finds its own messages; a relative value is read against the folder
+// of the index, any other as it stands.
+std::string StoreMessageFileName(const std::string &listPath, const std::string &fileName);
+std::string ResolveMessageFileName(const std::string &listPath, const std::string &stored);
+
 // A folder index opened for one command. A missing index file is an empty folder; the
 // file is created by the first write.
 class TFolderIndex {
@@ -49,8 +56,19 @@ public:
   void Write(const TFolderRecord &record);
   void SetViewed(const std::string &name, bool viewed);
   void Erase(const std::string &name);
+  // Erases many records with one save.
+  void EraseMany(const std::vector<std::string> &names);
+  // Many writes, one save: the changes between the two calls are written at EndUpdate.
+  void BeginUpdate();
+  void EndUpdate();
+
+  // The files a message wrote into its folder when it was shown (attachments), so that
+  // showing it again overwrites its own files and never another message's.
+  std::vector<std::string> PartFiles(const std::string &name) const;
+  void SetPartFiles(const std::string &name, const std::vector<std::string> &files);
 
 private:
+  std::string FListPath;
   TMailFolder FFolder;
   std::unique_ptr<TIniFile32> FIni;
 };

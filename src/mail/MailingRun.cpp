@@ -38,9 +38,11 @@ int Percent(double part, double whole) {
 struct TRunGuard {
   bool &running;
   TMailSessionFiles &files;
+  const std::string &dataDir;
   ~TRunGuard() {
     running = false;
     files.Close();
+    RemoveWorkFile(dataDir);
   }
 };
 }  // namespace
@@ -158,6 +160,25 @@ void TMailingRun::SetServer(const std::string &host, const std::string &port, co
   client_.Host = host;
   client_.Port = Trim(port).empty() ? "smtp" : port;  // a blank port box means the usual one
   client_.SignOn = signOn;
+  client_.Security = secNone;
+  client_.Login = false;
+  client_.Username.clear();
+  client_.Password.clear();
+  client_.AllowClearTextPassword = false;
+  client_.TrustedFingerprint.clear();
+}
+
+void TMailingRun::SetServerSecurity(const TSmtpServer &server) {
+  client_.Security = server.Security == 1 ? secStartTls : server.Security == 2 ? secSslTls : secNone;
+  client_.Login = server.Login;
+  if (server.Login) {
+    // With a login the user name is the account's, and the greeting names this host.
+    client_.SignOn.clear();
+    client_.Username = server.Username;
+    client_.Password = server.Password;
+  }
+  client_.AllowClearTextPassword = server.ClearText;
+  client_.TrustedFingerprint = server.Certificate;
 }
 
 void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *perMessage) {
@@ -181,6 +202,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
   } else {
     const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
     SetServer(job.Server, server.Port, server.Username);
+    SetServerSecurity(server);
     method = server.SendMethod;
     perMessage = server.RcptTo;
   }
@@ -197,7 +219,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
 
 void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int batchSize) {
   running_ = true;
-  TRunGuard guard{running_, files_};
+  TRunGuard guard{running_, files_, dataDir_};
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;

@@ -7,6 +7,7 @@
 #include "mail/FailureReport.h"
 #include "mail/MailSessionFiles.h"
 #include "net/SmtpProt.h"
+#include "storage/ServerRegistry.h"
 
 #include <string>
 #include <vector>
@@ -93,6 +94,7 @@ public:
 private:
   void WaitUntilReady();
   void SetServer(const std::string &host, const std::string &port, const std::string &signOn);
+  void SetServerSecurity(const TSmtpServer &server);
   // Starts a request and waits until the client has reported it done.
   void Request(void (TSmtpCli::*call)(), TSmtpRequest expected);
   void Assemble(bool mergeCodes);

@@ -195,8 +195,10 @@ void TSmtpCli::SendCommand(const std::string &text, const std::string &before) {
   // A line break in an address or name would start a command of its own: drop it.
   std::string cmd = text;
   cmd.erase(std::remove_if(cmd.begin(), cmd.end(), [](char c) { return c == '\r' || c == '\n'; }), cmd.end());
-  if (OnCommand) OnCommand(this, cmd);
-  Display("> " + cmd);
+  const std::string shown = FShownCommand.empty() ? cmd : FShownCommand;
+  FShownCommand.clear();
+  if (OnCommand) OnCommand(this, shown);
+  Display("> " + shown);
   if (FWSocket.State() == wsConnected) FWSocket.SendStr(before + cmd + "\r\n");
 }
 
@@ -224,6 +226,10 @@ bool TSmtpCli::ReplyTooLong() {
 }
 
 void TSmtpCli::SetSocketFailure(int error) {
+  if (IsSslError(error)) {
+    SetFailure("500 " + FWSocket.LastErrorMessage(), 500);
+    return;
+  }
   SetFailure("500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")", 500);
 }
 
@@ -320,6 +326,7 @@ void TSmtpCli::DnsLookupDone(uint16_t error) {
     FWSocket.SetPort(Port);
     FWSocket.OnSessionConnected = [this](TComponent *, uint16_t e) { SessionConnected(e); };
     FWSocket.OnDataAvailable = [this](TComponent *, uint16_t) { DataAvailable(); };
+    ApplySecurity();
     SetState(smtpConnecting);
     FWSocket.Connect();
   } catch (const ESocketException &e) {
@@ -453,13 +460,24 @@ void TSmtpCli::ReplyLine() {
 }
 
 void TSmtpCli::Helo() {
+  if (UseEhlo()) {
+    Ehlo();
+    return;
+  }
   const std::string name = SignOn.empty() ? LocalHostName() : SignOn;
   ExecAsync(smtpHelo, "HELO " + name, {250}, nullptr);
 }
 
 void TSmtpCli::Vrfy() { ExecAsync(smtpVrfy, "VRFY " + HdrTo, {250}, nullptr); }
 
-void TSmtpCli::MailFrom() { ExecAsync(smtpMailFrom, "MAIL FROM:<" + Trim(FromName) + ">", {250}, nullptr); }
+void TSmtpCli::MailFrom() {
+  std::string cmd = "MAIL FROM:<" + Trim(FromName) + ">";
+  if (FCaps.Size && MessageSize > 0) {
+    if (RefuseOversize()) return;
+    cmd += " SIZE=" + std::to_string(MessageSize);
+  }
+  ExecAsync(smtpMailFrom, cmd, {250}, nullptr);
+}
 
 void TSmtpCli::RcptTo() {
   CheckReady();

@@ -2,6 +2,7 @@
 // Non-blocking SMTP client. Each operation sends at most one command and returns at once;
 // its outcome arrives through events, the last of which, OnRequestDone, always comes from the
 // event loop. Open (connect, HELO) and Mail (MAIL FROM, RCPT TO, DATA) chain several steps.
+#include "net/SmtpAuth.h"
 #include "net/WSocket.h"
 
 #include <QDateTime>
@@ -95,6 +96,15 @@ public:
   // Keeps the non-blank, trimmed entries; raises "File not found '...'" for a missing file.
   void SetEmailFiles(const std::vector<std::string> &files);
 
+  // Security and login. With none of them asked for, the session is the plain HELO one.
+  TMailSecurity Security = secNone;
+  bool Login = false;                   // log in with Username and Password
+  std::string Username, Password;
+  bool AllowClearTextPassword = false;  // the user's explicit choice for this server
+  std::string TrustedFingerprint;       // SHA-256 of a certificate the user accepted
+  int64_t MessageSize = 0;              // bytes of the next message when known, for SIZE
+  const TSmtpCapabilities &Capabilities() const { return FCaps; }
+
   TSmtpState State() const { return FState; }
   bool Connected() const { return FConnected; }
   int32_t StatusCode() const { return FStatusCode; }
@@ -154,6 +164,20 @@ private:
   void DataSent();
   void QuitReplied();
 
+  // Secure start of the session: EHLO, STARTTLS, AUTH.
+  bool UseEhlo() const;
+  std::string EhloName();
+  void ApplySecurity();
+  void Ehlo();
+  void EhloReplied();
+  void StartTlsReplied();
+  void TlsDone(uint16_t error);
+  void Authenticate();
+  void SendSecret(const std::string &shown, const std::string &sent, int okCode, std::function<void()> done);
+  void AuthReplied();
+  void EndSession(const std::string &response, int code);
+  bool RefuseOversize();
+
   void BuildHeader();
   std::string NextHeaderLine();
   bool NextBodyLine(std::string *line);
@@ -171,6 +195,10 @@ private:
   TSmtpRequest FRequestType = smtpConnect;
   std::string FErrorMessage, FLastResponse;
   std::vector<std::string> FEmailFiles;
+
+  TSmtpCapabilities FCaps;
+  std::vector<std::string> FEhloLines;
+  std::string FShownCommand;  // what the trace shows instead of a command carrying a secret
 
   std::string FReceiveBuffer;
   int FReplyLines = 0;  // lines of the reply under way

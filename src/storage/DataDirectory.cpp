@@ -2,6 +2,7 @@
 
 #include "storage/FileErrors.h"
 #include "storage/GeneralSettings.h"
+#include "storage/PrivateFiles.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
@@ -43,10 +44,13 @@ TDataDirectoryInputs DataDirectoryInputs(const std::string &exeDir, const std::s
 
 TDataDirectory PrepareDataDirectory(const TDataDirectoryInputs &in) {
   TDataDirectory dir = ResolveDataDirectory(in);
+  // In the default, per-user place lists, addresses and mail are nobody else's business;
+  // a folder beside the program or given on the command line keeps the modes its owner chose.
+  const bool isPrivate = !dir.BesideProgram && in.Override.empty();
+  SetPrivateDataFolder(isPrivate);
   const bool made = !DirectoryExists(dir.Path);
   if (!ForceDirectories(dir.Path)) throw EFCreateError(dir.Path);
-  // Lists, addresses and server passwords are nobody else's business.
-  if (made && !dir.BesideProgram) chmod(dir.Path.c_str(), 0700);
+  if (made && isPrivate) chmod(NativePath(dir.Path).c_str(), 0700);
   return dir;
 }
 

@@ -9,11 +9,13 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 class QTabWidget;
 class QToolBar;
 class TDigestPage;
 class TMailListsPage;
 class TMailPage;
+struct TMailDraft;
 class TNewsletterPage;
 class TStatusBar1;
 class Tfrm_GenProps;
@@ -102,6 +104,12 @@ private:
   void ConnectGenProps();
   // The SMTP server chosen as default in the General Properties, "" when none is.
   std::string DefaultSmtpServerName() const;
+  void ConnectMail();
+  // Reply and Forward of the Mail page start a newsletter from a received message.
+  void StartDraft(const TMailDraft &draft);
+  // Save and Print on the Mail page: the message shown.
+  void SaveMailClick();
+  void PrintMail(QPrinter &printer);
   void Save1Click();
   void Print1Click();
   // The message as the assembly sees it: body, subject, list, sender and shown address.
@@ -119,6 +127,8 @@ private:
   // The recipient last shown during a run, for the per-recipient assembly.
   TRecipientFields recipient_;
   bool recipientShown_ = false;
+  // The sender of the message last replied to, proposed as the recipient of Send Mail.
+  std::string replyRecipient_;
   // Dictionaries are loaded at their first use.
   std::unique_ptr<TSpellChecker> speller_;
   std::unique_ptr<TThesaurus> thesaurus_;

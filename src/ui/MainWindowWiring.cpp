@@ -2,6 +2,7 @@
 // dialog that does its work, and the pages hear about each other's changes.
 #include "compose/RtfWriter.h"
 #include "lists/AddressRecord.h"
+#include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
 #include "mail/FieldSources.h"
 #include "mail/Recipients.h"
@@ -45,6 +46,7 @@ void Tfrm_Main::ConnectPages() {
   ConnectCompose();
   ConnectLists();
   ConnectMailing();
+  ConnectMail();
 }
 
 void Tfrm_Main::ConnectNewsletter() {
@@ -165,12 +167,16 @@ void Tfrm_Main::ConnectMailing() {
     in.CurrentList = ts_MailLists->CurrentListName();
     const std::string &from = ts_MailLists->CurrentList().FromAddress;
     in.From = from.empty() ? settings_.EMail : from;
+    in.ReplyRecipient = replyRecipient_;
     return in;
   };
   hooks.ApplyDisplay = [this](QWidget *dialog) { ApplyDisplaySettings(dialog, settings_); };
   hooks.MakeListCurrent = [this](const QString &name) { ts_MailLists->LoadListRecord(name); };
   hooks.FillJob = [this](TMailingJob &job) {
     const TListRecord &list = ts_MailLists->CurrentList();
+    // An empty folder would stand for the pseudo-list's: a list whose folder is missing
+    // sends nothing and files nothing.
+    if (list.Path.empty()) throw EListFolderNotFound(list.MissingPath);
     job.ListFolder = list.Path;
     job.ListTo = list.ToAddress;
     job.ListFrom = list.FromAddress;
@@ -220,13 +226,22 @@ void Tfrm_Main::ConnectMailing() {
 }
 
 void Tfrm_Main::Save1Click() {
-  if (pc_Main->currentIndex() == pgNewsletter) ts_Newsletter->SaveDocument();
+  if (pc_Main->currentIndex() == pgNewsletter)
+    ts_Newsletter->SaveDocument();
+  else
+    SaveMailClick();
 }
 
 void Tfrm_Main::Print1Click() {
   const int page = pc_Main->currentIndex();
   if (page == pgNewsletter) {
     ts_Newsletter->PrintDocument();
+    return;
+  }
+  if (page == pgMail) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) PrintMail(printer);
     return;
   }
   if (page != pgDigest || ts_Digest->re_DigBody->document()->isEmpty()) {

@@ -9,6 +9,7 @@
 #include "storage/TextFile.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
+#include "support/TestCertificates.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
@@ -205,7 +206,10 @@ TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
   job.CheckedEntries = {"ann@x.org", "bob@x.org"};
   host.Names = {{"ann@x.org", "Ann"}, {"bob@x.org", "Bob"}};
   job.BCC = true;
+  // The work file of the last merge would keep that recipient's data after the run.
+  WriteAll(dir.File("temp.dat"), "Dear Bob, 12 Elm Street");
   const std::string sentFile = run.PrepareSend(job);
+  EXPECT_FALSE(FileExists(dir.File("temp.dat")));
 
   auto messages = Received();
   ASSERT_EQ(messages.size(), 2u);
@@ -544,4 +548,31 @@ TEST(FailureReport, ListsTwentyThenReferToTheLog) {
   outcome.Host = "mail.example.org";
   EXPECT_EQ(FailureReport(outcome), "No connection could be made to the SMTP server \"mail.example.org\": "
                                     "Connection refused\r\n\r\nNothing was sent; 23 recipients failed.");
+}
+
+TEST_F(MailingRunTest, RegisteredServerWithStartTlsAndLogin) {
+  static TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  SmtpServerFixture secure({"--cert", QString::fromStdString(certs.Cert("good")), "--key",
+                            QString::fromStdString(certs.Key("good")), "--auth", "ann:s3cret", "--auth-require-tls"});
+  ASSERT_TRUE(secure.IsRunning());
+  TSmtpServer entry{"localhost", "ann", std::to_string(secure.Port()), 0, 1};
+  entry.Security = 1;
+  entry.Login = true;
+  entry.Password = "s3cret";
+  WriteSmtpServer(dir.Path(), entry);
+  client.WSocket().SslCAFile = certs.CaFile();
+  TMailingRun run(dir.Path(), client, host);
+  job.FromList = false;
+  job.Server = "localhost";
+  job.TypedAddresses = "a@x.org, b@x.org, c@x.org";
+  job.DialogFrom = "ann@example.org";
+  run.PrepareSend(job);
+
+  ASSERT_EQ(secure.Messages().size(), 3u) << Log();
+  EXPECT_EQ(run.Sent(), 3);
+  EXPECT_EQ(Occurrences(Log(), "> STARTTLS\r\n"), 3);
+  EXPECT_EQ(Occurrences(Log(), "> AUTH PLAIN ****\r\n"), 3);
+  EXPECT_FALSE(Has(Log(), "s3cret"));
+  EXPECT_FALSE(Has(Log(), "EHLO ann"));  // the account name is no greeting
 }

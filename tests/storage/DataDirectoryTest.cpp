@@ -1,5 +1,6 @@
 #include "storage/DataDirectory.h"
 #include "storage/GeneralSettings.h"
+#include "storage/PrivateFiles.h"
 #include "storage/TextFile.h"
 #include "support/TempDir.h"
 
@@ -58,6 +59,10 @@ TEST(DataDirectory, PrepareMakesTheFolder) {
   struct stat st {};
   ASSERT_EQ(stat(dir.Path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_TRUE(PrivateDataFolder());
+  // A folder given on the command line is the user's own choice, not private by default.
+  PrepareDataDirectory({exe.Path(), home.Path() + "given", "", "", nullptr});
+  EXPECT_FALSE(PrivateDataFolder());
   WriteAll(home.File("file"), "x");
   EXPECT_THROW(PrepareDataDirectory({exe.Path(), home.File("file") + "/sub", "", "", nullptr}), std::exception);
 }
