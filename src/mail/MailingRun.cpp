@@ -145,7 +145,7 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   }
   if (failed_ > 0) host_.ShowFailureReport(FailureReport(outcome_));
   // A copy says the message went out: only when someone took it, and only to them.
-  if (accepted_.empty()) return {};
+  if (accepted_.empty() || !run.FileSentCopy) return {};
   TSentMessage copy;
   copy.Subject = run.Subject;
   copy.Addresses = ListPageAddresses(accepted_);

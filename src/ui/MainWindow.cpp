@@ -191,7 +191,7 @@ void Tfrm_Main::Help1Click() {
 }
 
 void Tfrm_Main::AboutBrevant1Click() {
-  Tfrm_About about(this);
+  Tfrm_About about(dataDir_, this);
   about.exec();
 }
 

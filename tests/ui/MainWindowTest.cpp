@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -233,6 +234,18 @@ private slots:
     AnswerNextMessageBox(QMessageBox::Ok, &text);
     window.Help1->trigger();
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
+  }
+
+  void aboutShowsTheDataFolderInUse() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    QString shown;
+    AnswerNextModal<QDialog>([&shown](QDialog *about) {
+      if (auto *label = about->findChild<QLabel *>("lbl_DataDir")) shown = label->text();
+      about->accept();
+    });
+    window.AboutBrevant1->trigger();
+    QCOMPARE(shown, "Data folder: " + Data(dir));
   }
 
   void digestPreviewsTheNewsletterWithoutMergingCodes() {
