@@ -1,0 +1,81 @@
+#include "mail/InboxFiler.h"
+
+#include "compose/TextForms.h"
+#include "mail/RetrievedMessage.h"
+#include "storage/Ansi.h"
+#include "storage/FileErrors.h"
+#include "storage/NewSections.h"
+#include "storage/TextFile.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <algorithm>
+#include <unistd.h>
+
+namespace {
+// One step of the last decimal of a day-count name.
+constexpr double kNameStep = 1e-8;
+
+// Appends and waits until the bytes are on disk: the record must be there before the
+// message may be deleted from the server.
+void AppendDurably(const std::string &path, const std::string &bytes) {
+  QFile file(AnsiToQString(path));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) throw EFCreateError(path);
+  const auto size = static_cast<qint64>(bytes.size());
+  if (file.write(bytes.data(), size) != size || !file.flush() || ::fsync(file.handle()) != 0)
+    throw EFCreateError(path);
+}
+
+std::string RecordText(const TFolderRecord &r) {
+  TNewSections s;
+  s.AddSection(r.Name);
+  s.AddEntry("From", r.From);
+  s.AddEntry("Subject", r.Subject);
+  s.AddEntry("Date", r.Date);
+  s.AddEntry("Attachment", r.Attachment ? "1" : "0");
+  s.AddEntry("MsgNum", std::to_string(r.MsgNum));
+  s.AddEntry("Received", r.Received ? "1" : "0");
+  s.AddEntry("Viewed", r.Viewed ? "1" : "0");
+  s.AddEntry("FileName", r.FileName);
+  return s.Text();
+}
+}  // namespace
+
+std::string TInboxFiler::NewFileName(const std::string &dir) {
+  // Two messages filed within the same ten-thousandth of a second would get one name;
+  // the later takes the next free name instead of waiting for the clock to move on.
+  double days = std::max(ToDateTime(QDateTime::currentDateTime()), FLastDays + kNameStep);
+  std::string path = dir + DayCountFileName(days, FLocale);
+  while (FileExists(path)) {
+    days += kNameStep;
+    path = dir + DayCountFileName(days, FLocale);
+  }
+  FLastDays = days;
+  return path;
+}
+
+TCaselessSet &TInboxFiler::Names(const std::string &listPath) {
+  auto found = FNames.find(listPath);
+  if (found != FNames.end()) return found->second;
+  TCaselessSet &names = FNames[listPath];
+  for (const std::string &name : TFolderIndex(listPath, TMailFolder::mfInbox).RecordNames()) names.Insert(name);
+  return names;
+}
+
+TFolderRecord TInboxFiler::File(const std::string &listPath, const std::vector<std::string> &lines,
+                                TFolderRecord record) {
+  const std::string dir = MailFolderDir(listPath, TMailFolder::mfInbox);
+  if (!ForceDirectories(dir)) throw EFCreateError(dir);
+  record.FileName = NewFileName(dir);
+  WriteFileAtomic(record.FileName, JoinLines(lines));
+  TCaselessSet &names = Names(listPath);
+  // A record name seen before (a message fetched again) updates that record in place, as
+  // every profile write does; a new one is appended in the form a profile file adds it.
+  if (names.Contains(record.Name)) {
+    TFolderIndex(listPath, TMailFolder::mfInbox).Write(record);
+  } else {
+    AppendDurably(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
+    names.Insert(record.Name);
+  }
+  return record;
+}
