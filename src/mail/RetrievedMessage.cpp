@@ -1,6 +1,7 @@
 #include "mail/RetrievedMessage.h"
 
 #include "storage/Ansi.h"
+#include "storage/FileNames.h"
 #include "storage/Strings.h"
 
 #include <algorithm>
@@ -53,7 +54,9 @@ TMessageSummary SummarizeMessage(const std::vector<std::string> &lines) {
 }
 
 std::string DayCountFileName(double days, const QLocale &locale) {
-  std::string name = QStringToAnsi(locale.toString(days, 'f', 8));
+  // A group separator without a Windows-1252 form (a narrow blank) arrives as '?', which
+  // has no place in a file name.
+  std::string name = StripFileNameChars(QStringToAnsi(locale.toString(days, 'f', 8)));
   const size_t period = name.find('.');
   if (period != std::string::npos) name.erase(period, 1);
   return name + ".dat";

@@ -18,6 +18,7 @@ class TNewsletterPage;
 class TStatusBar1;
 class Tfrm_GenProps;
 class TMailingCommands;
+class TGetNewCommand;
 class TSpellChecker;
 class TThesaurus;
 
@@ -95,6 +96,7 @@ private:
   void ConnectCompose();
   void ConnectLists();
   void ConnectMailing();
+  void ConnectRetrieval();
   void ConnectGenProps();
   void Save1Click();
   void Print1Click();
@@ -108,6 +110,7 @@ private:
   TGeneralSettings settings_;
   Tfrm_GenProps *frm_GenProps = nullptr;
   TMailingCommands *mailing_ = nullptr;
+  TGetNewCommand *getNew_ = nullptr;
   // The converter of every HTML conversion of the window.
   TScrooge Scrooge1;
   // The recipient last shown during a run, for the per-recipient assembly.

@@ -51,6 +51,7 @@ void Tfrm_Main::ConnectPages() {
   ConnectCompose();
   ConnectLists();
   ConnectMailing();
+  ConnectRetrieval();
 }
 
 void Tfrm_Main::ConnectNewsletter() {

@@ -55,6 +55,9 @@ TEST(RetrievedMessage, FileNameIsTheDayCountWithEightDecimals) {
   EXPECT_EQ(DayCountFileName(noon, QLocale(QLocale::English, QLocale::UnitedStates)), "46,36350000000.dat");
   EXPECT_EQ(DayCountFileName(noon, QLocale(QLocale::German, QLocale::Germany)), "46363,50000000.dat");
   EXPECT_EQ(DayCountFileName(noon + 1e-8, QLocale::c()), "4636350000001.dat");
+  const std::string french = DayCountFileName(noon, QLocale(QLocale::French, QLocale::France));
+  EXPECT_EQ(french.find('?'), std::string::npos) << french;
+  EXPECT_EQ(french.substr(french.size() - 16), "363,50000000.dat");
 }
 
 TEST(UidlHistory, SeenIsExactAndPerHostAndRecordsAppend) {
