@@ -1,30 +1,18 @@
 #include "mail/InboxFiler.h"
 
 #include "compose/TextForms.h"
+#include "mail/DurableFiles.h"
 #include "mail/RetrievedMessage.h"
-#include "storage/Ansi.h"
 #include "storage/FileErrors.h"
 #include "storage/NewSections.h"
 #include "storage/TextFile.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 // One step of the last decimal of a day-count name.
 constexpr double kNameStep = 1e-8;
-
-// Appends and waits until the bytes are on disk: the record must be there before the
-// message may be deleted from the server.
-void AppendDurably(const std::string &path, const std::string &bytes) {
-  QFile file(AnsiToQString(path));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) throw EFCreateError(path);
-  const auto size = static_cast<qint64>(bytes.size());
-  if (file.write(bytes.data(), size) != size || !file.flush() || ::fsync(file.handle()) != 0)
-    throw EFCreateError(path);
-}
 
 std::string RecordText(const TFolderRecord &r) {
   TNewSections s;
@@ -67,15 +55,20 @@ TFolderRecord TInboxFiler::File(const std::string &listPath, const std::vector<s
   const std::string dir = MailFolderDir(listPath, TMailFolder::mfInbox);
   if (!ForceDirectories(dir)) throw EFCreateError(dir);
   record.FileName = NewFileName(dir);
-  WriteFileAtomic(record.FileName, JoinLines(lines));
+  WriteNewFile(record.FileName, JoinLines(lines));
+  FUnsynced.insert(dir);
   TCaselessSet &names = Names(listPath);
   // A record name seen before (a message fetched again) updates that record in place, as
   // every profile write does; a new one is appended in the form a profile file adds it.
   if (names.Contains(record.Name)) {
     TFolderIndex(listPath, TMailFolder::mfInbox).Write(record);
   } else {
-    AppendDurably(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
+    AppendToFile(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
     names.Insert(record.Name);
   }
   return record;
+}
+
+void TInboxFiler::SyncToDisk() {
+  for (auto dir = FUnsynced.begin(); dir != FUnsynced.end(); dir = FUnsynced.erase(dir)) SyncFileSystem(*dir);
 }

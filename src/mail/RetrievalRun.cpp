@@ -13,6 +13,8 @@
 #include <cmath>
 
 namespace {
+// How often a long run makes what it filed durable.
+constexpr qint64 kCommitIntervalMs = 5000;
 // The run never asks for LAST, so this type marks "no request of the run under way".
 constexpr TPop3Request kNoRequest = pop3Last;
 
@@ -100,9 +102,27 @@ void TRetrievalRun::WaitUntilReady() {
 }
 
 void TRetrievalRun::Quit() {
+  // QUIT makes the server delete what was marked: only after everything filed is on disk
+  // and recorded. When that fails, the session is dropped and the server keeps it all.
+  if (!Commit()) return;
   // QUIT also ends a cancelled run, so a cancel does not cut it short.
   word_ = "QUIT";
   Request(&TPop3Cli::Quit, pop3Quit, false);
+}
+
+bool TRetrievalRun::Commit() {
+  sinceCommit_.restart();
+  if (!history_) return true;
+  try {
+    filer_.SyncToDisk();
+    history_->Flush();
+    return true;
+  } catch (const std::exception &e) {
+    host_.SetStatus(std::string("Error - ") + e.what());
+    host_.SetKeepAlive(false);
+    client_.Abort();
+    return false;
+  }
 }
 
 // ---------------------------------------------------------------- the run
@@ -124,6 +144,8 @@ void TRetrievalRun::GetNewMail(const TRetrievalJob &job) {
   maintenance_ = std::make_unique<TListMaintenance>(job.ListPath, settings);
   maintenance_->OpenLog(LogStampNow());
   FetchMail(job);
+  // What a cancelled or broken session filed is recorded too, so it is not fetched again.
+  Commit();
   added_ = maintenance_->Added();
   removed_ = maintenance_->Removed();
   const std::string summary = MaintenanceSummary(added_, removed_);
@@ -133,6 +155,7 @@ void TRetrievalRun::GetNewMail(const TRetrievalJob &job) {
 void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
   cancelled_ = false;
   history_ = std::make_unique<TUidlHistory>(dataDir_, client_.Host);
+  sinceCommit_.start();
   targets_ = std::make_unique<TFilterTargets>(dataDir_, job.ListPath);
   host_.SetStatus("Connecting to " + client_.Host + "...");
   WaitUntilReady();
@@ -201,14 +224,7 @@ bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
   const TWait retr = Request(&TPop3Cli::Retr, pop3Retr);
   // Only a message on disk is recorded, and only a recorded one may leave the server. A
   // cancel that came while the message was being filed still leaves it filed and recorded.
-  if (messageFiled_) {
-    try {
-      history_->Record(identifier_);
-    } catch (const std::exception &e) {
-      if (storeError_.empty()) storeError_ = e.what();
-      messageFiled_ = false;
-    }
-  }
+  if (messageFiled_) history_->Record(identifier_);
   if (retr == TWait::wCancelled || retr == TWait::wTimedOut) return false;
   if (!storeError_.empty()) {
     // The disk is full or a folder is gone: every further message would fail the same way.
@@ -218,6 +234,8 @@ bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
   }
   if (!messageFiled_) return client_.Connected();
   ++stored_;
+  // A long run makes what it filed durable now and then, so a crash costs little refetching.
+  if (sinceCommit_.elapsed() >= kCommitIntervalMs && !Commit()) return false;
   return !job.Delete || Delete(n);
 }
 

@@ -8,6 +8,8 @@
 #include "mail/ListMaintenance.h"
 #include "net/Pop3Prot.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,6 +93,9 @@ private:
   void StoreMessage();
   void UpdateGauge();
   void Quit();
+  // Makes the filed messages durable, then records their identifiers. False (with the
+  // session dropped) when that failed.
+  bool Commit();
   std::string ErrorText(uint16_t error) const;
 
   std::string dataDir_;
@@ -119,6 +124,7 @@ private:
   TPop3Request expected_ = pop3Connect;
   bool waiting_ = false;
   int replyTimeoutMs_ = 60000;
+  QElapsedTimer sinceCommit_;
   class QTimer *silence_ = nullptr;
   // Identifier of each message number, for the final deletion pass ("" when unknown).
   std::vector<std::string> identifiers_;

@@ -4,6 +4,7 @@
 #include "storage/IniFiles32.h"
 #include "storage/TextFile.h"
 
+#include "mail/DurableFiles.h"
 #include "storage/Ansi.h"
 
 #include <QFile>
@@ -47,6 +48,12 @@ TUidlHistory::TUidlHistory(const std::string &dataDir, const std::string &host)
 
 void TUidlHistory::Record(const std::string &identifier) {
   // The same bytes as a profile file adds for a new section.
-  AppendToFile(FFile, "\r\n[" + FHost + identifier + "]\r\n1=1\r\n");
+  FPending += "\r\n[" + FHost + identifier + "]\r\n1=1\r\n";
   FSeen.insert(identifier);
+}
+
+void TUidlHistory::Flush() {
+  if (FPending.empty()) return;
+  AppendDurably(FFile, FPending);
+  FPending.clear();
 }

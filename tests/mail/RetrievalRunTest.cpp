@@ -14,6 +14,7 @@
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -270,6 +271,22 @@ TEST_F(RetrievalRun, RefusedLoginAndUnreachableServerEndCleanly) {
   Point(server);
   GetNew();
   EXPECT_EQ(Inbox(list).size(), 1u);
+}
+
+TEST_F(RetrievalRun, AMessageThatCannotBeFiledIsNeitherRecordedNorDeleted) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 2; ++n) server.AddMessage(Mail(n));
+  Point(server);
+  job.Delete = true;
+  // A file where the Inbox folder belongs: no message file can be written.
+  ASSERT_TRUE(QDir(QString::fromStdString(list + "Inbox")).removeRecursively());
+  WriteAll(list + "Inbox", "not a folder");
+  GetNew();
+  EXPECT_TRUE(host.Saw("Error - Cannot create file " + list + "Inbox/"));
+  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "RETR 2"), 0);  // the run ended
+  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "DELE 1"), 0);
+  EXPECT_FALSE(FileExists(dir.File(kUidlFile)));
+  EXPECT_EQ(server.MessageCount(), 2u);
 }
 
 // A scripted mailbox of two messages whose server misbehaves at RETR 2.

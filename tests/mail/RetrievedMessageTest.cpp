@@ -73,11 +73,15 @@ TEST(UidlHistory, SeenIsExactAndPerHostAndRecordsAppend) {
   EXPECT_EQ(history.Size(), 2u);
 
   history.Record("abcd");
+  history.Record("e");
   EXPECT_TRUE(history.Seen("abcd"));
+  EXPECT_FALSE(TUidlHistory(dir.Path(), "pop.x.org").Seen("abcd"));  // written by the flush
+  history.Flush();
+  EXPECT_FALSE(history.Pending());
   std::vector<std::string> sections;
   TIniFile32 ini(dir.File(kUidlFile));
   ini.ReadSections(&sections);
-  EXPECT_EQ(sections.back(), "pop.x.org:abcd");
+  EXPECT_EQ(sections.back(), "pop.x.org:e");
   EXPECT_EQ(ini.ReadString("pop.x.org:abcd", "1", ""), "1");
   EXPECT_TRUE(TUidlHistory(dir.Path(), "pop.x.org").Seen("abcd"));
   EXPECT_EQ(TUidlHistory(dir.Path() + "missing/", "pop.x.org").Size(), 0u);
