@@ -12,6 +12,7 @@
 #include "storage/TextFile.h"
 
 #include <benchmark/benchmark.h>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
@@ -69,10 +70,12 @@ long MaxRssKb() {
   return usage.ru_maxrss;
 }
 
-// One Get New into a fresh data directory whose history file is `history`.
-int GetNew(TPop3Cli &cli, const std::string &history) {
-  QTemporaryDir data;
-  const std::string dir = data.path().toStdString() + "/";
+// One Get New into a fresh data directory whose history file is `history`; making the
+// directory and removing it afterwards are not timed.
+int GetNew(benchmark::State &state, TPop3Cli &cli, const std::string &history) {
+  state.PauseTiming();
+  auto data = std::make_unique<QTemporaryDir>();
+  const std::string dir = data->path().toStdString() + "/";
   if (!history.empty()) WriteFileAtomic(dir + kUidlFile, history);
   SilentHost host;
   TRetrievalRun run(dir, cli, host);
@@ -82,8 +85,13 @@ int GetNew(TPop3Cli &cli, const std::string &history) {
   job.Maintenance.AutoMaint = true;  // examined, though no message asks for anything
   job.Maintenance.AddTo = true;
   job.Maintenance.AddToAddress = "join@example.org";
+  state.ResumeTiming();
   run.GetNewMail(job);
-  return run.Stored();
+  state.PauseTiming();
+  const int stored = run.Stored();
+  data.reset();
+  state.ResumeTiming();
+  return stored;
 }
 
 void BM_GetNewAllNew(benchmark::State &state) {
@@ -91,10 +99,12 @@ void BM_GetNewAllNew(benchmark::State &state) {
   TPop3Cli cli;
   if (!Point(cli, state)) return;
   int stored = 0;
-  for (auto _ : state) stored = GetNew(cli, {});
+  for (auto _ : state) stored = GetNew(state, cli, {});
   state.counters["stored"] = stored;
 }
 BENCHMARK(BM_GetNewAllNew)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+// One Get New per process, for timing side by side with other programs.
+BENCHMARK(BM_GetNewAllNew)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 void BM_GetNewTenNew(benchmark::State &state) {
   BenchApp();
@@ -112,7 +122,7 @@ void BM_GetNewTenNew(benchmark::State &state) {
     history += "\r\n[127.0.0.1:filler" + std::to_string(i) + "-0123456789abcdef]\r\n1=1\r\n";
   const long rssBefore = MaxRssKb();
   int stored = 0;
-  for (auto _ : state) stored = GetNew(cli, history);
+  for (auto _ : state) stored = GetNew(state, cli, history);
   state.counters["stored"] = stored;
   state.counters["history"] = static_cast<double>(std::max(total, ids.size() - 10));
   state.counters["peakRssGrowthKB"] = static_cast<double>(MaxRssKb() - rssBefore);

@@ -130,10 +130,11 @@ echo "== $N messages of about 4 KB, UIDL + RETR each, one session, Dovecot on 12
 echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of all messages)"
 "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5|SlowServer'
 echo "== Brevant Get New: every message new; then ten new with a history of the rest (+ filler to 100,000)"
-"$BUILD/bin/bench_GetNew"
+"$BUILD/bin/bench_GetNew" --benchmark_filter='iterations:5|TenNew'
 echo "== Side by side, one process per fetch (hyperfine, process start included)"
 hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
   -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
+  -n "Brevant Get New" "$BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null
 cat "$work/side.md"

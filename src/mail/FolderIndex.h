@@ -49,6 +49,16 @@ public:
   void Write(const TFolderRecord &record);
   void SetViewed(const std::string &name, bool viewed);
   void Erase(const std::string &name);
+  // Erases many records with one save.
+  void EraseMany(const std::vector<std::string> &names);
+  // Many writes, one save: the changes between the two calls are written at EndUpdate.
+  void BeginUpdate();
+  void EndUpdate();
+
+  // The files a message wrote into its folder when it was shown (attachments), so that
+  // showing it again overwrites its own files and never another message's.
+  std::vector<std::string> PartFiles(const std::string &name) const;
+  void SetPartFiles(const std::string &name, const std::vector<std::string> &files);
 
 private:
   TMailFolder FFolder;

@@ -4,7 +4,6 @@
 #include "mail/DurableFiles.h"
 #include "mail/RetrievedMessage.h"
 #include "storage/FileErrors.h"
-#include "storage/NewSections.h"
 #include "storage/TextFile.h"
 
 #include <QDateTime>
@@ -14,18 +13,21 @@ namespace {
 // One step of the last decimal of a day-count name.
 constexpr double kNameStep = 1e-8;
 
+// The record as a profile file adds a new section: empty texts are left out.
 std::string RecordText(const TFolderRecord &r) {
-  TNewSections s;
-  s.AddSection(r.Name);
-  s.AddEntry("From", r.From);
-  s.AddEntry("Subject", r.Subject);
-  s.AddEntry("Date", r.Date);
-  s.AddEntry("Attachment", r.Attachment ? "1" : "0");
-  s.AddEntry("MsgNum", std::to_string(r.MsgNum));
-  s.AddEntry("Received", r.Received ? "1" : "0");
-  s.AddEntry("Viewed", r.Viewed ? "1" : "0");
-  s.AddEntry("FileName", r.FileName);
-  return s.Text();
+  std::string text = "\r\n[" + r.Name + "]\r\n";
+  auto entry = [&text](const char *key, const std::string &value) {
+    if (!value.empty()) text.append(key).append("=").append(value).append("\r\n");
+  };
+  entry("From", r.From);
+  entry("Subject", r.Subject);
+  entry("Date", r.Date);
+  entry("Attachment", r.Attachment ? "1" : "0");
+  entry("MsgNum", std::to_string(r.MsgNum));
+  entry("Received", r.Received ? "1" : "0");
+  entry("Viewed", r.Viewed ? "1" : "0");
+  entry("FileName", r.FileName);
+  return text;
 }
 }  // namespace
 
@@ -63,7 +65,7 @@ TFolderRecord TInboxFiler::File(const std::string &listPath, const std::vector<s
   if (names.Contains(record.Name)) {
     TFolderIndex(listPath, TMailFolder::mfInbox).Write(record);
   } else {
-    AppendToFile(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
+    AppendQuickly(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
     names.Insert(record.Name);
   }
   return record;

@@ -1,16 +1,34 @@
 #include "mail/UidlHistory.h"
 
 #include "storage/FileErrors.h"
-#include "storage/IniFiles32.h"
 #include "storage/TextFile.h"
 
 #include "mail/DurableFiles.h"
 #include "storage/Ansi.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+#include <string_view>
+#include <vector>
 
 namespace {
-// Calls `line` with each line of the file, reading it in blocks.
+bool Blank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// The section name of a header line, trimmed as a profile file reads it; "" for any other
+// line.
+std::string_view HeaderName(std::string_view line) {
+  while (!line.empty() && Blank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && Blank(line.back())) line.remove_suffix(1);
+  if (line.size() < 2 || line.front() != '[' || line.back() != ']') return {};
+  line = line.substr(1, line.size() - 2);
+  while (!line.empty() && Blank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && Blank(line.back())) line.remove_suffix(1);
+  return line;
+}
+
+// Calls `line` with each line of the file, reading it in blocks; a line is copied only
+// when it runs over the end of a block.
 template <class F> void ReadLines(const std::string &path, F &&line) {
   QFile file(AnsiToQString(path));
   if (!file.open(QIODevice::ReadOnly)) {
@@ -18,31 +36,35 @@ template <class F> void ReadLines(const std::string &path, F &&line) {
     return;
   }
   std::string pending;
-  char block[65536];
+  std::vector<char> block(1 << 16);
   qint64 got = 0;
-  while ((got = file.read(block, sizeof block)) > 0) {
-    const auto n = static_cast<size_t>(got);
+  while ((got = file.read(block.data(), static_cast<qint64>(block.size()))) > 0) {
+    const std::string_view text(block.data(), static_cast<size_t>(got));
     size_t start = 0;
-    for (size_t i = 0; i < n; ++i) {
-      if (block[i] != '\r' && block[i] != '\n') continue;
-      pending.append(block + start, i - start);
-      line(pending);
-      pending.clear();
-      start = i + 1;
+    for (size_t end; (end = text.find_first_of("\r\n", start)) != std::string_view::npos; start = end + 1) {
+      if (pending.empty()) {
+        line(text.substr(start, end - start));
+      } else {
+        pending.append(text.substr(start, end - start));
+        line(std::string_view(pending));
+        pending.clear();
+      }
     }
-    pending.append(block + start, n - start);
+    pending.append(text.substr(start));
   }
-  if (!pending.empty()) line(pending);
+  if (!pending.empty()) line(std::string_view(pending));
 }
 }  // namespace
 
 TUidlHistory::TUidlHistory(const std::string &dataDir, const std::string &host)
     : FFile(dataDir + kUidlFile), FHost(host + ":") {
+  // About 40 bytes a section: room for all without growing on the way.
+  FSeen.reserve(static_cast<size_t>(QFileInfo(AnsiToQString(FFile)).size() / 40));
   // A CR LF pair gives an extra empty line, which is no header and costs nothing.
-  ReadLines(FFile, [this](const std::string &line) {
-    if (!TIniFile32::IsSection(line)) return;
-    const std::string name = TIniFile32::SectionName(line);
-    if (name.compare(0, FHost.size(), FHost) == 0) FSeen.insert(name.substr(FHost.size()));
+  ReadLines(FFile, [this](std::string_view line) {
+    const std::string_view name = HeaderName(line);
+    if (name.size() >= FHost.size() && name.compare(0, FHost.size(), FHost) == 0)
+      FSeen.emplace(name.substr(FHost.size()));
   });
 }
 

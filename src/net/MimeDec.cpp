@@ -584,6 +584,7 @@ void TMimeDecode::UUPartLine(char *line, std::size_t len) {
 
 void TMimeDecode::Deliver(const char *data, std::size_t len, bool plainText, bool lineBreak) {
   if (plainText && len > 0 && InlineTakes(data, len)) return;
+  FPartLineEnds = plainText && lineBreak;
   if (OnPartLine) OnPartLine(this, data, len);
   if (!DestStream) return;
   if (plainText) {

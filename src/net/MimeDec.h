@@ -122,6 +122,10 @@ public:
   const char *CurrentData() const { return FCurrentData; }
   // Its length in bytes (a line may hold NUL bytes of its own).
   std::size_t CurrentDataLen() const { return FCurrentLen; }
+  // During OnPartLine: whether a line end followed the bytes in the message text (false
+  // for a quoted-printable soft line break and for bytes decoded from base64 or uuencode,
+  // which carry their own line ends).
+  bool PartLineEnds() const { return FPartLineEnds; }
 
 private:
   enum class THandler { hMessageHeader, hSingleBody, hPreamble, hPartHeader, hPartBody };
@@ -163,6 +167,7 @@ private:
   std::size_t FHeaderCount = 0;  // lines of the current header (or body lines of a single part)
   bool FPartHeaderSeen = false;  // a header line was seen for the current part
   bool FPartBegun = false;       // OnPartBegin fired for the current part's body
+  bool FPartLineEnds = false;
   bool FPendingBreak = false;    // a line end is owed to DestStream before the next text line
   // Delimiters of nested multipart parts. They are never popped, so a set is all that
   // matching needs, and it keeps matching fast however deep the nesting goes.

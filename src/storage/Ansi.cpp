@@ -1,5 +1,7 @@
 #include "storage/Ansi.h"
 
+#include <QStringDecoder>
+
 namespace {
 // Unicode code points of bytes 0x80..0x9F; 0 marks the five undefined bytes,
 // which map to the C1 control of the same number.
@@ -44,4 +46,16 @@ std::string QStringToAnsi(const QString &text) {
     out += ToByte(c);
   }
   return out;
+}
+
+QString CharsetToQString(const std::string &bytes, const std::string &charset) {
+  if (charset.empty()) return AnsiToQString(bytes);
+  QStringDecoder decoder(charset.c_str());
+  if (!decoder.isValid()) return AnsiToQString(bytes);
+  return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string CharsetToAnsi(const std::string &bytes, const std::string &charset) {
+  if (charset.empty()) return bytes;
+  return QStringToAnsi(CharsetToQString(bytes, charset));
 }

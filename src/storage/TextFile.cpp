@@ -26,13 +26,11 @@ bool ForceDirectories(const std::string &path) {
   return QDir().mkpath(AnsiToQString(path));
 }
 
-namespace {
 std::string NativePath(const std::string &path) {
   // Paths are handed to the system in its own encoding.
   const QByteArray native = QFile::encodeName(AnsiToQString(path));
   return std::string(native.constData(), static_cast<size_t>(native.size()));
 }
-}  // namespace
 
 std::string ReadFileBytes(const std::string &path) {
   // Read straight into the result: address books run to many megabytes.

@@ -4,6 +4,9 @@
 #include <string_view>
 #include <vector>
 
+// The path in the system's own encoding, for the system's file calls.
+std::string NativePath(const std::string &path);
+
 bool FileExists(const std::string &path);
 bool DirectoryExists(const std::string &path);
 // Creates the folder and any missing parents; true when it exists afterwards.

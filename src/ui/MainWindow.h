@@ -14,6 +14,7 @@ class QToolBar;
 class TDigestPage;
 class TMailListsPage;
 class TMailPage;
+struct TMailDraft;
 class TNewsletterPage;
 class TStatusBar1;
 class Tfrm_GenProps;
@@ -98,6 +99,9 @@ private:
   void ConnectMailing();
   void ConnectRetrieval();
   void ConnectGenProps();
+  void ConnectMail();
+  // Reply and Forward of the Mail page start a newsletter from a received message.
+  void StartDraft(const TMailDraft &draft);
   void Save1Click();
   void Print1Click();
   // The message as the assembly sees it: body, subject, list, sender and shown address.
@@ -116,6 +120,8 @@ private:
   // The recipient last shown during a run, for the per-recipient assembly.
   TRecipientFields recipient_;
   bool recipientShown_ = false;
+  // The sender of the message last replied to, proposed as the recipient of Send Mail.
+  std::string replyRecipient_;
   // Dictionaries are loaded at their first use.
   std::unique_ptr<TSpellChecker> speller_;
   std::unique_ptr<TThesaurus> thesaurus_;

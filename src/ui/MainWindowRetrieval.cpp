@@ -14,7 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenu>
+#include <QTreeWidget>
 
 void Tfrm_Main::ConnectRetrieval() {
   TGetNewHooks hooks;
@@ -47,11 +47,15 @@ void Tfrm_Main::ConnectRetrieval() {
     panel.Delete = ts_MailLists->cb_POPDelete->isChecked();
     return ListPopSettings(DataDirAnsi(), panel, settings_.PopServer);
   };
+  hooks.RefillGrid = [this] {
+    const QTreeWidgetItem *node = ts_NewMail->tv_POPTree->currentItem();
+    if (node && node->parent()) ts_NewMail->FillMessageGrid(node->parent()->text(0), node->text(0));
+  };
   getNew_ = new TGetNewCommand(DataDirAnsi(), this, StatusBar1, ts_NewMail->tv_POPTree, hooks);
+  ts_NewMail->EndPopSession = [this] { getNew_->EndSession(); };
   connect(ts_NewMail->tbtn_GetNew, &QAction::triggered, getNew_, &TGetNewCommand::tbtn_GetMsgClick);
   connect(ts_NewMail->tbtn_Cancel, &QAction::triggered, getNew_, &TGetNewCommand::ToolButton15Click);
-  if (auto *log = ts_NewMail->pm_MailTools->findChild<QAction *>("MaintenanceLog1"))
-    connect(log, &QAction::triggered, getNew_, &TGetNewCommand::MaintenanceLog1Click);
+  connect(ts_NewMail->MaintenanceLog1, &QAction::triggered, getNew_, &TGetNewCommand::MaintenanceLog1Click);
   connect(ts_MailLists, &TMailListsPage::CurrentListChanged, getNew_,
           [this](const QString &name) { getNew_->LoadPopSettings(QStringToAnsi(name) != kPseudoListName); });
   getNew_->LoadPopSettings(ts_MailLists->CurrentListName() != kPseudoListName);

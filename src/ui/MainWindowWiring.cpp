@@ -51,6 +51,7 @@ void Tfrm_Main::ConnectPages() {
   ConnectCompose();
   ConnectLists();
   ConnectMailing();
+  ConnectMail();
   ConnectRetrieval();
 }
 
@@ -168,6 +169,7 @@ void Tfrm_Main::ConnectMailing() {
     in.CurrentList = ts_MailLists->CurrentListName();
     const std::string &from = ts_MailLists->CurrentList().FromAddress;
     in.From = from.empty() ? settings_.EMail : from;
+    in.ReplyRecipient = replyRecipient_;
     return in;
   };
   hooks.ApplyDisplay = [this](QWidget *dialog) { ApplyDisplaySettings(dialog, settings_); };
