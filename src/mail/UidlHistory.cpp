@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -59,19 +60,34 @@ template <class F> void ReadLines(const std::string &path, F &&line) {
 TUidlHistory::TUidlHistory(const std::string &dataDir, const std::string &host)
     : FFile(dataDir + kUidlFile), FHost(host + ":") {
   // About 40 bytes a section: room for all without growing on the way.
-  FSeen.reserve(static_cast<size_t>(QFileInfo(AnsiToQString(FFile)).size() / 40));
+  const auto size = static_cast<size_t>(std::max<qint64>(0, QFileInfo(AnsiToQString(FFile)).size()));
+  FSeen.Reserve(size / 40, size / 2);
+  FPool.reserve(size / 2);
   // A CR LF pair gives an extra empty line, which is no header and costs nothing.
   ReadLines(FFile, [this](std::string_view line) {
     const std::string_view name = HeaderName(line);
     if (name.size() >= FHost.size() && name.compare(0, FHost.size(), FHost) == 0)
-      FSeen.emplace(name.substr(FHost.size()));
+      Add(name.substr(FHost.size()));
   });
+}
+
+void TUidlHistory::Add(std::string_view identifier) {
+  FSeen.Insert(identifier, FPool.size());
+  FPool.append(identifier);
+}
+
+bool TUidlHistory::Seen(std::string_view identifier) const {
+  bool seen = false;
+  FSeen.ForEachNumber(identifier, [&](size_t offset) {
+    seen = seen || std::string_view(FPool).substr(offset, identifier.size()) == identifier;
+  });
+  return seen;
 }
 
 void TUidlHistory::Record(const std::string &identifier) {
   // The same bytes as a profile file adds for a new section.
   FPending += "\r\n[" + FHost + identifier + "]\r\n1=1\r\n";
-  FSeen.insert(identifier);
+  Add(identifier);
 }
 
 void TUidlHistory::Flush() {

@@ -2,8 +2,10 @@
 // "UIDLs.dat" in the data directory: one profile section "host:identifier" with the entry
 // 1=1 per message ever stored. A run reads it once, keeping only the identifiers of its own
 // host, and appends the sections of the messages it stored; the file is never rewritten.
+#include "storage/CaselessSet.h"
+
 #include <string>
-#include <unordered_set>
+#include <string_view>
 
 inline constexpr const char *kUidlFile = "UIDLs.dat";
 
@@ -14,18 +16,24 @@ public:
   TUidlHistory(const std::string &dataDir, const std::string &host);
 
   // Whether "host:identifier" is a recorded section, compared exactly.
-  bool Seen(const std::string &identifier) const { return FSeen.count(identifier) != 0; }
+  bool Seen(std::string_view identifier) const;
   // Counts the identifier as seen; its section is written by the next Flush.
   void Record(const std::string &identifier);
   // Appends the sections recorded since the last flush in one write and waits until they
   // are on disk. Throws EFCreateError; the sections then stay pending.
   void Flush();
-  size_t Size() const { return FSeen.size(); }
+  size_t Size() const { return FSeen.Size(); }
   bool Pending() const { return !FPending.empty(); }
 
 private:
+  void Add(std::string_view identifier);
+
   std::string FFile;
   std::string FHost;
-  std::unordered_set<std::string> FSeen;
+  // The identifiers one after the other, and a table of them by their offset in it: one
+  // allocation for a whole history rather than one per identifier. The table matches
+  // without case; Seen then compares the bytes.
+  std::string FPool;
+  TCaselessSet FSeen;
   std::string FPending;  // the sections' text
 };
