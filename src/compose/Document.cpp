@@ -68,6 +68,12 @@ void WriteDocument(TDocumentState &State, const std::string &FileName, int Filte
       WriteFileAtomic(FileName, PlainTextFile(Content.Body));
       break;
     case dfHTML:
+      // An export is never merged: what a send left in the converter (one recipient's
+      // field values, its title and colour) must not reach the file.
+      Converter.ConfigureForMainWindow();
+      Converter.ReplaceStrings.clear();
+      Converter.Title.clear();
+      Converter.BodyOptions.clear();
       Converter.ConvertRichEditToFile(Content.Body, FileName);
       break;
     default:

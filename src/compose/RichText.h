@@ -41,10 +41,20 @@ struct TRichRun {
 
 enum class TRichAlign { raLeft, raCenter, raRight };
 
+// Paragraph indents in twips (1/20 point), as RTF counts them: the first line's offset from
+// the left indent, the left indent of every line, and the right indent.
+constexpr int kMaxIndentTwips = 31680;  // 22 inches: wider than any page
+// A bullet paragraph hangs its text this far right of the bullet; the stored indents of a
+// bullet paragraph are the user's, on top of this.
+constexpr int kBulletIndentTwips = 360;
+
 struct TRichParagraph {
   TRichAlign Align = TRichAlign::raLeft;
   bool Bullet = false;
   std::vector<TRichRun> Runs;
+  int FirstIndent = 0;
+  int LeftIndent = 0;
+  int RightIndent = 0;
 
   bool operator==(const TRichParagraph &) const = default;
   std::string Text() const {

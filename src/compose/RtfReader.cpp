@@ -19,6 +19,7 @@ struct TGroupState {
   bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
   int UnicodeSkip = 1;
   TRichAlign Align = TRichAlign::raLeft;
+  int FirstIndent = 0, LeftIndent = 0, RightIndent = 0;  // twips, as written
 };
 
 // Destinations whose content is not text of the body.
@@ -190,7 +191,14 @@ private:
     }
     const bool on = !hasParam || param != 0;
     if (w == "par" || w == "page" || w == "sect") EndParagraph();
-    else if (w == "pard") { st_.Align = TRichAlign::raLeft; bulletProp_ = false; }
+    else if (w == "pard") {
+      st_.Align = TRichAlign::raLeft;
+      st_.FirstIndent = st_.LeftIndent = st_.RightIndent = 0;
+      bulletProp_ = false;
+    }
+    else if (w == "fi") st_.FirstIndent = Indent(hasParam, param);
+    else if (w == "li") st_.LeftIndent = Indent(hasParam, param);
+    else if (w == "ri") st_.RightIndent = Indent(hasParam, param);
     else if (w == "deff") defaultFont_ = param;
     else if (w == "plain") {
       st_.Font = -1; st_.SizeHalfPoints = 24; st_.Color = 0;
@@ -222,6 +230,20 @@ private:
     else if (w == "bullet") Char(0x95);
     else if (w == "emspace" || w == "enspace" || w == "qmspace") Char(' ');
     else if (w == "bin" && hasParam && param > 0) SkipBytes(param);
+  }
+
+  static int Indent(bool hasParam, int param) {
+    return hasParam ? std::clamp(param, -kMaxIndentTwips, kMaxIndentTwips) : 0;
+  }
+
+  // The paragraph properties in force at its end; a bullet's own hanging indent is not the user's.
+  void SetParagraphProperties() {
+    para_.Align = st_.Align;
+    para_.Bullet = bulletProp_ || paraBullet_;
+    const int hang = para_.Bullet ? kBulletIndentTwips : 0;
+    para_.FirstIndent = st_.FirstIndent + hang;
+    para_.LeftIndent = st_.LeftIndent - hang;
+    para_.RightIndent = st_.RightIndent;
   }
 
   void SkipBytes(int n) { pos_ = std::min(in_.size(), pos_ + static_cast<size_t>(n)); }
@@ -308,8 +330,7 @@ private:
 
   void EndParagraph() {
     if (st_.Dest != TDest::dNormal) return;
-    para_.Align = st_.Align;
-    para_.Bullet = bulletProp_ || paraBullet_;
+    SetParagraphProperties();
     paraBullet_ = false;
     doc_.Paragraphs.push_back(std::move(para_));
     para_ = TRichParagraph();
@@ -318,8 +339,7 @@ private:
   TRichDocument Finish() {
     // A last paragraph without a paragraph mark still counts when it holds text.
     if (!para_.Runs.empty() || doc_.Paragraphs.empty()) {
-      para_.Align = st_.Align;
-      para_.Bullet = bulletProp_ || paraBullet_;
+      SetParagraphProperties();
       doc_.Paragraphs.push_back(std::move(para_));
     }
     return std::move(doc_);

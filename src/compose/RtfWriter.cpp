@@ -77,15 +77,18 @@ private:
 
   void WriteParagraphStart(const TRichParagraph &p, const TRichParagraph *prev) {
     // Paragraph properties last until \pard, so only a change starts a new set.
-    const bool changed = prev == nullptr || prev->Align != p.Align || prev->Bullet != p.Bullet;
+    const bool changed = prev == nullptr || prev->Align != p.Align || prev->Bullet != p.Bullet ||
+                         prev->FirstIndent != p.FirstIndent || prev->LeftIndent != p.LeftIndent ||
+                         prev->RightIndent != p.RightIndent;
     if (changed) {
       Word("\\pard");
       if (p.Align == TRichAlign::raCenter) Word("\\qc");
       if (p.Align == TRichAlign::raRight) Word("\\qr");
-      if (p.Bullet) {
-        out_ += "{\\*\\pn\\pnlvlblt\\pnindent360{\\pntxtb\\'b7}}";
-        Word("\\fi-360\\li360");
-      }
+      if (p.Bullet) out_ += "{\\*\\pn\\pnlvlblt\\pnindent360{\\pntxtb\\'b7}}";
+      const int hang = p.Bullet ? kBulletIndentTwips : 0;
+      if (p.FirstIndent - hang != 0) Word("\\fi" + std::to_string(p.FirstIndent - hang));
+      if (p.LeftIndent + hang != 0) Word("\\li" + std::to_string(p.LeftIndent + hang));
+      if (p.RightIndent != 0) Word("\\ri" + std::to_string(p.RightIndent));
     }
     if (p.Bullet) {
       out_ += "{\\pntext\\'b7\\tab}";

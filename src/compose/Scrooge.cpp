@@ -4,6 +4,7 @@
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -50,6 +51,11 @@ std::string IntToHex2(int v) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool HasDigitAt(const std::string &w, size_t i) { return w.size() > i && IsDigit(w[i]); }
+
+// "fi", "li" or "ri" with a number, which may be negative.
+bool IsIndentWord(const std::string &w, const char *name) {
+  return w.compare(0, 2, name) == 0 && (HasDigitAt(w, 2) || (w.size() > 3 && w[2] == '-' && IsDigit(w[3])));
+}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -148,6 +154,8 @@ void TScrooge::ConvertRTF(const std::string &RTF, std::string &HTML) {
   colors_.assign(1, "");
   bold_ = italic_ = underline_ = strike_ = inList_ = false;
   alignment_ = 0;
+  firstIndent_ = leftIndent_ = rightIndent_ = 0;
+  indentPending_ = indentOpen_ = false;
   HTML.clear();
 
   Tokenize(RTF, HTML);
@@ -256,6 +264,7 @@ void TScrooge::Tokenize(const std::string &RTF, std::string &HTML) {
       if (fontNumber_ >= 0 && static_cast<size_t>(fontNumber_) == fonts_.size()) fonts_.emplace_back();
       if (fontNumber_ >= 0 && static_cast<size_t>(fontNumber_) < fonts_.size()) fonts_[fontNumber_] += ch;
     } else {
+      if (indentPending_) line += OpenIndent();
       switch (ch) {
         case '&': line += "&amp;"; break;
         case '<': line += "&lt;"; break;
@@ -318,7 +327,16 @@ void TScrooge::RestoreTypedTags(std::string &Line) const {
 void TScrooge::ProcessControlWord(const std::string &Word, std::string &Text) {
   Text.clear();
   const std::string &w = Word;
-  if (w == "par") Text = inList_ ? "</LI>\r\n" : "<BR>\r\n";
+  if (w == "par") {
+    // An indented paragraph is a block of its own; the next one opens its block again.
+    if (indentOpen_) {
+      Text = "</DIV>\r\n";
+      indentOpen_ = false;
+      indentPending_ = firstIndent_ != 0 || leftIndent_ != 0 || rightIndent_ != 0;
+    } else {
+      Text = inList_ ? "</LI>\r\n" : "<BR>\r\n";
+    }
+  }
   else if (w == "ul") { Text = "<U>"; underline_ = true; }
   else if (w == "ul0" || w == "ulnone") { Text = "</U>"; underline_ = false; }
   else if (w == "b") { Text = "<B>"; bold_ = true; }
@@ -338,7 +356,16 @@ void TScrooge::ProcessControlWord(const std::string &Word, std::string &Text) {
   else if (w == "pnlvlblt") { Text = "\r\n<UL>\r\n"; inList_ = true; }
   else if (w == "pntext") Text = "<LI>";
   else if (w == "page") Text = "<HR>\r\n";
+  else if (w == "endash") Text = "&ndash;";
+  else if (w == "emdash") Text = "&mdash;";
+  else if (w == "bullet") Text = inList_ ? "" : "&bull;";
+  else if (IsIndentWord(w, "fi")) IndentChange(firstIndent_, w.substr(2));
+  else if (IsIndentWord(w, "li")) IndentChange(leftIndent_, w.substr(2));
+  else if (IsIndentWord(w, "ri")) IndentChange(rightIndent_, w.substr(2));
   else if (w == "pard") {
+    if (indentOpen_) Text += "</DIV>";
+    indentOpen_ = indentPending_ = false;
+    firstIndent_ = leftIndent_ = rightIndent_ = 0;
     if (inList_) { Text += "</UL>\r\n\r\n"; inList_ = false; }
     if (alignment_ != 0) { Text += "</p>"; alignment_ = 0; }
     if (Options.Contains(soIPCompatible)) collecting_ = false;
@@ -369,6 +396,33 @@ void TScrooge::ProcessControlWord(const std::string &Word, std::string &Text) {
   } else if (Options.Contains(soUseColors) && !plainSeen_) {
     ColorTableEntry(w, Text);
   }
+  // Text of an indented paragraph (not a tag or a break) opens its block first.
+  if (indentPending_ && !Text.empty() && Text[0] != '<' && Text[0] != '\r') Text = OpenIndent() + Text;
+}
+
+// A list indents by itself, so its paragraphs' indents are left to it.
+void TScrooge::IndentChange(int &Indent, const std::string &Number) {
+  int n = 0;
+  Indent = ParseInt(Number, n) ? std::clamp(n, -kMaxIndentTwips, kMaxIndentTwips) : 0;
+  indentPending_ = !inList_ && !indentOpen_ && (firstIndent_ != 0 || leftIndent_ != 0 || rightIndent_ != 0);
+}
+
+std::string TScrooge::OpenIndent() {
+  indentPending_ = false;
+  indentOpen_ = true;
+  std::string style;
+  auto add = [&style](const char *property, int twips) {
+    if (twips == 0) return;
+    char points[32];
+    std::snprintf(points, sizeof points, "%g", twips / 20.0);
+    style += std::string(style.empty() ? "" : ";") + property + ":" + points + "pt";
+  };
+  add("margin-left", leftIndent_);
+  add("text-indent", firstIndent_);
+  add("margin-right", rightIndent_);
+  // The DIV ends an open "p align", so it carries the alignment itself.
+  if (alignment_ != 0) style += std::string(";text-align:") + (alignment_ == 1 ? "right" : "center");
+  return "<DIV style=\"" + style + "\">";
 }
 
 void TScrooge::SizeChange(const std::string &Number, std::string &Text) {

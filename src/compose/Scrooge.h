@@ -107,11 +107,16 @@ private:
   void ColorChange(const std::string &Number, std::string &Text);
   void ColorTableEntry(const std::string &Word, std::string &Text);
   void FinishFontTable();
+  void IndentChange(int &Indent, const std::string &Number);
+  std::string OpenIndent();
   std::string WrapPage(const std::string &Body);
 
   // Style flags.
   bool bold_ = false, italic_ = false, underline_ = false, strike_ = false, inList_ = false;
   int alignment_ = 0;  // 0 none, 1 right, 2 centred
+  // Paragraph indents in twips; a DIV carries them, opened at the paragraph's first text.
+  int firstIndent_ = 0, leftIndent_ = 0, rightIndent_ = 0;
+  bool indentPending_ = false, indentOpen_ = false;
   bool small_ = false;
   // Font table.
   std::vector<std::string> fonts_;

@@ -342,8 +342,8 @@ TLegacyImport ImportLegacyList(const std::string &dataDir, const std::string &fi
     return result;
   }
   const char *settings = settingsRecord.data();
-  std::string listName = Field(settings, 0, 101);
-  if (Trim(listName).empty()) listName = "Imported List";  // a list needs a name to be chosen by
+  std::string listName = CleanListName(Field(settings, 0, 101));
+  if (listName.empty()) listName = "Imported List";  // a list needs a name to be chosen by
   const std::string name = MakeUniqueListName(dataDir, listName).substr(0, 100);
   const std::string path = MakeUniquePath(dataDir + StripFileNameChars(name)) + "/";
   result.Path = path;

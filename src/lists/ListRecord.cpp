@@ -1,6 +1,7 @@
 #include "lists/ListRecord.h"
 
 #include "storage/FileNames.h"
+#include "storage/Filters.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
@@ -127,12 +128,19 @@ std::string MakeUniqueListName(const std::string &dataDir, const std::string &na
   const TIniFile32 ini(ListsFile(dataDir));
   std::vector<std::string> sections;
   ini.ReadSections(&sections);
-  std::unordered_set<std::string> taken;
+  std::unordered_set<std::string> taken{UpperCase(kPseudoListName)};
   for (const auto &s : sections) taken.insert(UpperCase(s));
   std::string candidate = name;
   for (int counter = 1; taken.count(UpperCase(candidate)); ++counter)
     candidate = name.substr(0, 24) + " - " + std::to_string(counter);
   return candidate;
+}
+
+std::string CleanListName(const std::string &name) { return Trim(name); }
+
+bool IsValidListName(const std::string &name) {
+  const std::string clean = CleanListName(name);
+  return !clean.empty() && !SameText(clean, kPseudoListName);
 }
 
 bool ListNameTaken(const std::string &dataDir, const std::string &name, const std::string &except) {
@@ -169,7 +177,7 @@ TListFolderResult CreateListFolder(const std::string &folderPath) {
 
 TNewListResult CreateMailList(const std::string &dataDir, const std::string &name, TListRecord record) {
   TNewListResult result;
-  const std::string unique = MakeUniqueListName(dataDir, name);
+  const std::string unique = MakeUniqueListName(dataDir, CleanListName(name));
   result.Path = MakeUniquePath(dataDir + StripFileNameChars(unique.substr(0, 29))) + "/";
   result.Folders = CreateListFolder(result.Path);
   if (!result.Folders.Created) return result;
@@ -182,4 +190,5 @@ TNewListResult CreateMailList(const std::string &dataDir, const std::string &nam
 void RemoveMailList(const std::string &dataDir, const std::string &name) {
   TIniFile32 ini(ListsFile(dataDir));
   ini.EraseSection(name);
+  EraseFilters(dataDir, name);
 }

@@ -69,9 +69,14 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
 std::vector<std::string> LoadMailLists(const std::string &dataDir);
 void SortWithoutCase(std::vector<std::string> *names);
 
-// A name not yet in the catalogue, compared without regard to case: "News" becomes
-// "News - 1", "News - 2", ... (the name cut to 24 characters before the counter).
+// A name not yet in the catalogue (nor the pseudo-list's), compared without regard to case:
+// "News" becomes "News - 1", "News - 2", ... (the name cut to 24 characters before the counter).
 std::string MakeUniqueListName(const std::string &dataDir, const std::string &name);
+
+// A list name as typed or imported, without blanks at either end; a record is found by it.
+std::string CleanListName(const std::string &name);
+// False for a name that is empty once cleaned, or that is the pseudo-list's (any case).
+bool IsValidListName(const std::string &name);
 
 // Whether a list other than `except` (compared without case) already has the name.
 bool ListNameTaken(const std::string &dataDir, const std::string &name, const std::string &except);
@@ -88,8 +93,8 @@ TListFolderResult CreateListFolder(const std::string &folderPath);
 // The warning shown when a folder cannot be created.
 std::string DirectoryFailureText(const std::string &path);
 
-// A new list from the panel: unique name, folder from its first 29 characters, folders and
-// record written. On folder failure nothing is written and `Name` stays empty.
+// A new list from the panel: cleaned unique name, folder from its first 29 characters,
+// folders and record written. On folder failure nothing is written and `Name` stays empty.
 struct TNewListResult {
   std::string Name;
   std::string Path;
@@ -97,5 +102,5 @@ struct TNewListResult {
 };
 TNewListResult CreateMailList(const std::string &dataDir, const std::string &name, TListRecord record);
 
-// Erases the list's section; its folder, address book and mail stay on disk.
+// Erases the list's section and its filters; its folder, address book and mail stay on disk.
 void RemoveMailList(const std::string &dataDir, const std::string &name);

@@ -11,10 +11,10 @@ TWindowPosition ReadWindowPosition(const std::string &dataDir) {
   const TIniFile32 ini(dataDir + kFile, TIniMode::imPlatform);
   TWindowPosition pos;
   pos.State = ini.ReadInteger(kSection, "State", 0);
-  pos.Top = ini.ReadInteger(kSection, "Top", -1);
-  pos.Left = ini.ReadInteger(kSection, "Left", -1);
-  pos.Width = ini.ReadInteger(kSection, "Width", -1);
-  pos.Height = ini.ReadInteger(kSection, "Height", -1);
+  pos.Top = ini.ReadInteger(kSection, "Top", TWindowPosition::kNotStored);
+  pos.Left = ini.ReadInteger(kSection, "Left", TWindowPosition::kNotStored);
+  pos.Width = ini.ReadInteger(kSection, "Width", TWindowPosition::kNotStored);
+  pos.Height = ini.ReadInteger(kSection, "Height", TWindowPosition::kNotStored);
   return pos;
 }
 

@@ -4,8 +4,8 @@
 #include <exception>
 
 TBrevantApplication::TBrevantApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  // No display name: the platform would append it to every window title.
   setApplicationName("Brevant 2.0");
-  setApplicationDisplayName("Brevant 2.0");
 }
 
 bool TBrevantApplication::notify(QObject *receiver, QEvent *event) {

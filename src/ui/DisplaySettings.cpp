@@ -2,11 +2,13 @@
 
 #include "storage/Ansi.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QMainWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -33,6 +35,19 @@ void SetFontAndColor(QWidget *w, const TFontSetting &font) {
   p.setColor(QPalette::WindowText, color);
   p.setColor(QPalette::ButtonText, color);
   w->setPalette(p);
+}
+
+// Push buttons on a title bar keep the usual button colours: its text colour (white on
+// silver by default) would make them look disabled.
+void KeepButtonsReadable(QWidget *panel) {
+  const QPalette standard = QApplication::palette();
+  for (QAbstractButton *b : panel->findChildren<QAbstractButton *>()) {
+    if (!qobject_cast<QPushButton *>(b)) continue;
+    QPalette p = b->palette();
+    for (QPalette::ColorRole role : {QPalette::Button, QPalette::ButtonText, QPalette::Window, QPalette::WindowText})
+      p.setColor(role, standard.color(role));
+    b->setPalette(p);
+  }
 }
 
 QColor ParentColor(const QWidget *w) {
@@ -164,6 +179,7 @@ void ApplyDisplaySettings(QWidget *window, const TGeneralSettings &s) {
     } else if (name.startsWith("ttl_")) {
       SetFontAndColor(w, s.TitleFont);
       SetBackground(w, titleColor);
+      KeepButtonsReadable(w);
     } else if (name.startsWith("pnl") || name.startsWith("Panel")) {
       SetBackground(w, ParentColor(w));
     } else if (qobject_cast<QTextEdit *>(w) && !qobject_cast<QTextBrowser *>(w)) {

@@ -15,8 +15,12 @@ void Apply(Edit *edit, TEditCommand command) {
     case TEditCommand::ecCopy: edit->copy(); break;
     case TEditCommand::ecPaste: edit->paste(); break;
     case TEditCommand::ecClear:
-      if constexpr (std::is_same_v<Edit, QLineEdit>) edit->del();
-      else edit->textCursor().removeSelectedText();
+      // Only the selection goes; with none, nothing is deleted.
+      if constexpr (std::is_same_v<Edit, QLineEdit>) {
+        if (edit->hasSelectedText()) edit->del();
+      } else {
+        edit->textCursor().removeSelectedText();
+      }
       break;
     case TEditCommand::ecSelectAll: edit->selectAll(); break;
   }

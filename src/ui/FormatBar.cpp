@@ -6,12 +6,14 @@
 #include <QComboBox>
 #include <QFontDialog>
 #include <QFontComboBox>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "storage/CustomColors.h"
 #include "storage/DisplayValues.h"
@@ -42,8 +44,9 @@ QIcon Swatch(const QColor &c) {
   return QIcon(pixmap);
 }
 
+// An action of the bar; its button is made where the action stands in the rows.
 QAction *Button(QToolBar *bar, const char *name, const QString &text, const QString &hint, bool checkable) {
-  QAction *a = bar->addAction(text);
+  auto *a = new QAction(text, bar);
   a->setObjectName(name);
   a->setToolTip(hint);
   a->setCheckable(checkable);
@@ -67,14 +70,16 @@ TSelectionFormat SelectionFormat(QTextEdit *editor) {
     if (formats.empty()) formats.push_back(cursor.charFormat());
   }
   TSelectionFormat s;
+  // What a format leaves unset is the document's default font.
+  const QFont base = editor->document()->defaultFont();
   const QTextCharFormat &first = formats.front();
-  const QFont firstFont = first.font();
+  const QFont firstFont = first.font().resolve(base);
   s.FontName = firstFont.family();
   s.Size = static_cast<int>(firstFont.pointSizeF() + 0.5);
   s.ColorName = ColorName(first, text);
   s.Bold = s.Italic = s.Underline = true;
   for (const QTextCharFormat &f : formats) {
-    const QFont font = f.font();
+    const QFont font = f.font().resolve(base);
     if (font.family() != s.FontName) s.FontName.clear();
     if (static_cast<int>(font.pointSizeF() + 0.5) != s.Size) s.Size = 0;
     if (ColorName(f, text) != s.ColorName) s.ColorName.clear();
@@ -87,45 +92,88 @@ TSelectionFormat SelectionFormat(QTextEdit *editor) {
 
 TFormatBar::TFormatBar(QWidget *parent) : QToolBar(parent) {
   setObjectName("ToolBar1");
-  fcb_Font = new QFontComboBox(this);
+  // Two rows, so that every control is reachable at the window's smallest width: the
+  // character format above, the paragraph and page commands below.
+  auto *panel = new QWidget(this);
+  auto *rows = new QVBoxLayout(panel);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(1);
+  auto *top = new QHBoxLayout;
+  auto *bottom = new QHBoxLayout;
+  for (QHBoxLayout *row : {top, bottom}) {
+    row->setSpacing(2);
+    rows->addLayout(row);
+  }
+  auto button = [this, panel](QHBoxLayout *row, QAction *action) {
+    auto *b = new QToolButton(panel);
+    b->setDefaultAction(action);
+    b->setAutoRaise(true);
+    row->addWidget(b);
+  };
+
+  fcb_Font = new QFontComboBox(panel);
   fcb_Font->setObjectName("fcb_Font");
   fcb_Font->setToolTip("Font name");
-  addWidget(fcb_Font);
-  cb_Size = new QComboBox(this);
+  fcb_Font->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  fcb_Font->setMinimumContentsLength(12);
+  top->addWidget(fcb_Font);
+  cb_Size = new QComboBox(panel);
   cb_Size->setObjectName("cb_Size");
   cb_Size->setToolTip("Set font size");
   cb_Size->setEditable(true);
   for (int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72}) cb_Size->addItem(QString::number(size));
-  addWidget(cb_Size);
-  addSeparator();
+  top->addWidget(cb_Size);
+  top->addSpacing(6);
   tbtn_Bold = Button(this, "tbtn_Bold", "B", "Set font style to Bold", true);
   tbtn_Italic = Button(this, "tbtn_Italic", "I", "Set font style to Italic", true);
   tbtn_Underline = Button(this, "tbtn_Underline", "U", "Set font style to Underline", true);
-  cb_Color = new QComboBox(this);
+  // The usual keys of the styles, wherever the focus is in the body.
+  const std::pair<QAction *, const char *> keys[] = {
+      {tbtn_Bold, "Ctrl+B"}, {tbtn_Italic, "Ctrl+I"}, {tbtn_Underline, "Ctrl+U"}};
+  for (auto [action, key] : keys) {
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    button(top, action);
+  }
+  QFont boldFont = font(), italicFont = font(), underlineFont = font();
+  boldFont.setBold(true);
+  italicFont.setItalic(true);
+  underlineFont.setUnderline(true);
+  tbtn_Bold->setFont(boldFont);
+  tbtn_Italic->setFont(italicFont);
+  tbtn_Underline->setFont(underlineFont);
+  cb_Color = new QComboBox(panel);
   cb_Color->setObjectName("cb_Color");
   cb_Color->setToolTip("Set font color");
+  // The swatch and the colour's plain name; the item's data is the name the files use.
   for (const char *name : kBasicColors) {
     TColor value = 0;
     TextToColor(name, &value);
-    cb_Color->addItem(Swatch(ToQColor(value)), name);
+    cb_Color->addItem(Swatch(ToQColor(value)), QString(name).mid(2), QString(name));
   }
-  addWidget(cb_Color);
-  addSeparator();
-  tbtn_FieldCode = new QToolButton(this);
+  top->addWidget(cb_Color);
+  top->addSpacing(6);
+  tbtn_FieldCode = new QToolButton(panel);
   tbtn_FieldCode->setObjectName("tbtn_FieldCode");
   tbtn_FieldCode->setText("%");
   tbtn_FieldCode->setToolTip("Insert field code");
   pm_FieldCodes = CreateFieldCodeMenu(tbtn_FieldCode);
   tbtn_FieldCode->setMenu(pm_FieldCodes);
   tbtn_FieldCode->setPopupMode(QToolButton::InstantPopup);
-  addWidget(tbtn_FieldCode);
-  addSeparator();
+  tbtn_FieldCode->setAutoRaise(true);
+  top->addWidget(tbtn_FieldCode);
+  top->addStretch(1);
+
   tbtn_Left = Button(this, "tbtn_Left", "Left", "Align left", true);
   tbtn_Center = Button(this, "tbtn_Center", "Center", "Align center", true);
   tbtn_Right = Button(this, "tbtn_Right", "Right", "Align right", true);
-  addSeparator();
   tbtn_BG = Button(this, "tbtn_BG", "Background", "Change background color", false);
   tbtn_Preview = Button(this, "tbtn_Preview", "Preview", "Preview newsletter", false);
+  for (QAction *a : {tbtn_Left, tbtn_Center, tbtn_Right}) button(bottom, a);
+  bottom->addSpacing(6);
+  for (QAction *a : {tbtn_BG, tbtn_Preview}) button(bottom, a);
+  bottom->addStretch(1);
+  addWidget(panel);
 
   connect(fcb_Font, &QComboBox::textActivated, this, &TFormatBar::FontNameChange);
   connect(cb_Size, &QComboBox::textActivated, this, &TFormatBar::SizeChange);
@@ -140,9 +188,14 @@ TFormatBar::TFormatBar(QWidget *parent) : QToolBar(parent) {
 }
 
 void TFormatBar::SetEditor(QTextEdit *editor) {
-  if (editor_) disconnect(editor_, nullptr, this, nullptr);
+  const QList<QAction *> styles{tbtn_Bold, tbtn_Italic, tbtn_Underline};
+  if (editor_) {
+    disconnect(editor_, nullptr, this, nullptr);
+    for (QAction *a : styles) editor_->removeAction(a);
+  }
   editor_ = editor;
   if (editor_) {
+    editor_->addActions(styles);  // their keys work while the editor has the focus
     connect(editor_, &QTextEdit::selectionChanged, this, &TFormatBar::UpdateFormatBar);
     connect(editor_, &QTextEdit::cursorPositionChanged, this, &TFormatBar::UpdateFormatBar);
     connect(editor_, &QTextEdit::currentCharFormatChanged, this, &TFormatBar::UpdateFormatBar);
@@ -154,12 +207,13 @@ void TFormatBar::UpdateFormatBar() {
   if (!editor_) return;
   const TSelectionFormat s = SelectionFormat(editor_);
   const QSignalBlocker b1(fcb_Font), b2(cb_Size), b3(cb_Color);
-  fcb_Font->setCurrentIndex(fcb_Font->findText(s.FontName));
-  if (fcb_Font->currentIndex() < 0) fcb_Font->setEditText(QString());
+  // A face that is not installed is still named (Arial is the body's default).
+  fcb_Font->setCurrentIndex(s.FontName.isEmpty() ? -1 : fcb_Font->findText(s.FontName));
+  if (fcb_Font->currentIndex() < 0) fcb_Font->setEditText(s.FontName);
   const int size = s.Size > 0 ? cb_Size->findText(QString::number(s.Size)) : -1;
   cb_Size->setCurrentIndex(size);
   cb_Size->setEditText(s.Size > 0 ? QString::number(s.Size) : QString());
-  cb_Color->setCurrentIndex(cb_Color->findText(s.ColorName));
+  cb_Color->setCurrentIndex(s.ColorName.isEmpty() ? -1 : cb_Color->findData(s.ColorName));
   tbtn_Bold->setChecked(s.Bold);
   tbtn_Italic->setChecked(s.Italic);
   tbtn_Underline->setChecked(s.Underline);
@@ -201,7 +255,7 @@ void TFormatBar::StyleClick() {
 
 void TFormatBar::ColorChange(int index) {
   TColor value = 0;
-  if (index < 0 || !TextToColor(cb_Color->itemText(index).toStdString(), &value)) return;
+  if (index < 0 || !TextToColor(cb_Color->itemData(index).toString().toStdString(), &value)) return;
   QTextCharFormat f;
   f.setForeground(ToQColor(value));
   Merge(f);
@@ -234,8 +288,8 @@ void TFormatBar::tbtn_BGClick() {
   WriteCustomColors(dataDir_, custom);
 }
 
-void TFormatBar::Font1Click() {
-  auto *target = qobject_cast<QTextEdit *>(QApplication::focusWidget());
+void TFormatBar::Font1Click(QTextEdit *target) {
+  if (!target) target = qobject_cast<QTextEdit *>(QApplication::focusWidget());
   if (!target || target->isReadOnly()) return;
   bool ok = false;
   const QFont font = QFontDialog::getFont(&ok, target->currentFont(), this);

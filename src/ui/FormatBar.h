@@ -39,8 +39,9 @@ public slots:
   void UpdateFormatBar();
   // The background colour command: the colour dialog with the custom colours of "Colors.dat".
   void tbtn_BGClick();
-  // The popup's "&Font...": the font dialog on the focused rich-text box's selection.
-  void Font1Click();
+  // The popup's "&Font...": the font dialog on the selection of `target`, by default the
+  // focused rich-text box.
+  void Font1Click(QTextEdit *target = nullptr);
   // Sets the editor's background (not a modification of the text).
   void SetBackground(const QColor &color);
 

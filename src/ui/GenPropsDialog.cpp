@@ -6,6 +6,7 @@
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
+#include "ui/InsertCommands.h"
 #include "ui/ColorDialog.h"
 #include "ui/DisplaySettings.h"
 #include "ui/ServersDialog.h"
@@ -942,32 +943,11 @@ void Tfrm_GenProps::ChooseFontColor(TFontLabel *label) {
   });
 }
 
-namespace {
-const char *const kTextFilters =
-    "Brevant Document (*.bvd);;Rich Text File (*.rtf);;Text Document (*.txt);;HTML Document (*.html);;All Files (*)";
-const char *const kTextFilter = "Text Document (*.txt)";
-}  // namespace
-
+// The routines shared with the Mail Lists page: designed titles, filters and line ends.
 void Tfrm_GenProps::OpenText(const QString &word, QLineEdit *fileBox, QPlainTextEdit *textBox) {
-  QString filter = kTextFilter;
-  const QString path = QFileDialog::getOpenFileName(this, "Open " + word + " file...", QString(), kTextFilters, &filter);
-  if (path.isEmpty()) return;
-  Guard([&] {
-    textBox->setPlainText(TextToEditor(ReadFileBytes(QStringToAnsi(path))));
-    fileBox->setText(path);
-  });
+  Guard([&] { OpenTextBoxFile(this, word, fileBox, textBox); });
 }
 
 void Tfrm_GenProps::SaveText(const QString &word, QLineEdit *fileBox, QPlainTextEdit *textBox) {
-  QString path = fileBox->text();
-  if (path.isEmpty()) {
-    QString filter = kTextFilter;
-    path = QFileDialog::getSaveFileName(this, "Save " + word + " file...", QString(), kTextFilters, &filter);
-    if (path.isEmpty()) return;
-  }
-  Guard([&] {
-    std::string text = EditorToText(textBox->toPlainText());
-    WriteFileAtomic(QStringToAnsi(path), text);
-    fileBox->setText(path);
-  });
+  Guard([&] { SaveTextBoxFile(this, word, fileBox, textBox); });
 }

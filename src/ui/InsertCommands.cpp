@@ -45,7 +45,7 @@ bool IsReadOnly(QWidget *w) { return w->property("readOnly").toBool(); }
 QString AskFile(QWidget *parent, const QString &title, const QStringList &filters, bool save) {
   QFileDialog dialog(parent, title);
   dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.at(2));
+  dialog.selectNameFilter(filters.at(2));  // the text files
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -137,13 +137,29 @@ void StoreTextBox(const QString &path, QLineEdit *fileNameBox, QWidget *textBox)
   fileNameBox->setText(path);
 }
 
-void OpenTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox) {
-  const QString path = AskFile(parent, "Open " + word + " file...", kOpenFilters, false);
-  if (!path.isEmpty()) LoadTextBox(path, fileNameBox, textBox);
+namespace {
+// Header, signature and footer files are text files: the third filter.
+constexpr int kTextFilterIndex = 3;
+
+QString Choose(QWidget *parent, const TFileChooser &choose, const QString &title, const QStringList &filters, bool save) {
+  if (choose) return choose(title, filters, kTextFilterIndex, save);
+  return AskFile(parent, title, filters, save);
+}
+}  // namespace
+
+bool OpenTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox,
+                     const TFileChooser &choose) {
+  const QString path = Choose(parent, choose, "Open " + word + " file...", kOpenFilters, false);
+  if (path.isEmpty()) return false;
+  LoadTextBox(path, fileNameBox, textBox);
+  return true;
 }
 
-void SaveTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox) {
+bool SaveTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox,
+                     const TFileChooser &choose) {
   QString path = fileNameBox->text();
-  if (path.isEmpty()) path = AskFile(parent, "Save " + word + " file...", kSaveFilters, true);
-  if (!path.isEmpty()) StoreTextBox(path, fileNameBox, textBox);
+  if (path.isEmpty()) path = Choose(parent, choose, "Save " + word + " file...", kSaveFilters, true);
+  if (path.isEmpty()) return false;
+  StoreTextBox(path, fileNameBox, textBox);
+  return true;
 }

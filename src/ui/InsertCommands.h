@@ -2,6 +2,8 @@
 // The Insert menu's text commands and the open/save of header, signature and footer texts.
 // Each command acts on the focused control; one that is no editable text box is left alone.
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QDateTime;
 class QLineEdit;
@@ -32,8 +34,15 @@ bool InsertTextFromFile(const QString &path);
 // The open and save buttons of the header, signature and footer boxes (Mail Lists page and
 // General Properties). `word` is "Header", "Signature" or "Footer"; `textBox` a plain or
 // rich text box. Cancelling a dialog changes nothing.
-void OpenTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox);
-void SaveTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox);
+// `choose` asks for the file (title, filters, 1-based filter chosen first, save or open) and
+// gives an empty text on Cancel; without it the standard file dialog asks. Both return
+// whether a file was read or written.
+using TFileChooser =
+    std::function<QString(const QString &title, const QStringList &filters, int filterIndex, bool save)>;
+bool OpenTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox,
+                     const TFileChooser &choose = {});
+bool SaveTextBoxFile(QWidget *parent, const QString &word, QLineEdit *fileNameBox, QWidget *textBox,
+                     const TFileChooser &choose = {});
 // The file parts of both: read into the box / write the box with CR LF line ends, and
 // put the path into the file-name box. Errors throw (EFOpenError, EFCreateError).
 void LoadTextBox(const QString &path, QLineEdit *fileNameBox, QWidget *textBox);

@@ -3,6 +3,7 @@
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
 #include "storage/Ansi.h"
+#include "storage/Filters.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
@@ -162,7 +163,11 @@ QWidget *TMailListsPage::CreateListPanel() {
   auto *panel = new QWidget;
   lb_ListPrefs = Named(new QListWidget, "lb_ListPrefs");
   for (const char *caption : kListPages) lb_ListPrefs->addItem(caption);
-  lb_ListPrefs->setMaximumWidth(120);
+  // Wide enough for the longest caption, so no page name is cut off.
+  int captions = 0;
+  for (const char *caption : kListPages)
+    captions = std::max(captions, lb_ListPrefs->fontMetrics().horizontalAdvance(caption));
+  lb_ListPrefs->setFixedWidth(captions + 2 * lb_ListPrefs->frameWidth() + 24);
   pnl_ListPages = Named(new QStackedWidget, "pnl_ListPages");
 
   auto *info = Named(new QWidget, "pnl_ListInfo");
@@ -213,21 +218,15 @@ QWidget *TMailListsPage::CreateListPanel() {
     auto *save = new QPushButton("Save");
     QLineEdit *edit = *file;
     QPlainTextEdit *text = *box;
-    connect(open, &QPushButton::clicked, this, [this, edit, text] {
-      const QString name = ChooseOpenFile("Open File", "Text Document (*.txt);;All Files (*)", "Text Document (*.txt)");
-      if (name.isEmpty()) return;
-      edit->setText(name);
-      LoadTextBox(A(name), text);
-    });
-    connect(save, &QPushButton::clicked, this, [edit, text] {
-      if (!edit->text().isEmpty()) WriteFileAtomic(A(edit->text()), BoxText(text));
-    });
+    const QString word = QString(what).left(1).toUpper() + QString(what).mid(1);
+    connect(open, &QPushButton::clicked, this, [this, word, edit, text] { OpenTextFile(word, edit, text); });
+    connect(save, &QPushButton::clicked, this, [this, word, edit, text] { SaveTextFile(word, edit, text); });
     auto *fileRow = new QHBoxLayout;
     fileRow->addWidget(edit, 1);
     fileRow->addWidget(open);
     fileRow->addWidget(save);
     auto *layout = new QVBoxLayout(page);
-    layout->addWidget(new QLabel(QString("%1 file:").arg(QString(what).left(1).toUpper() + QString(what).mid(1))));
+    layout->addWidget(new QLabel(word + " file:"));
     layout->addLayout(fileRow);
     layout->addWidget(*include);
     layout->addWidget(text, 1);
@@ -318,7 +317,7 @@ void TMailListsPage::ConnectChanges() {
   connect(lb_ListPrefs, &QListWidget::currentRowChanged, this, &TMailListsPage::lb_ListPrefsClick);
   connect(btn_ListAdd, &QPushButton::clicked, this, &TMailListsPage::NewList1Click);
   connect(btn_ListDelete, &QPushButton::clicked, this, &TMailListsPage::RemoveList1Click);
-  connect(btn_ListSave, &QPushButton::clicked, this, &TMailListsPage::btn_ListSaveClick);
+  connect(btn_ListSave, &QPushButton::clicked, this, [this] { SaveListPanel(); });
   connect(btn_ListCancel, &QPushButton::clicked, this, &TMailListsPage::btn_ListCancelClick);
   // Every box of the list panel marks the list modified.
   for (QLineEdit *e : {edt_ListName, edt_ListAddress, edt_ListFrom, edt_ListReply, edt_SMTPUser, edt_SMTPPass,
@@ -588,13 +587,21 @@ void TMailListsPage::NewList1Click() {
   lb_ListPrefsClick(0);
 }
 
-void TMailListsPage::btn_ListSaveClick() {
+bool TMailListsPage::SaveListPanel() {
+  // Text typed into a header, signature or footer box without a file goes to a file first,
+  // or the list load after the save would drop it.
+  for (auto [word, edit, box] : {std::tuple{"Header", edt_Header, mmo_Header}, std::tuple{"Signature", edt_Sig, mmo_Sig},
+                                 std::tuple{"Footer", edt_Footer, mmo_Footer}})
+    if (edit->text().isEmpty() && box->document()->isModified() && !box->toPlainText().isEmpty() &&
+        !SaveTextFile(word, edit, box))
+      return false;
   FRecord = PanelToRecord();
-  const std::string name = A(edt_ListName->text());
-  if (Trim(name).empty()) {
-    Warn("Please enter a name for the mail list.");
+  const std::string name = CleanListName(A(edt_ListName->text()));
+  if (name.empty() || !IsValidListName(name)) {
+    Warn(name.empty() ? QString("Please enter a name for the mail list.")
+                      : Q("The name \"" + name + "\" is Brevant's own. Please choose another name."));
     edt_ListName->setFocus();
-    return;
+    return false;
   }
   // The list shown may be one that is not in the catalogue (the pseudo-list, or one just
   // removed): saving it makes a new list with a folder of its own.
@@ -603,10 +610,11 @@ void TMailListsPage::btn_ListSaveClick() {
       std::any_of(names.begin(), names.end(), [&](const std::string &n) { return SameText(n, FCurrentName); });
   std::string saved = name;
   if (FNewList || !inCatalogue) {
-    FNewList = false;
     const TNewListResult made = CreateMailList(FDataDir, name, FRecord);
     for (const auto &path : made.Folders.Failed) Warn(Q(DirectoryFailureText(path)));
-    if (!made.Folders.Created) return;  // the list box stays disabled until Cancel
+    // Still a new list: Save tries again, Cancel drops it; the list shown before is untouched.
+    if (!made.Folders.Created) return false;
+    FNewList = false;
     saved = made.Name;
     FRecord.Path = made.Path;
     emit ListAdded(Q(saved));
@@ -614,16 +622,70 @@ void TMailListsPage::btn_ListSaveClick() {
     if (ListNameTaken(FDataDir, name, FCurrentName)) {
       Warn(Q("A mail list named \"" + name + "\" already exists. Please choose another name."));
       edt_ListName->setFocus();
-      return;
+      return false;
     }
     WriteListRecord(FDataDir, name, FRecord, true, FCurrentName);
-    if (name != FCurrentName) emit ListRenamed(Q(FCurrentName), Q(name));
+    if (name != FCurrentName) {
+      MoveFilters(FDataDir, FCurrentName, name);
+      emit ListRenamed(Q(FCurrentName), Q(name));
+    }
   }
   SetListButtons(false);
   LoadMailLists();
   lb_MailLists->setEnabled(true);
   SelectList(saved);
   lb_MailListsClick();
+  return true;
+}
+
+bool TMailListsPage::SettleUnsavedList() {
+  if (!FListModified) return true;
+  const auto answer = QMessageBox::question(this, kCaption, "Save changes to the list first?",
+                                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (answer == QMessageBox::Yes) return SaveListPanel();
+  if (answer != QMessageBox::No) return false;
+  // No: the run uses the list as saved, so the panel shows it again.
+  if (FNewList) {
+    btn_ListCancelClick();
+  } else {
+    LoadListRecord(FCurrentName == kPseudoListName ? QString() : Q(FCurrentName));
+    FListModified = false;
+    SetListButtons(false);
+  }
+  return true;
+}
+
+void TMailListsPage::OpenList(const QString &name) {
+  if (!lb_MailLists->isEnabled()) return;  // a new list is being made
+  SelectList(A(name));
+  lb_MailListsClick();
+}
+
+void TMailListsPage::OpenTextFile(const QString &word, QLineEdit *edit, QPlainTextEdit *box) {
+  try {
+    OpenTextBoxFile(this, word, edit, box, TextFileChooser());
+  } catch (const std::exception &e) {
+    Warn(QString::fromLocal8Bit(e.what()));
+  }
+}
+
+bool TMailListsPage::SaveTextFile(const QString &word, QLineEdit *edit, QPlainTextEdit *box) {
+  try {
+    if (!SaveTextBoxFile(this, word, edit, box, TextFileChooser())) return false;
+  } catch (const std::exception &e) {
+    Warn(QString::fromLocal8Bit(e.what()));
+    return false;
+  }
+  box->document()->setModified(false);
+  return true;
+}
+
+TFileChooser TMailListsPage::TextFileChooser() {
+  return [this](const QString &title, const QStringList &filters, int index, bool save) {
+    const QString selected = filters.value(index - 1);
+    return save ? ChooseSaveFile(title, filters.join(";;"), selected, "txt")
+                : ChooseOpenFile(title, filters.join(";;"), selected);
+  };
 }
 
 void TMailListsPage::btn_ListCancelClick() {

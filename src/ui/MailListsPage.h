@@ -1,5 +1,6 @@
 #pragma once
 #include "lists/ListRecord.h"
+#include "ui/InsertCommands.h"
 
 #include <QWidget>
 #include <functional>
@@ -77,6 +78,13 @@ public slots:
   void ExportMailList1Click();
   void ImportMailList1Click();
   void ImportLegacyList();
+  // Saves the list panel as the Save button does; false when nothing was saved.
+  bool SaveListPanel();
+  // Before a send: with unsaved changes on the list panel, asks whether to save them first.
+  // Yes saves, No shows the saved list again; false when the user cancels or the save failed.
+  bool SettleUnsavedList();
+  // File > Mail Lists > Open List: selects the named list and shows it.
+  void OpenList(const QString &name);
   // Makes a list current (the empty name means the pseudo-list).
   void LoadListRecord(const QString &name);
   // Shows the selected list as a click on it would (also on switching to this page).
@@ -103,7 +111,9 @@ private:
   void ShowPanel(QWidget *panel);
   void SelectList(const std::string &name);
 
-  void btn_ListSaveClick();
+  void OpenTextFile(const QString &word, QLineEdit *edit, QPlainTextEdit *box);
+  bool SaveTextFile(const QString &word, QLineEdit *edit, QPlainTextEdit *box);
+  TFileChooser TextFileChooser();
   void btn_ListCancelClick();
   void lb_ListPrefsClick(int row);
   void edt_ListNameChange();

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "lists/ListRecord.h"
 #include "storage/Ansi.h"
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
@@ -19,15 +20,26 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
 
 namespace {
 constexpr int kDesignWidth = 630, kDesignHeight = 480;
 constexpr int kMaxTrackWidth = 1024, kMaxTrackHeight = 768;
+
+// Whether enough of the window lies on a screen to be seen and grabbed.
+bool OnSomeScreen(const QRect &window) {
+  for (const QScreen *s : QGuiApplication::screens()) {
+    const QRect shared = s->geometry().intersected(window);
+    if (shared.width() >= 50 && shared.height() >= 50) return true;
+  }
+  return false;
+}
 }  // namespace
 
 Tfrm_Main::Tfrm_Main(const QString &dataDir, QWidget *parent) : QMainWindow(parent), dataDir_(dataDir) {
@@ -83,11 +95,14 @@ void Tfrm_Main::RestorePosition() {
   if (const QScreen *s = QGuiApplication::primaryScreen()) screen = s->availableGeometry();
   switch (pos.State) {
     case TWindowPosition::psNormal: {
-      const int width = pos.Width >= 0 ? pos.Width : kDesignWidth;
-      const int height = pos.Height >= 0 ? pos.Height : kDesignHeight;
-      const int top = pos.Top >= 0 ? pos.Top : screen.height() / 2 - kDesignHeight / 2;
-      const int left = pos.Left >= 0 ? pos.Left : screen.width() / 2 - kDesignWidth / 2;
-      setGeometry(left, top, width, height);
+      const int width = pos.Width > 0 ? pos.Width : kDesignWidth;
+      const int height = pos.Height > 0 ? pos.Height : kDesignHeight;
+      const int top = pos.Top != TWindowPosition::kNotStored ? pos.Top : screen.height() / 2 - kDesignHeight / 2;
+      const int left = pos.Left != TWindowPosition::kNotStored ? pos.Left : screen.width() / 2 - kDesignWidth / 2;
+      const QRect wanted(left, top, width, height);
+      // A place on no screen (a monitor since unplugged) would hide the window: centre it.
+      if (OnSomeScreen(wanted)) setGeometry(wanted);
+      else setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, wanted.size(), screen));
       break;
     }
     case TWindowPosition::psMaximized:
@@ -177,4 +192,19 @@ void Tfrm_Main::CheckSpelling1Click() {
 void Tfrm_Main::Thesaurus1Click() {
   if (!thesaurus_) thesaurus_ = std::make_unique<TThesaurus>();
   ShowThesaurus(QApplication::focusWidget(), *thesaurus_, this);
+}
+
+void Tfrm_Main::OpenList1Click() {
+  QStringList names;
+  for (const std::string &name : LoadMailLists(DataDirAnsi())) names << AnsiToQString(name);
+  if (names.isEmpty()) {
+    QMessageBox::information(this, "Brevant 2.0", "There are no mail lists yet. Use New List to make one.");
+    return;
+  }
+  const int current = std::max(0, static_cast<int>(names.indexOf(AnsiToQString(ts_MailLists->CurrentListName()))));
+  bool ok = false;
+  const QString name = QInputDialog::getItem(this, "Open List", "Mail list:", names, current, false, &ok);
+  if (!ok || name.isEmpty()) return;
+  pc_Main->setCurrentIndex(pgMailLists);
+  ts_MailLists->OpenList(name);
 }

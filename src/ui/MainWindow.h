@@ -73,6 +73,8 @@ public slots:
   void AboutBrevant1Click();
   void CheckSpelling1Click();
   void Thesaurus1Click();
+  // File > Mail Lists > Open List...: asks which list and shows it on the Mail Lists page.
+  void OpenList1Click();
 
 signals:
   // The Open button on the Mail Lists page imports a list file of version 1.

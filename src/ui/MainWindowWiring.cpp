@@ -93,19 +93,19 @@ void Tfrm_Main::ConnectCompose() {
   connect(Symbol1, &QAction::triggered, this,
           [this] { Symbol1Click(this, ts_Newsletter->ToolBar1->fcb_Font->currentText()); });
   connect(FindReplace1, &QAction::triggered, this, [this] { Tfrm_Find::FindReplace1Click(this); });
+  connect(ts_Newsletter->Symbol2, &QAction::triggered, Symbol1, &QAction::trigger);
+  connect(ts_Newsletter->Thesaurus2, &QAction::triggered, Thesaurus1, &QAction::trigger);
 }
 
 void Tfrm_Main::ConnectLists() {
   ts_MailLists->Start(DataDirAnsi(), StatusBar1);
   const std::vector<std::string> names = LoadMailLists(DataDirAnsi());
-  QComboBox *choice = ts_Newsletter->cb_MailLists;
-  choice->clear();
-  choice->addItem(QString());  // no list: the pseudo-list Brevant
-  for (const std::string &name : names) {
-    ts_NewMail->AddListNode(AnsiToQString(name));
-    choice->addItem(AnsiToQString(name));
-  }
-  choice->setCurrentIndex(0);
+  for (const std::string &name : names) ts_NewMail->AddListNode(AnsiToQString(name));
+  ts_Newsletter->SetListChoices(names);
+  connect(ts_MailLists, &TMailListsPage::ListAdded, ts_Newsletter, &TNewsletterPage::AddListChoice);
+  connect(ts_MailLists, &TMailListsPage::ListRenamed, ts_Newsletter, &TNewsletterPage::RenameListChoice);
+  connect(ts_MailLists, &TMailListsPage::ListRemoved, ts_Newsletter, &TNewsletterPage::RemoveListChoice);
+  connect(OpenList1, &QAction::triggered, this, &Tfrm_Main::OpenList1Click);
   connect(ts_MailLists, &TMailListsPage::ListAdded, ts_NewMail, &TMailPage::AddListNode);
   connect(ts_MailLists, &TMailListsPage::ListRenamed, ts_NewMail, &TMailPage::RenameListNode);
   connect(ts_MailLists, &TMailListsPage::ListRemoved, ts_NewMail, &TMailPage::RemoveListNode);
@@ -212,6 +212,8 @@ void Tfrm_Main::ConnectMailing() {
   mailing_ = new TMailingCommands(DataDirAnsi(), this, StatusBar1, hooks);
   mailing_->SetBusyActions({SendMail1, tbtn_Send, ts_NewMail->tbtn_GetNew});
   connect(SendMail1, &QAction::triggered, this, [this] {
+    // One source for the run: the list as saved, after the user chose what to do with edits.
+    if (!ts_MailLists->SettleUnsavedList()) return;
     recipientShown_ = false;
     mailing_->SendMail1Click();
   });

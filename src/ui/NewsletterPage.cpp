@@ -4,6 +4,7 @@
 #include "ui/Ruler.h"
 
 #include "storage/Ansi.h"
+#include "storage/Strings.h"
 #include "ui/RichTextBridge.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -170,6 +172,10 @@ TNewsletterPage::TNewsletterPage(QWidget *parent) : QWidget(parent) {
   ShowError = [this](const QString &text) { QMessageBox::critical(this, "Error", text); };
   PersonalName = [] { return QString(); };
 
+  // The chosen background belongs to the newsletter: it is saved with it and sent with it.
+  connect(ToolBar1, &TFormatBar::BackgroundChanged, this,
+          [this](const QColor &color) { background_ = RGBToColor(color.rgb() & 0xFFFFFF); });
+  CreateBodyMenu();
   connect(re_NewsBody, &QTextEdit::textChanged, this, &TNewsletterPage::re_NewsBodyChange);
   connect(mmo_Subject, &QPlainTextEdit::textChanged, this, &TNewsletterPage::edt_NewsSubjectChange);
   connect(btn_Attach, &QPushButton::clicked, this, &TNewsletterPage::btn_AttachClick);
@@ -182,6 +188,64 @@ TNewsletterPage::TNewsletterPage(QWidget *parent) : QWidget(parent) {
 }
 
 TNewsletterPage::~TNewsletterPage() = default;
+
+void TNewsletterPage::CreateBodyMenu() {
+  pm_NewsBody = new QMenu(re_NewsBody);
+  pm_NewsBody->setObjectName("pm_NewsBody");
+  auto item = [this](const char *name, const QString &caption) {
+    QAction *action = pm_NewsBody->addAction(caption);
+    action->setObjectName(name);
+    return action;
+  };
+  Cut2 = item("Cut2", "Cu&t");
+  Copy2 = item("Copy2", "&Copy");
+  Paste2 = item("Paste2", "&Paste");
+  pm_NewsBody->addSeparator();
+  Font1 = item("Font1", "&Font...");
+  Symbol2 = item("Symbol2", "&Symbol");
+  Thesaurus2 = item("Thesaurus2", "&Thesaurus...");
+  connect(Cut2, &QAction::triggered, re_NewsBody, &QTextEdit::cut);
+  connect(Copy2, &QAction::triggered, re_NewsBody, &QTextEdit::copy);
+  connect(Paste2, &QAction::triggered, re_NewsBody, &QTextEdit::paste);
+  connect(Font1, &QAction::triggered, this, [this] { ToolBar1->Font1Click(re_NewsBody); });
+  re_NewsBody->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(re_NewsBody, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    Cut2->setEnabled(re_NewsBody->textCursor().hasSelection());
+    Copy2->setEnabled(re_NewsBody->textCursor().hasSelection());
+    Paste2->setEnabled(re_NewsBody->canPaste());
+    pm_NewsBody->popup(re_NewsBody->viewport()->mapToGlobal(at));
+  });
+}
+
+void TNewsletterPage::SetListChoices(const std::vector<std::string> &names) {
+  cb_MailLists->clear();
+  cb_MailLists->addItem(QString());  // no list: the pseudo-list Brevant
+  for (const std::string &name : names) cb_MailLists->addItem(AnsiToQString(name));
+  cb_MailLists->setCurrentIndex(0);
+}
+
+void TNewsletterPage::AddListChoice(const QString &name) {
+  const std::string added = QStringToAnsi(name);
+  int at = 1;
+  while (at < cb_MailLists->count() && CompareText(QStringToAnsi(cb_MailLists->itemText(at)), added) <= 0) ++at;
+  cb_MailLists->insertItem(at, name);
+}
+
+void TNewsletterPage::RenameListChoice(const QString &oldName, const QString &newName) {
+  const bool chosen = cb_MailLists->currentIndex() > 0 && cb_MailLists->currentText() == oldName;
+  RemoveListChoice(oldName);
+  AddListChoice(newName);
+  if (chosen) cb_MailLists->setCurrentIndex(cb_MailLists->findText(newName, Qt::MatchExactly));
+}
+
+void TNewsletterPage::RemoveListChoice(const QString &name) {
+  for (int i = cb_MailLists->count() - 1; i > 0; --i) {
+    if (cb_MailLists->itemText(i) != name) continue;
+    const bool chosen = cb_MailLists->currentIndex() == i;
+    cb_MailLists->removeItem(i);
+    if (chosen) cb_MailLists->setCurrentIndex(0);  // back to no list
+  }
+}
 
 void TNewsletterPage::SetBackground(TColor color) {
   background_ = color;

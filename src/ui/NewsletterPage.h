@@ -9,8 +9,12 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+class QAction;
 class QListWidget;
+class QMenu;
 class QPagedPaintDevice;
 class QPainter;
 class QPlainTextEdit;
@@ -58,6 +62,11 @@ public:
   TRuler *Ruler1 = nullptr;
   // The list the newsletter is for; the empty first entry means no list.
   QComboBox *cb_MailLists = nullptr;
+  // The body's popup menu: Cut, Copy, Paste, Font, Symbol and Thesaurus. The last two are
+  // the main window's commands, which it connects.
+  QMenu *pm_NewsBody = nullptr;
+  QAction *Cut2 = nullptr, *Copy2 = nullptr, *Paste2 = nullptr, *Font1 = nullptr, *Symbol2 = nullptr,
+          *Thesaurus2 = nullptr;
 
   // The document state behind the page.
   TDocumentState Document;
@@ -78,6 +87,13 @@ public:
   std::function<void(const QString &text)> ShowError;
   // The personal-information name, written as the author.
   std::function<QString()> PersonalName;
+
+  // The choices of cb_MailLists follow the catalogue: the empty entry, then the names
+  // sorted without regard to case. A rename or removal keeps the choice made when it can.
+  void SetListChoices(const std::vector<std::string> &names);
+  void AddListChoice(const QString &name);
+  void RenameListChoice(const QString &oldName, const QString &newName);
+  void RemoveListChoice(const QString &name);
 
   TColor Background() const { return background_; }
   void SetBackground(TColor color);
@@ -113,6 +129,7 @@ signals:
   void BodyTextChanged(bool hasText);
 
 private:
+  void CreateBodyMenu();
   bool AskBeforeLosingChanges();
   void SetTitle(const QString &title);
   void re_NewsBodyChange();

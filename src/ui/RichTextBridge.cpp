@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -25,6 +26,11 @@ Qt::Alignment QtAlign(TRichAlign a) {
   }
 }
 
+// Block margins count as points; the model keeps twips.
+int Twips(qreal points) {
+  return std::clamp(static_cast<int>(std::lround(points * 20)), -kMaxIndentTwips, kMaxIndentTwips);
+}
+
 std::string TextOf(QString s) {
   s.replace(QChar::LineSeparator, QChar('\v'));
   s.remove(QChar::ObjectReplacementCharacter);
@@ -38,8 +44,12 @@ TRichDocument DocumentToRich(const QTextDocument &doc) {
   const QFont base = doc.defaultFont();
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
     TRichParagraph p;
-    p.Align = AlignOf(b.blockFormat().alignment());
+    const QTextBlockFormat bf = b.blockFormat();
+    p.Align = AlignOf(bf.alignment());
     p.Bullet = b.textList() != nullptr;
+    p.FirstIndent = Twips(bf.textIndent());
+    p.LeftIndent = Twips(bf.leftMargin());
+    p.RightIndent = Twips(bf.rightMargin());
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
       if (!f.isValid()) continue;
@@ -72,6 +82,9 @@ void RichToDocument(const TRichDocument &rich, QTextDocument &doc) {
     const TRichParagraph &p = rich.Paragraphs[i];
     QTextBlockFormat bf;
     bf.setAlignment(QtAlign(p.Align));
+    bf.setTextIndent(p.FirstIndent / 20.0);
+    bf.setLeftMargin(p.LeftIndent / 20.0);
+    bf.setRightMargin(p.RightIndent / 20.0);
     if (i == 0) c.setBlockFormat(bf);
     else c.insertBlock(bf, QTextCharFormat());
     if (QTextList *inherited = c.block().textList(); inherited && !p.Bullet) inherited->remove(c.block());

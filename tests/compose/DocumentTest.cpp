@@ -77,6 +77,23 @@ TEST(Document, ExportsRichTextPlainTextAndHtml) {
   EXPECT_EQ(st.FileName, dir.File("a.html"));
 }
 
+TEST(Document, HtmlExportNeverCarriesWhatASendLeft) {
+  TempDir dir;
+  TScrooge conv;
+  conv.ConfigureForMainWindow();
+  // A send merged one recipient's values and set its title and colour.
+  conv.ReplaceStrings = {"%Name%=Jane Roe", "%E-mail%=jane@example.com"};
+  conv.Options.Include(soReplaceStrings);
+  conv.Title = "For Jane";
+  conv.BodyOptions = {"BGCOLOR=#FF0000"};
+  TDocumentState st;
+  TNewsletterContent c = Content("Dear %Name%", "S");
+  WriteDocument(st, dir.File("out.html"), dfHTML, c, "Me", conv, kNow);
+  const std::string html = ReadFileBytes(dir.File("out.html"));
+  EXPECT_NE(html.find("Dear %Name%"), std::string::npos) << html;
+  for (const char *leak : {"Jane", "jane@example.com", "#FF0000"}) EXPECT_EQ(html.find(leak), std::string::npos) << leak;
+}
+
 TEST(Document, ReadsKeyLines) {
   TempDir dir;
   TScrooge conv;

@@ -209,3 +209,41 @@ TEST(RtfReader, ReadsFilesWrittenByAWordProcessor) {
   EXPECT_EQ(u.Paragraphs[0].Text(), "Gr\xFC\xDF" "e aus K\xF6ln \x96 \x93quoted\x94 text");
   EXPECT_EQ(u.Paragraphs[1].Text(), "second paragraph");
 }
+
+TEST(RtfIndents, WrittenReadAndWrittenAgainUnchanged) {
+  // First-line, left and right indents (twips), on plain and bullet paragraphs alike.
+  TRichDocument d;
+  struct TCase {
+    int First, Left, Right;
+    bool Bullet;
+  };
+  const TCase cases[] = {{0, 0, 0, false}, {360, 720, 0, false}, {-360, 1440, 288, false}, {0, 0, 500, false},
+                         {0, 0, 0, true},  {200, 400, 0, true},  {0, 0, 0, false}};
+  for (const TCase &c : cases) {
+    TRichParagraph p = MakePara({MakeRun("text")}, TRichAlign::raLeft, c.Bullet);
+    p.FirstIndent = c.First;
+    p.LeftIndent = c.Left;
+    p.RightIndent = c.Right;
+    d.Paragraphs.push_back(p);
+  }
+  const std::string rtf = WriteRtf(d);
+  for (const char *piece : {"\\pard\\fi360\\li720 ", "\\pard\\fi-360\\li1440\\ri288 ", "\\pard\\ri500 ",
+                            "\\pnindent360{\\pntxtb\\'b7}}\\fi-360\\li360{\\pntext",
+                            "\\pnindent360{\\pntxtb\\'b7}}\\fi-160\\li760{\\pntext"})
+    EXPECT_NE(rtf.find(piece), std::string::npos) << piece << "\n" << rtf;
+  const TRichDocument back = ReadRtf(rtf);
+  ASSERT_EQ(back.Paragraphs.size(), d.Paragraphs.size());
+  for (size_t i = 0; i < d.Paragraphs.size(); ++i) EXPECT_EQ(back.Paragraphs[i], d.Paragraphs[i]) << "paragraph " << i;
+  EXPECT_EQ(WriteRtf(back), rtf);
+
+  // Indents of other producers: kept until \pard, bounded, and a bare word is zero.
+  const TRichDocument other = ReadRtf(
+      "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\li567\\fi-283 a\\par b\\par\\pard\\ri99999999 c\\par\\pard\\li d\\par}");
+  ASSERT_EQ(other.Paragraphs.size(), 4u);
+  EXPECT_EQ(other.Paragraphs[0].LeftIndent, 567);
+  EXPECT_EQ(other.Paragraphs[1].FirstIndent, -283);
+  EXPECT_EQ(other.Paragraphs[2].LeftIndent, 0);
+  EXPECT_EQ(other.Paragraphs[2].RightIndent, kMaxIndentTwips);
+  EXPECT_EQ(other.Paragraphs[3].LeftIndent, 0);
+  EXPECT_EQ(WriteRtf(ReadRtf(WriteRtf(other))), WriteRtf(other));
+}

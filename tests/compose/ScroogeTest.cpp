@@ -296,3 +296,33 @@ TEST(Scrooge, ConvertsToAFile) {
     EXPECT_STREQ(e.what(), "File exists");
   }
 }
+
+TEST(Scrooge, KeepsDashesBulletsAndIndents) {
+  // Dashes and a bullet outside a list are characters of the text.
+  EXPECT_EQ(Body("9\\endash 5\\emdash now \\bullet  x\\par ", {}), "9&ndash;5&mdash;now &bull; x<BR>\r\n");
+  // An indented paragraph is a block of its own, opened at its text; a blank paragraph
+  // between indented ones stays a line break, and \\pard ends the indents.
+  EXPECT_EQ(Body("\\pard\\fi-360\\li720\\ri144\\plain a\\par\\par b\\par\\pard c\\par ", {}),
+            "<DIV style=\"margin-left:36pt;text-indent:-18pt;margin-right:7.2pt\">a</DIV>\r\n<BR>\r\n"
+            "<DIV style=\"margin-left:36pt;text-indent:-18pt;margin-right:7.2pt\">b</DIV>\r\nc<BR>\r\n");
+  // Centred and indented: the block carries the alignment too.
+  EXPECT_EQ(Body("\\pard\\qc\\li200 x\\par\\pard y\\par ", {}),
+            "\r\n<p align=center>\r\n<DIV style=\"margin-left:10pt;text-align:center\">x</DIV>\r\n</p>y<BR>\r\n");
+  // A list indents by itself: its hanging indent writes no block.
+  EXPECT_EQ(Body("\\pard{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\fi-360\\li360{\\pntext\\'b7\\tab}one\\par\\pard ", {}),
+            "\r\n<UL>\r\n<LI>\tone</LI>\r\n</UL>\r\n\r\n");
+
+  // What the writer writes for the ruler's indents reaches the HTML.
+  TRichDocument d;
+  TRichParagraph p;
+  TRichRun r;
+  r.Text = "indented";
+  p.Runs = {r};
+  p.LeftIndent = 1440;
+  d.Paragraphs = {p};
+  TScrooge s;
+  s.ConfigureForMainWindow();
+  std::string html;
+  s.ConvertRTF(WriteRtf(d), html);
+  EXPECT_NE(html.find("<DIV style=\"margin-left:72pt\">"), std::string::npos) << html;
+}

@@ -226,6 +226,14 @@ TEST(ImportExport, LegacyImportOfDamagedFiles) {
   const TLegacyImport odd = ImportLegacyList(dir.Path(), dir.File("wild.bvl"));
   EXPECT_EQ(odd.Name, "Imported List");
   EXPECT_EQ(LoadListRecord(dir.Path(), odd.Name).FromAddress, std::string(100, '\xFF'));
+
+  // A name with blanks at its ends is trimmed; the pseudo-list's name is not taken over.
+  WriteAll(dir.File("blanks.bvl"), LegacyFile().Settings("  Chess Club ", "").Address("C", "c@x").Bytes());
+  const TLegacyImport trimmed = ImportLegacyList(dir.Path(), dir.File("blanks.bvl"));
+  EXPECT_EQ(trimmed.Name, "Chess Club");
+  EXPECT_EQ(LoadListRecord(dir.Path(), "Chess Club").Path, trimmed.Path);
+  WriteAll(dir.File("own.bvl"), LegacyFile().Settings("Brevant", "").Bytes());
+  EXPECT_EQ(ImportLegacyList(dir.Path(), dir.File("own.bvl")).Name, "Brevant - 1");
 }
 
 // An address met again (in another case) updates its first section as writing the records

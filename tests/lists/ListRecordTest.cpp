@@ -1,4 +1,5 @@
 #include "lists/ListRecord.h"
+#include "storage/Filters.h"
 #include "storage/FileNames.h"
 #include "storage/IniFiles32.h"
 #include "storage/TextFile.h"
@@ -135,6 +136,47 @@ TEST(ListRecord, RenameRemoveAndNameChecks) {
   EXPECT_EQ(LoadMailLists(dir.Path()), std::vector<std::string>{"Gamma"});
   EXPECT_TRUE(DirectoryExists(beta.Path));
   EXPECT_EQ(CreateMailList(dir.Path(), "Beta", TListRecord()).Path, dir.Path() + "Beta1/");
+}
+
+TEST(ListRecord, NamesAreTrimmedAndThePseudoListNameIsReserved) {
+  TempDir dir;
+  // Blanks at either end never reach the catalogue, so the record is found by its name.
+  const TNewListResult made = CreateMailList(dir.Path(), "  Weekly \t ", SampleRecord());
+  EXPECT_EQ(made.Name, "Weekly");
+  EXPECT_EQ(LoadMailLists(dir.Path()), std::vector<std::string>{"Weekly"});
+  EXPECT_EQ(LoadListRecord(dir.Path(), "Weekly").Path, made.Path);
+  EXPECT_EQ(made.Path, dir.Path() + "Weekly/");
+  EXPECT_EQ(CleanListName(" a b "), "a b");
+  for (const char *bad : {"", "   ", "Brevant", " brevant ", "BREVANT"}) EXPECT_FALSE(IsValidListName(bad)) << bad;
+  for (const char *good : {"News", " News ", "Brevant News"}) EXPECT_TRUE(IsValidListName(good)) << good;
+  // A list that would be called "Brevant" (an import, say) gets a name of its own.
+  EXPECT_EQ(MakeUniqueListName(dir.Path(), "brevant"), "brevant - 1");
+}
+
+TEST(ListRecord, FiltersFollowRenameAndRemoval) {
+  TempDir dir;
+  CreateMailList(dir.Path(), "Alpha", SampleRecord());
+  CreateMailList(dir.Path(), "Beta", SampleRecord());
+  WriteFilters(dir.Path(), "Alpha", {"a@example.com", "b@example.com"});
+  WriteFilters(dir.Path(), "Beta", {"c@example.com"});
+  MoveFilters(dir.Path(), "Alpha", "Gamma");
+  EXPECT_TRUE(ReadFilters(dir.Path(), "Alpha").empty());
+  EXPECT_EQ(ReadFilters(dir.Path(), "Gamma"), (std::vector<std::string>{"a@example.com", "b@example.com"}));
+  // Only the letter case changes: the filters stay, under the new spelling.
+  MoveFilters(dir.Path(), "Gamma", "GAMMA");
+  std::vector<std::string> sections;
+  TIniFile32(dir.File("Filters.ini"), TIniMode::imPlatform).ReadSections(&sections);
+  EXPECT_EQ(sections, (std::vector<std::string>{"Beta", "GAMMA"}));
+  EXPECT_EQ(ReadFilters(dir.Path(), "GAMMA").size(), 2u);
+  // A list without filters moves nothing and creates no section.
+  MoveFilters(dir.Path(), "Nobody", "Somebody");
+  TIniFile32(dir.File("Filters.ini"), TIniMode::imPlatform).ReadSections(&sections);
+  EXPECT_EQ(sections.size(), 2u);
+  // Removing a list removes its filters, and only its own.
+  RemoveMailList(dir.Path(), "Beta");
+  EXPECT_TRUE(ReadFilters(dir.Path(), "Beta").empty());
+  TIniFile32(dir.File("Filters.ini"), TIniMode::imPlatform).ReadSections(&sections);
+  EXPECT_EQ(sections, std::vector<std::string>{"GAMMA"});
 }
 
 TEST(ListRecord, FolderFailureWritesNothing) {

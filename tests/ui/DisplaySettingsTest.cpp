@@ -5,6 +5,10 @@
 #include "ui/GenPropsDialog.h"
 #include "ui/MainWindow.h"
 
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -43,6 +47,19 @@ private slots:
     QCOMPARE(t.editor->font().pointSize(), 8);
     // Swatches keep their own colour.
     QCOMPARE(t.swatch->palette().color(QPalette::Window), QColor(Qt::green));
+  }
+
+  void buttonsOnATitleBarStayReadable() {
+    QWidget dialog;
+    auto *title = new QFrame(&dialog);
+    title->setObjectName("ttl_Dialog");
+    auto *send = new QPushButton("&Send", title);
+    auto *caption = new QLabel("Send to", title);
+    ApplyDisplaySettings(&dialog, TGeneralSettings());
+    QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(send->palette().color(QPalette::ButtonText), QApplication::palette().color(QPalette::ButtonText));
+    QCOMPARE(send->palette().color(QPalette::Button), QApplication::palette().color(QPalette::Button));
+    QVERIFY(send->palette().color(QPalette::ButtonText) != QColor(Qt::white));
   }
 
   void changedSettingsReachEveryKind() {

@@ -6,6 +6,7 @@
 #include <QFontComboBox>
 #include <QTextBlock>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -42,10 +43,10 @@ private slots:
     Select(&editor, 7, 9);  // inside "bold"
     QVERIFY(bar.tbtn_Bold->isChecked());
     QCOMPARE(bar.cb_Size->currentText(), QString("14"));
-    QCOMPARE(bar.cb_Color->currentText(), QString("clBlack"));
+    QCOMPARE(bar.cb_Color->currentData().toString(), QString("clBlack"));
     Select(&editor, 11, 13);  // inside "red"
     QVERIFY(!bar.tbtn_Bold->isChecked());
-    QCOMPARE(bar.cb_Color->currentText(), QString("clRed"));
+    QCOMPARE(bar.cb_Color->currentData().toString(), QString("clRed"));
     QCOMPARE(bar.cb_Size->currentText(), QString("12"));
     // Across plain and bold: not bold, no common size or colour.
     Select(&editor, 2, 14);
@@ -81,7 +82,7 @@ private slots:
     probe.setPosition(7);
     QVERIFY(!probe.charFormat().font().bold() && !probe.charFormat().font().italic());
 
-    const int navy = bar.cb_Color->findText("clNavy");
+    const int navy = bar.cb_Color->findData("clNavy");
     bar.cb_Color->setCurrentIndex(navy);
     emit bar.cb_Color->activated(navy);
     probe.setPosition(7);
@@ -105,6 +106,56 @@ private slots:
     bar.SetBackground(QColor(10, 20, 30));
     QCOMPARE(editor.palette().color(QPalette::Base), QColor(10, 20, 30));
     QCOMPARE(background.count(), 1);
+  }
+
+  void firstLookAndStyleKeys() {
+    QWidget window;
+    auto *editor = new QTextEdit(&window);
+    editor->document()->setDefaultFont(QFont("Arial", 10));
+    auto *bar = new TFormatBar(&window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(bar);
+    layout->addWidget(editor);
+    bar->SetEditor(editor);
+    // Before any typing the boxes show the body's font, and colours by their plain names.
+    QCOMPARE(bar->fcb_Font->currentText(), QString("Arial"));
+    QCOMPARE(bar->cb_Size->currentText(), QString("10"));
+    QCOMPARE(bar->cb_Color->currentText(), QString("Black"));
+    QCOMPARE(bar->cb_Color->itemText(13), QString("Fuchsia"));
+    // At the window's smallest width every control of the bar is on screen.
+    window.resize(630, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QList<QWidget *> controls{bar->fcb_Font, bar->cb_Size, bar->cb_Color, bar->tbtn_FieldCode};
+    for (QAction *a : {bar->tbtn_Bold, bar->tbtn_Italic, bar->tbtn_Underline, bar->tbtn_Left, bar->tbtn_Center,
+                       bar->tbtn_Right, bar->tbtn_BG, bar->tbtn_Preview}) {
+      QWidget *button = nullptr;
+      for (QObject *o : a->associatedObjects())
+        if (auto *b = qobject_cast<QToolButton *>(o)) button = b;
+      QVERIFY2(button, qPrintable(a->objectName()));
+      controls << button;
+    }
+    for (QWidget *w : controls) {
+      QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+      const QRect shown(w->mapTo(&window, QPoint(0, 0)), w->size());
+      QVERIFY2(window.rect().contains(shown), qPrintable(w->objectName() + " " + w->toolTip()));
+    }
+    // Ctrl+B, Ctrl+I and Ctrl+U format the body's selection.
+    editor->setPlainText("some words");
+    editor->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Select(editor, 0, 4);
+    QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_I, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_U, Qt::ControlModifier);
+    QTextCursor probe(editor->document());
+    probe.setPosition(2);
+    const QFont font = probe.charFormat().font();
+    QVERIFY(font.bold() && font.italic() && font.underline());
+    QCOMPARE(editor->toPlainText(), QString("some words"));
+    QTest::keyClick(editor, Qt::Key_B, Qt::ControlModifier);
+    probe.setPosition(2);
+    QVERIFY(!probe.charFormat().font().bold());
   }
 
   void rulerShowsAndSetsTheIndents() {

@@ -2,6 +2,7 @@
 #include "lists/ImportExport.h"
 #include "lists/ListRecord.h"
 #include "storage/Ansi.h"
+#include "storage/Filters.h"
 #include "storage/ServerRegistry.h"
 #include "storage/TextFile.h"
 #include "ui/MailListsPage.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QGroupBox>
@@ -26,19 +28,26 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+static std::string A(const QString &s) { return QStringToAnsi(s); }
+
 // The page with its file dialogs answered by the test.
 class TTestPage : public TMailListsPage {
 public:
   QString NextFile;
-  QString LastTitle;
+  QString LastTitle, LastFilters, LastSelected;
 
 protected:
-  QString ChooseOpenFile(const QString &title, const QString &, const QString &) override {
+  QString ChooseOpenFile(const QString &title, const QString &filters, const QString &selected) override {
     LastTitle = title;
+    LastFilters = filters;
+    LastSelected = selected;
     return NextFile;
   }
-  QString ChooseSaveFile(const QString &title, const QString &, const QString &, const QString &) override {
+  QString ChooseSaveFile(const QString &title, const QString &filters, const QString &selected,
+                         const QString &) override {
     LastTitle = title;
+    LastFilters = filters;
+    LastSelected = selected;
     return NextFile;
   }
 };
@@ -160,6 +169,131 @@ private slots:
     f.page->btn_ListCancel->click();
     QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Monthly"});
     QCOMPARE(f.page->edt_ListName->text(), QString("Monthly"));
+  }
+
+  // The Open or Save button of a header, signature or footer page.
+  static QPushButton *TextButton(TTestPage *page, const char *panel, const QString &caption) {
+    for (QPushButton *b : page->findChild<QWidget *>(panel)->findChildren<QPushButton *>())
+      if (b->text() == caption) return b;
+    return nullptr;
+  }
+
+  void headerSignatureAndFooterFiles() {
+    Fixture f;
+    NewList(f.page, "Weekly");
+    const QString head = f.dir.path() + "/head.txt";
+    // Save with no file yet asks for one; Cancel writes nothing and keeps the text.
+    f.page->mmo_Header->insertPlainText("Hello readers\nline two");
+    f.page->NextFile.clear();
+    TextButton(f.page, "pnl_Header", "Save")->click();
+    QCOMPARE(f.page->LastTitle, QString("Save Header file..."));
+    QCOMPARE(f.page->LastSelected, QString("Text Document (*.txt)"));
+    QVERIFY(!QFile::exists(head));
+    QCOMPARE(f.page->mmo_Header->toPlainText(), QString("Hello readers\nline two"));
+    f.page->NextFile = head;
+    TextButton(f.page, "pnl_Header", "Save")->click();
+    QCOMPARE(ReadFileBytes(A(head)), std::string("Hello readers\r\nline two"));
+    QCOMPARE(f.page->edt_Header->text(), head);
+    // Open: the designed title and filters, the text from the file.
+    WriteFileAtomic(A(f.dir.path() + "/foot.txt"), "Bye\r\nnow");
+    f.page->NextFile = f.dir.path() + "/foot.txt";
+    TextButton(f.page, "pnl_Footer", "Open...")->click();
+    QCOMPARE(f.page->LastTitle, QString("Open Footer file..."));
+    QVERIFY(f.page->LastFilters.contains("Brevant Mail Lists (1.x, *.bvl)"));
+    QCOMPARE(f.page->LastSelected, QString("Text Document (*.txt)"));
+    QCOMPARE(f.page->mmo_Footer->toPlainText(), QString("Bye\nnow"));
+    QCOMPARE(f.page->edt_Footer->text(), f.dir.path() + "/foot.txt");
+
+    // Text typed without a file is never dropped by saving the list: it asks for a file, and
+    // a cancelled dialog leaves the list unsaved and the text in place.
+    f.page->mmo_Sig->insertPlainText("-- \nThe editor");
+    f.page->NextFile.clear();
+    f.page->btn_ListSave->click();
+    QCOMPARE(f.page->LastTitle, QString("Save Signature file..."));
+    QVERIFY(f.page->btn_ListSave->isEnabled());
+    QCOMPARE(f.page->mmo_Sig->toPlainText(), QString("-- \nThe editor"));
+    f.page->NextFile = f.dir.path() + "/sig.txt";
+    f.page->btn_ListSave->click();
+    QVERIFY(!f.page->btn_ListSave->isEnabled());
+    const TListRecord saved = LoadListRecord(f.data, "Weekly");
+    QCOMPARE(saved.SigFile, A(f.dir.path() + "/sig.txt"));
+    QCOMPARE(saved.HeaderFile, A(head));
+    QCOMPARE(f.page->mmo_Sig->toPlainText(), QString("-- \nThe editor"));
+    QCOMPARE(f.page->mmo_Header->toPlainText(), QString("Hello readers\nline two"));
+  }
+
+  void failedFolderAndNamesNeverTouchAnotherList() {
+    Fixture f;
+    NewList(f.page, "Alpha");
+    f.page->edt_ListFrom->setText("alpha@example.com");
+    f.page->btn_ListSave->click();
+    const TListRecord alpha = LoadListRecord(f.data, "Alpha");
+    // The new list's folder cannot be made (a dangling link holds its place).
+    QVERIFY(QFile::link(f.dir.path() + "/nowhere/at/all", f.dir.path() + "/Beta"));
+    f.page->NewList1Click();
+    f.page->edt_ListName->setText("Beta");
+    f.page->edt_ListFrom->setText("beta@example.com");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      QString message;
+      AnswerNextMessageBox(QMessageBox::Ok, &message);
+      f.page->btn_ListSave->click();
+      QVERIFY(message.startsWith("Brevant was unable to create the directory"));
+      QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Alpha"});
+      QCOMPARE(LoadListRecord(f.data, "Alpha"), alpha);
+      QVERIFY(!f.page->lb_MailLists->isEnabled());
+    }
+    QVERIFY(QFile::remove(f.dir.path() + "/Beta"));
+    f.page->btn_ListSave->click();
+    QCOMPARE(LoadMailLists(f.data), (std::vector<std::string>{"Alpha", "Beta"}));
+    QCOMPARE(LoadListRecord(f.data, "Alpha"), alpha);
+    QCOMPARE(LoadListRecord(f.data, "Beta").FromAddress, std::string("beta@example.com"));
+
+    // Names are trimmed; the pseudo-list's name and a blank name are refused.
+    NewList(f.page, "  Gamma  ");
+    QCOMPARE(f.page->CurrentListName(), std::string("Gamma"));
+    QCOMPARE(LoadListRecord(f.data, "Gamma").Path, f.data + "Gamma/");
+    for (const char *name : {" Brevant ", "   "}) {
+      QString message;
+      f.page->edt_ListName->setText(name);
+      AnswerNextMessageBox(QMessageBox::Ok, &message);
+      f.page->btn_ListSave->click();
+      QVERIFY2(message.contains(QString(name).trimmed().isEmpty() ? "Please enter a name" : "Brevant"),
+               qPrintable(message));
+    }
+    QCOMPARE(LoadMailLists(f.data), (std::vector<std::string>{"Alpha", "Beta", "Gamma"}));
+
+    // Filters follow a rename and go with a removal.
+    WriteFilters(f.data, "Gamma", {"spam@example.com"});
+    f.page->edt_ListName->setText("Delta ");
+    f.page->btn_ListSave->click();
+    QCOMPARE(ReadFilters(f.data, "Delta"), std::vector<std::string>{"spam@example.com"});
+    QVERIFY(ReadFilters(f.data, "Gamma").empty());
+    AnswerNextMessageBox(QMessageBox::Yes);
+    f.page->RemoveList1Click();
+    QVERIFY(ReadFilters(f.data, "Delta").empty());
+  }
+
+  void unsavedListIsSettledBeforeASend() {
+    Fixture f;
+    NewList(f.page, "News");
+    QVERIFY(f.page->SettleUnsavedList());  // nothing unsaved: nothing asked
+    f.page->edt_ListFrom->setText("typed@example.com");
+    QString question;
+    AnswerNextMessageBox(QMessageBox::Cancel, &question);
+    QVERIFY(!f.page->SettleUnsavedList());
+    QCOMPARE(question, QString("Save changes to the list first?"));
+    QCOMPARE(f.page->edt_ListFrom->text(), QString("typed@example.com"));
+    // No: the saved list is shown and used again.
+    AnswerNextMessageBox(QMessageBox::No);
+    QVERIFY(f.page->SettleUnsavedList());
+    QCOMPARE(f.page->edt_ListFrom->text(), QString());
+    QCOMPARE(f.page->CurrentList().FromAddress, std::string());
+    // Yes: saved first.
+    f.page->edt_ListFrom->setText("saved@example.com");
+    AnswerNextMessageBox(QMessageBox::Yes);
+    QVERIFY(f.page->SettleUnsavedList());
+    QCOMPARE(LoadListRecord(f.data, "News").FromAddress, std::string("saved@example.com"));
+    QVERIFY(!f.page->btn_ListSave->isEnabled());
   }
 
   void addressesThroughTheWidgets() {

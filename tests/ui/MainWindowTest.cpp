@@ -2,6 +2,8 @@
 #include "storage/IniFiles32.h"
 #include "ui/MainWindow.h"
 #include "ui/DigestPage.h"
+#include "ui/FormatBar.h"
+#include "ui/MailListsPage.h"
 #include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
 #include "support/ModalAnswer.h"
@@ -14,6 +16,11 @@
 #include <QTextEdit>
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -139,6 +146,80 @@ private slots:
     QVERIFY(!(odd.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)));
   }
 
+  void negativePositionsOnAScreenAreKept() {
+    QTemporaryDir dir;
+    auto store = [&](int left, int top) {
+      TIniFile32 ini(Ini(dir), TIniMode::imPlatform);
+      ini.WriteInteger("Position", "Left", left);
+      ini.WriteInteger("Position", "Top", top);
+      ini.WriteInteger("Position", "Width", 700);
+      ini.WriteInteger("Position", "Height", 500);
+      ini.WriteInteger("Position", "State", 0);
+    };
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    store(screen.left() - 150, screen.top() - 20);  // partly on a monitor to the left and above
+    {
+      Tfrm_Main window(Data(dir));
+      QCOMPARE(window.geometry(), QRect(screen.left() - 150, screen.top() - 20, 700, 500));
+    }
+    store(screen.left() - 5000, screen.top() - 5000);  // on no screen at all: centred
+    Tfrm_Main lost(Data(dir));
+    QVERIFY(screen.contains(lost.geometry().center()));
+    QCOMPARE(lost.size(), QSize(700, 500));
+  }
+
+  void listCommandsReachEveryPage() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.show();
+    // A list made on the Mail Lists page is offered at once on the Newsletter page.
+    window.ts_MailLists->NewList1Click();
+    window.ts_MailLists->edt_ListName->setText("Weekly");
+    window.ts_MailLists->btn_ListSave->click();
+    window.ts_MailLists->NewList1Click();
+    window.ts_MailLists->edt_ListName->setText("Daily");
+    window.ts_MailLists->btn_ListSave->click();
+    QComboBox *choice = window.ts_Newsletter->cb_MailLists;
+    QCOMPARE(choice->count(), 3);
+    QCOMPARE(choice->itemText(1), QString("Daily"));
+    QCOMPARE(choice->itemText(2), QString("Weekly"));
+    // File > Mail Lists > Open List... shows the chosen list.
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgNewsletter);
+    AnswerNextModal<QInputDialog>([](QInputDialog *d) {
+      d->setTextValue("Weekly");
+      d->accept();
+    });
+    window.OpenList1->trigger();
+    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgMailLists));
+    QCOMPARE(window.ts_MailLists->CurrentListName(), std::string("Weekly"));
+    // Send Mail with unsaved list changes asks first; Cancel stops it there.
+    window.ts_MailLists->edt_ListFrom->setText("unsaved@example.com");
+    QString question;
+    AnswerNextMessageBox(QMessageBox::Cancel, &question);
+    window.SendMail1->trigger();
+    QCOMPARE(question, QString("Save changes to the list first?"));
+    QCOMPARE(window.ts_MailLists->edt_ListFrom->text(), QString("unsaved@example.com"));
+  }
+
+  void clearDeletesOnlyTheSelection() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    window.ts_MailLists->NewList1Click();
+    QLineEdit *edit = window.ts_MailLists->edt_ListName;
+    edit->setText("abcdef");
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    edit->setCursorPosition(2);
+    window.Clear1->trigger();
+    QCOMPARE(edit->text(), QString("abcdef"));
+    edit->setSelection(1, 3);
+    window.Clear1->trigger();
+    QCOMPARE(edit->text(), QString("aef"));
+  }
+
   void missingHelpFileIsReported() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
@@ -155,11 +236,15 @@ private slots:
     QCOMPARE(window.ts_Newsletter->cb_MailLists->count(), 1);  // the empty entry: no list
     window.ts_Newsletter->mmo_Subject->setPlainText("Hello");
     window.ts_Newsletter->re_NewsBody->setPlainText("Dear %Name%");
+    window.ts_Newsletter->ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));  // the page colour chosen
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgDigest);
     const QString digest = window.ts_Digest->re_DigBody->toPlainText();
     QVERIFY2(digest.startsWith("Subject:  Hello"), qPrintable(digest));
     QVERIFY(digest.contains("Dear %Name%"));
     QVERIFY(QFile::exists(dir.path() + "/temp.html"));
+    QFile html(dir.path() + "/temp.html");
+    QVERIFY(html.open(QIODevice::ReadOnly));
+    QVERIFY(html.readAll().contains("BGCOLOR=#123456"));
   }
 
   void closingAsksBeforeUnsavedChangesAreLost() {

@@ -2,10 +2,14 @@
 #include "storage/TextFile.h"
 #include "support/ModalAnswer.h"
 #include "support/TempDir.h"
+#include "ui/FormatBar.h"
 #include "ui/NewsletterPage.h"
 #include "ui/RichTextBridge.h"
 
+#include <QComboBox>
+#include <QFontDialog>
 #include <QImage>
+#include <QMenu>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -78,13 +82,24 @@ void FillFormattedBody(QTextEdit *edit) {
   i.Italic = true;
   i.Underline = true;
   i.StrikeOut = true;
-  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raCenter, false, {i}});
-  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, true, {a}});
-  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raRight, true, {b}});
+  auto para = [&d](TRichAlign align, bool bullet, std::vector<TRichRun> runs) -> TRichParagraph & {
+    TRichParagraph &q = d.Paragraphs.emplace_back();
+    q.Align = align;
+    q.Bullet = bullet;
+    q.Runs = std::move(runs);
+    return q;
+  };
+  // The ruler's indents (twips): first line, left, right.
+  TRichParagraph &centred = para(TRichAlign::raCenter, false, {i});
+  centred.FirstIndent = 360;
+  centred.LeftIndent = 720;
+  centred.RightIndent = 200;
+  para(TRichAlign::raLeft, true, {a}).LeftIndent = 400;
+  para(TRichAlign::raRight, true, {b});
   TRichRun breaks = a;
   breaks.Text = "two\vlines\ttab \xE9\x80";
-  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, false, {breaks}});
-  d.Paragraphs.push_back(TRichParagraph{TRichAlign::raLeft, false, {}});
+  para(TRichAlign::raLeft, false, {breaks}).FirstIndent = -240;
+  para(TRichAlign::raLeft, false, {});
   RichToDocument(d, *edit->document());
 }
 
@@ -155,9 +170,84 @@ private slots:
     QCOMPARE(after.Paragraphs.at(0).Runs.at(1).Face, std::string("Courier New"));
     QVERIFY(after.Paragraphs.at(0).Runs.at(1).Bold);
     QCOMPARE(after.Paragraphs.at(1).Align, TRichAlign::raCenter);
+    // The ruler's indents survive the file and the editor.
+    QCOMPARE(after.Paragraphs.at(1).FirstIndent, 360);
+    QCOMPARE(after.Paragraphs.at(1).LeftIndent, 720);
+    QCOMPARE(after.Paragraphs.at(1).RightIndent, 200);
+    QCOMPARE(after.Paragraphs.at(2).LeftIndent, 400);
+    QCOMPARE(after.Paragraphs.at(4).FirstIndent, -240);
     QVERIFY(after.Paragraphs.at(2).Bullet && after.Paragraphs.at(3).Bullet && !after.Paragraphs.at(4).Bullet);
     QCOMPARE(after.Paragraphs.at(4).Text(), std::string("two\vlines\ttab \xE9\x80"));
     QCOMPARE(after.Paragraphs.size(), size_t(7));  // six written, one appended before the second save
+  }
+
+  void backgroundChosenOnTheFormatBarIsSaved() {
+    TempDir dir;
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    p.re_NewsBody->setPlainText("Coloured");
+    p.ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));
+    QCOMPARE(p.Background(), TColor(0x563412));  // blue in the high byte, as stored
+    QVERIFY(p.WriteDocument(QString::fromStdString(dir.File("c.bvd")), dfDocument));
+    QVERIFY(ReadFileBytes(dir.File("c.bvd")).find("\r\nBG Color=$00563412\r\n") != std::string::npos);
+    TScriptedPage other;
+    QVERIFY(other.page.ReadDocument(QString::fromStdString(dir.File("c.bvd"))));
+    QCOMPARE(other.page.re_NewsBody->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
+  }
+
+  void bodyMenuOffersEditFontSymbolAndThesaurus() {
+    TScriptedPage s;
+    TNewsletterPage &p = s.page;
+    p.show();
+    QVERIFY(p.pm_NewsBody);
+    QCOMPARE(p.re_NewsBody->contextMenuPolicy(), Qt::CustomContextMenu);
+    QStringList captions;
+    for (QAction *a : p.pm_NewsBody->actions())
+      if (!a->isSeparator()) captions << a->text();
+    QCOMPARE(captions, (QStringList{"Cu&t", "&Copy", "&Paste", "&Font...", "&Symbol", "&Thesaurus..."}));
+    // Cut and Copy act on the body's selection.
+    p.re_NewsBody->setPlainText("cut me");
+    QTextCursor c = p.re_NewsBody->textCursor();
+    c.setPosition(0);
+    c.setPosition(4, QTextCursor::KeepAnchor);
+    p.re_NewsBody->setTextCursor(c);
+    p.Cut2->trigger();
+    QCOMPARE(p.re_NewsBody->toPlainText(), QString("me"));
+    // Font...: the font dialog's choice goes to the selection.
+    p.re_NewsBody->selectAll();
+    AnswerNextModal<QFontDialog>([](QFontDialog *d) {
+      QFont f = d->currentFont();
+      f.setPointSize(31);
+      f.setItalic(true);
+      d->setCurrentFont(f);
+      d->accept();
+    });
+    p.Font1->trigger();
+    QTextCursor probe(p.re_NewsBody->document());
+    probe.setPosition(1);
+    QCOMPARE(probe.charFormat().fontPointSize(), 31.0);
+    QVERIFY(probe.charFormat().fontItalic());
+  }
+
+  void listChoicesFollowTheCatalogue() {
+    TScriptedPage s;
+    QComboBox *box = s.page.cb_MailLists;
+    auto texts = [box] {
+      QStringList t;
+      for (int i = 0; i < box->count(); ++i) t << box->itemText(i);
+      return t;
+    };
+    s.page.SetListChoices({"alpha", "Gamma"});
+    s.page.AddListChoice("Beta");
+    s.page.AddListChoice("zeta");
+    QCOMPARE(texts(), (QStringList{"", "alpha", "Beta", "Gamma", "zeta"}));
+    box->setCurrentIndex(3);  // Gamma chosen, then renamed: still chosen under its new name
+    s.page.RenameListChoice("Gamma", "Aardvark");
+    QCOMPARE(texts(), (QStringList{"", "Aardvark", "alpha", "Beta", "zeta"}));
+    QCOMPARE(box->currentText(), QString("Aardvark"));
+    s.page.RemoveListChoice("Aardvark");  // the chosen list goes: no list is chosen
+    QCOMPARE(texts(), (QStringList{"", "alpha", "Beta", "zeta"}));
+    QCOMPARE(box->currentIndex(), 0);
   }
 
   void asksBeforeLosingChanges() {
