@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <memory>
 
 namespace {
 
@@ -30,7 +31,7 @@ void MakeInbox(const std::string &list, int n, bool withFiles) {
              "@example.org>\r\nSubject=Subscription request number " + std::to_string(i) +
              "\r\nDate=Sun, 6 Dec 2026 12:00:00 +0000\r\nAttachment=0\r\nMsgNum=" + std::to_string(i + 1) +
              "\r\nReceived=1\r\nViewed=" + (i % 3 == 0 ? "1" : "0") + "\r\nFileName=" + file + "\r\n\r\n";
-    if (withFiles) WriteFileAtomic(file, "Subject: x\r\n\r\nbody\r\n");
+    if (withFiles) std::ofstream(file, std::ios::binary) << "Subject: x\r\n\r\nbody\r\n";
   }
   WriteFileAtomic(FolderIndexFile(list, TMailFolder::mfInbox), index);
 }
@@ -64,6 +65,28 @@ void BM_MimeDecodeAlone(benchmark::State &state) {
 }
 BENCHMARK(BM_MimeDecodeAlone)->Unit(benchmark::kMillisecond);
 
+// TMimeDecode writing the same parts into files, as any viewer of the message must.
+void BM_MimeDecodeWritingParts(benchmark::State &state) {
+  QTemporaryDir dir;
+  const std::string path = TempPath(dir);
+  WriteFileAtomic(path + "message.txt", GenerateMessage());
+  for (auto _ : state) {
+    TMimeDecode mime;
+    std::unique_ptr<std::ofstream> out;
+    mime.OnPartBegin = [&](TMimeDecode *m) {
+      if (m->PartNumber() == 0) return;
+      out = std::make_unique<std::ofstream>(path + "part" + std::to_string(m->PartNumber()), std::ios::binary);
+      m->DestStream = out.get();
+    };
+    mime.OnPartEnd = [&](TMimeDecode *m) {
+      m->DestStream = nullptr;
+      out.reset();
+    };
+    mime.DecodeFile(path + "message.txt");
+  }
+}
+BENCHMARK(BM_MimeDecodeWritingParts)->Unit(benchmark::kMillisecond);
+
 void BM_ViewMessage(benchmark::State &state) {
   QTemporaryDir dir;
   const std::string folder = TempPath(dir) + "Inbox/";
@@ -85,10 +108,11 @@ BENCHMARK(BM_ViewMessage)->Unit(benchmark::kMillisecond);
 
 // Deleting 1,000 selected rows of a folder of N messages (files move to the Trash).
 void BM_Delete1000Rows(benchmark::State &state) {
+  std::vector<std::unique_ptr<QTemporaryDir>> dirs;  // removed after the timing
   for (auto _ : state) {
     state.PauseTiming();
-    QTemporaryDir dir;
-    const std::string list = TempPath(dir);
+    dirs.push_back(std::make_unique<QTemporaryDir>());
+    const std::string list = TempPath(*dirs.back());
     MakeInbox(list, int(state.range(0)), true);
     std::vector<TMessageRow> rows = MessageGridRows(list, TMailFolder::mfInbox);
     rows.resize(1000);
@@ -101,10 +125,11 @@ BENCHMARK(BM_Delete1000Rows)->Arg(10000)->Arg(20000)->Unit(benchmark::kMilliseco
 
 // Deleting N selected rows: doubling the rows at most doubles the time.
 void BM_DeleteAllRows(benchmark::State &state) {
+  std::vector<std::unique_ptr<QTemporaryDir>> dirs;  // removed after the timing
   for (auto _ : state) {
     state.PauseTiming();
-    QTemporaryDir dir;
-    const std::string list = TempPath(dir);
+    dirs.push_back(std::make_unique<QTemporaryDir>());
+    const std::string list = TempPath(*dirs.back());
     MakeInbox(list, int(state.range(0)), true);
     const std::vector<TMessageRow> rows = MessageGridRows(list, TMailFolder::mfInbox);
     state.ResumeTiming();
@@ -115,10 +140,11 @@ void BM_DeleteAllRows(benchmark::State &state) {
 BENCHMARK(BM_DeleteAllRows)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_PurgeFolder(benchmark::State &state) {
+  std::vector<std::unique_ptr<QTemporaryDir>> dirs;  // removed after the timing
   for (auto _ : state) {
     state.PauseTiming();
-    QTemporaryDir dir;
-    const std::string list = TempPath(dir);
+    dirs.push_back(std::make_unique<QTemporaryDir>());
+    const std::string list = TempPath(*dirs.back());
     MakeInbox(list, int(state.range(0)), true);
     state.ResumeTiming();
     benchmark::DoNotOptimize(PurgeFolder(list, TMailFolder::mfInbox));

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   libhunspell-dev libmythes-dev hunspell-en-us mythes-en-us
   xvfb xauth imagemagick

@@ -40,6 +40,15 @@ const std::array<TFieldCode, FieldCodeCount> &FieldCodes() { return kCodes; }
 
 std::string FieldCodeText(const std::string &name) { return "%" + name + "%"; }
 
+bool HoldsFieldCode(const std::vector<std::string> &lines) {
+  for (const std::string &line : lines) {
+    if (line.find('%') == std::string::npos) continue;
+    for (const TFieldCode &code : FieldCodes())
+      if (line.find(FieldCodeText(code.Name)) != std::string::npos) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> FieldCodeMenuNames(TFieldGroup group) {
   if (group == TFieldGroup::fgAddress)
     return {"Name", "Address 1", "Address 2", "Phone", "E-mail", "Custom 1", "Custom 2", "Custom 3", "Comments"};

@@ -41,6 +41,9 @@ const std::array<TFieldCode, FieldCodeCount> &FieldCodes();
 // "%" + name + "%".
 std::string FieldCodeText(const std::string &name);
 
+// Whether any line holds one of the codes, written exactly as in the table.
+bool HoldsFieldCode(const std::vector<std::string> &lines);
+
 // The codes of one menu group, in the order the menus show them (the address group lists
 // E-mail before the custom fields, unlike the replacement order).
 std::vector<std::string> FieldCodeMenuNames(TFieldGroup group);

@@ -69,6 +69,15 @@ void WriteAddress(const std::string &listPath, const std::string &key, const TAd
   WriteAddress(book, key, record);
 }
 
+void ReplaceAddress(const std::string &listPath, const std::string &oldEntry, const std::string &key,
+                    const TAddressRecord &record) {
+  TIniFile32 book(AddressBookFile(listPath));
+  book.BeginUpdate();
+  if (!oldEntry.empty()) book.EraseSection(EntryKey(oldEntry));
+  WriteAddress(book, key, record);
+  book.EndUpdate();
+}
+
 size_t LoadAddresses(const std::string &listPath, const std::function<void(std::string &&entry)> &add,
                      const TProgressFunc &progress) {
   const std::string text = ReadFileBytes(AddressBookFile(listPath));

@@ -45,6 +45,10 @@ TAddressRecord ShowAddress(const std::string &listPath, const std::string &entry
 // Writes the nine keys into section `key`; empty values leave no entry.
 void WriteAddress(TIniFile32 &book, const std::string &key, const TAddressRecord &record);
 void WriteAddress(const std::string &listPath, const std::string &key, const TAddressRecord &record);
+// Writes the record under `key` and erases the record of `oldEntry` (when not empty) in the
+// same save, so that a failed save leaves the subscriber as he was, never on neither key.
+void ReplaceAddress(const std::string &listPath, const std::string &oldEntry, const std::string &key,
+                    const TAddressRecord &record);
 
 // Reads the book as plain text, touching only headers and "Name" lines, and hands every
 // display entry to `add` in file order. A missing book gives nothing. Returns the count.

@@ -1,5 +1,7 @@
 #include "mail/MailingRun.h"
 
+#include "compose/FieldCodes.h"
+#include "lists/AddressRecord.h"
 #include "mail/Recipients.h"
 #include "mail/SentRecord.h"
 #include "storage/Ansi.h"
@@ -30,15 +32,6 @@ std::string NowText() {
 
 int Percent(double part, double whole) {
   return whole > 0 ? static_cast<int>(std::lround(part * 100.0 / whole)) : 0;
-}
-
-// The reply code at the start of a reply line, and whether more lines follow it.
-int ReplyCode(const std::string &reply, bool *continued) {
-  size_t i = reply.find_first_not_of(" \t\r\n");
-  int code = 0;
-  for (; i < reply.size() && reply[i] >= '0' && reply[i] <= '9'; ++i) code = code * 10 + (reply[i] - '0');
-  *continued = i < reply.size() && reply[i] == '-';
-  return code;
 }
 
 // Restores the run flag and closes the files on every way out of a run.
@@ -93,6 +86,7 @@ void TMailingRun::Request(void (TSmtpCli::*call)(), TSmtpRequest expected) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   silence_ = nullptr;
   expected_ = kNoRequest;
+  timedOut_ = timedOut;
   if (!timedOut) return;
   // Aborting reports the dropped request once more; let that report pass unheeded.
   client_.Abort();
@@ -110,24 +104,32 @@ void TMailingRun::Assemble(bool mergeCodes) {
 
 std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   if (running_) return {};
-  Assemble(job.FieldCodes);
+  TMailingJob run = job;
+  Assemble(run.FieldCodes);
+  // Codes sent as they stand would reach every reader as "%Name%".
+  if (!run.FieldCodes && HoldsFieldCode(digest_)) {
+    switch (host_.AskMergeFieldCodes()) {
+      case IMailingHost::TAnswer::aYes: run.FieldCodes = true; break;
+      case IMailingHost::TAnswer::aNo: break;
+      case IMailingHost::TAnswer::aCancel: return {};
+    }
+  }
   host_.SetStatus("Preparing to send...");
   std::string addresses;
   int count = 0;
-  if (job.FromList) {
-    addresses = ListPageAddresses(job.CheckedEntries);
-    count = static_cast<int>(job.CheckedEntries.size());
+  if (run.FromList) {
+    addresses = ListPageAddresses(run.CheckedEntries);
+    count = static_cast<int>(run.CheckedEntries.size());
   } else {
-    addresses = AddressPageAddresses(job.TypedAddresses);
-    count = CountAtSigns(job.TypedAddresses);
-    // Per-recipient mode sends to the list's checked entries whatever was typed.
-    if (addresses.empty() && !job.FieldCodes) {
+    addresses = AddressPageAddresses(run.TypedAddresses);
+    count = CountAtSigns(run.TypedAddresses);
+    if (addresses.empty()) {
       host_.SetStatus("");
       host_.ShowInformation("No addresses have been entered, so nothing was sent.");
       return {};
     }
   }
-  if (!StartMailing(job, addresses, count)) {
+  if (!StartMailing(run, addresses, count)) {
     // Filing a copy of a message that never went out would tell the user it was sent.
     host_.SetStatus("");
     host_.ShowInformation("No send method has been chosen for this list or server, so nothing was sent.");
@@ -139,32 +141,66 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
         "selected list! See the list's properties or General Properties for more information.");
     return {};
   }
+  if (failed_ > 0) host_.ShowFailureReport(FailureReport(outcome_));
+  // A copy says the message went out: only when someone took it, and only to them.
+  if (accepted_.empty()) return {};
   TSentMessage copy;
-  copy.Subject = job.Subject;
-  copy.Addresses = addresses;
+  copy.Subject = run.Subject;
+  copy.Addresses = ListPageAddresses(accepted_);
   copy.DateText = NowText();
-  copy.Attachments = job.Attachments;
-  copy.Lines = digest_;
+  copy.Attachments = run.Attachments;
+  copy.Lines = sentDigest_;
   // No list folder means the pseudo-list, whose folder is the data directory.
-  return RecordSentMessage(job.ListFolder.empty() ? dataDir_ : job.ListFolder, copy);
+  return RecordSentMessage(run.ListFolder.empty() ? dataDir_ : run.ListFolder, copy);
 }
 
 void TMailingRun::SetServer(const std::string &host, const std::string &port, const std::string &signOn) {
   client_.Host = host;
   client_.Port = Trim(port).empty() ? "smtp" : port;  // a blank port box means the usual one
   client_.SignOn = signOn;
+  client_.Security = secNone;
+  client_.Login = false;
+  client_.Username.clear();
+  client_.Password.clear();
+  client_.AllowClearTextPassword = false;
+  client_.TrustedFingerprint.clear();
+}
+
+void TMailingRun::SetServerSecurity(const TSmtpServer &server) {
+  client_.Security = server.Security == 1 ? secStartTls : server.Security == 2 ? secSslTls : secNone;
+  client_.Login = server.Login;
+  if (server.Login) {
+    // With a login the user name is the account's, and the greeting names this host.
+    client_.SignOn.clear();
+    client_.Username = server.Username;
+    client_.Password = server.Password;
+  }
+  client_.AllowClearTextPassword = server.ClearText;
+  client_.TrustedFingerprint = server.Certificate;
+}
+
+void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *perMessage) {
+  if (Trim(job.ListServer).empty() && !Trim(job.DefaultServer).empty()) {
+    const TSmtpServer server = ReadSmtpServer(dataDir_, job.DefaultServer, TIniMode::imOwn);
+    SetServer(job.DefaultServer, server.Port, server.Username);
+    *method = server.SendMethod;
+    *perMessage = server.RcptTo;
+    return;
+  }
+  SetServer(job.ListServer, job.ListPort, job.ListUser);
+  *method = job.ListMethod;
+  *perMessage = job.ListBatchSize;
 }
 
 bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addresses, int count) {
   int method = 0;
   int perMessage = 1;
   if (job.FromList) {
-    SetServer(job.ListServer, job.ListPort, job.ListUser);
-    method = job.ListMethod;
-    perMessage = job.ListBatchSize;
+    ListServerChoice(job, &method, &perMessage);
   } else {
     const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
     SetServer(job.Server, server.Port, server.Username);
+    SetServerSecurity(server);
     method = server.SendMethod;
     perMessage = server.RcptTo;
   }
@@ -185,6 +221,10 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;
+  accepted_.clear();
+  sentDigest_.clear();
+  outcome_ = TMailingOutcome{};
+  outcome_.Host = client_.Host;
   WaitUntilReady();
   if (job.FieldCodes)
     RunPerRecipient(job);
@@ -193,6 +233,8 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   WaitUntilReady();
   if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
   files_.Finish(sent_, failed_);
+  outcome_.Sent = sent_;
+  outcome_.Failed = failed_;
   host_.SetStatus(std::to_string(sent_) + " messages sent succesfully. " + std::to_string(failed_) +
                   " failed.");
   host_.SetProgress(0);
@@ -211,16 +253,40 @@ void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::stri
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {
   files_.Open();
-  for (const std::string &entry : job.CheckedEntries) {
-    host_.SetProgress(0);
-    const std::string email = host_.ShowAddress(entry);
-    Assemble(true);
-    host_.SetStatus("Preparing to send message to " + email);
-    // A missing attachment here ends the run: every further message would fail the same way.
-    SetMessage(job, {email}, job.BCC ? std::string() : job.ListTo, job.ListFrom, job.ListReply);
-    SendOneMessage();
+  if (job.FromList) {
+    for (const std::string &entry : job.CheckedEntries) SendToRecipient(job, entry, entry);
+  } else {
+    // Typed addresses: each merged from its record when the current list knows it.
+    std::string rest = AddressPageAddresses(job.TypedAddresses);
+    for (std::vector<std::string> entries; !rest.empty(); entries.clear())
+      for (const std::string &address : TakeBatch(rest, 1, &entries))
+        SendToRecipient(job, entries.back(), AddressKey(address));
   }
   files_.Close();
+}
+
+void TMailingRun::SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry) {
+  host_.SetProgress(0);
+  std::string email = EnvelopeAddress(entry);
+  // One recipient's error (a field code that cannot be merged, an attachment gone) fails
+  // that recipient only.
+  try {
+    const std::string shown = host_.ShowAddress(shownEntry);
+    if (!Trim(shown).empty()) email = shown;
+    Assemble(true);
+    host_.SetStatus("Preparing to send message to " + email);
+    const std::string hdrTo = job.BCC ? std::string() : job.FromList ? job.ListTo : email;
+    if (job.FromList)
+      SetMessage(job, {email}, hdrTo, job.ListFrom, job.ListReply);
+    else if (job.GenProps)
+      SetMessage(job, {email}, hdrTo, job.GenEmail, job.GenReply);
+    else
+      SetMessage(job, {email}, hdrTo, job.DialogFrom, job.DialogFrom);
+  } catch (const std::exception &e) {
+    FailMessage({email}, e.what());
+    return;
+  }
+  SendOneMessage({entry});
 }
 
 void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int batchSize) {
@@ -228,7 +294,8 @@ void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int 
     files_.Open();
     WaitUntilReady();
     host_.SetProgress(0);
-    const std::vector<std::string> batch = TakeBatch(addresses, batchSize);
+    std::vector<std::string> entries;
+    const std::vector<std::string> batch = TakeBatch(addresses, batchSize, &entries);
     if (batch.empty()) break;  // nothing but blanks was left
     host_.SetStatus("Preparing to send message to " + std::to_string(std::max(batchSize, 1)) +
                     " addresses...");
@@ -241,23 +308,44 @@ void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int 
       else
         SetMessage(job, batch, hdrTo, job.DialogFrom, job.DialogFrom);
     } catch (const std::exception &e) {
-      host_.SetStatus(std::string("Error - ") + e.what());
-      CountFailed(batch);
+      FailMessage(batch, e.what());
       files_.Close();
       continue;
     }
-    SendOneMessage();
+    SendOneMessage(entries);
     files_.Close();
     host_.SetStatus("Successful: " + std::to_string(sent_) + "/  Unsuccessful: " + std::to_string(failed_));
   }
 }
 
-void TMailingRun::CountFailed(const std::vector<std::string> &recipients) {
+void TMailingRun::CountFailed(const std::vector<std::string> &recipients, const std::string &reason) {
   failed_ += static_cast<int>(recipients.size());
-  for (const std::string &recipient : recipients) files_.AddFailed(recipient);
+  for (const std::string &recipient : recipients) {
+    files_.AddFailed(recipient);
+    files_.Log("Failed " + recipient + ": " + reason);
+    outcome_.Failures.push_back({recipient, reason});
+  }
 }
 
-void TMailingRun::SendOneMessage() {
+void TMailingRun::FailMessage(const std::vector<std::string> &recipients, const std::string &reason) {
+  host_.SetStatus("Error - " + reason);
+  CountFailed(recipients, reason);
+}
+
+std::string TMailingRun::RefusalOf(const std::string &recipient, const std::string &otherwise) const {
+  for (const auto &[address, reply] : refused_)
+    if (address == Trim(recipient)) return reply;
+  return otherwise;
+}
+
+std::string TMailingRun::ClientReason(int error) const {
+  if (timedOut_) return "The server did not answer";
+  if (error >= 10004 && error <= 11004 && error != 10004) return WSocketErrorDesc(error);
+  if (!client_.ErrorMessage().empty()) return client_.ErrorMessage();
+  return error == 10004 ? "The server closed the connection" : "Error " + std::to_string(error);
+}
+
+void TMailingRun::SendOneMessage(const std::vector<std::string> &entries) {
   const std::vector<std::string> recipients = client_.RcptName;
   try {
     WaitUntilReady();
@@ -267,39 +355,45 @@ void TMailingRun::SendOneMessage() {
       Request(&TSmtpCli::Open, smtpOpen);
       // One attempt per message: a server that cannot be reached fails this message only.
       if (!client_.Connected() || openError_ != 0) {
+        outcome_.ConnectError = ClientReason(openError_);
         if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
-        CountFailed(recipients);
+        CountFailed(recipients, outcome_.ConnectError);
         return;
       }
+      outcome_.Connected = true;
     }
     mailError_ = 0;
     refused_.clear();
     rcptAwaiting_ = false;
     Request(&TSmtpCli::Mail, smtpMail);
+    const std::string mailReason = mailError_ != 0 ? ClientReason(mailError_) : std::string();
     Request(&TSmtpCli::Quit, smtpQuit);
+    // The server took the message only when the whole request succeeded; then only the
+    // recipients it accepted have it.
+    if (mailError_ != 0) {
+      for (const std::string &recipient : recipients) CountFailed({recipient}, RefusalOf(recipient, mailReason));
+      return;
+    }
   } catch (const std::exception &e) {
-    host_.SetStatus(std::string("Error - ") + e.what());
+    if (!outcome_.Connected && !client_.Connected()) outcome_.ConnectError = e.what();
     // A request that raised may leave the client waiting for nothing (a failed name
     // lookup keeps it busy); bring it back so the next message can go.
     if (client_.State() != smtpReady) client_.Abort();
-    CountFailed(recipients);
+    FailMessage(recipients, e.what());
     return;
   }
-  // The server took the message only when the whole request succeeded; then only the
-  // recipients it accepted have it.
-  if (mailError_ != 0) {
-    CountFailed(recipients);
-    return;
+  bool anyAccepted = false;
+  for (size_t i = 0; i < recipients.size(); ++i) {
+    const std::string refusal = RefusalOf(recipients[i], std::string());
+    if (!refusal.empty()) {
+      CountFailed({recipients[i]}, refusal);
+      continue;
+    }
+    ++sent_;
+    anyAccepted = true;
+    accepted_.push_back(i < entries.size() ? entries[i] : recipients[i]);
   }
-  std::vector<std::string> failed;
-  for (const std::string &recipient : recipients) {
-    const bool refused = std::find(refused_.begin(), refused_.end(), Trim(recipient)) != refused_.end();
-    if (refused)
-      failed.push_back(recipient);
-    else
-      ++sent_;
-  }
-  CountFailed(failed);
+  if (anyAccepted) sentDigest_ = digest_;
 }
 
 void TMailingRun::SmtpCli3RequestDone(TComponent *, TSmtpRequest RqType, uint16_t Error) {
@@ -367,7 +461,9 @@ void TMailingRun::SmtpCli3Display(TComponent *, const std::string &Msg) {
   if (size > 0) host_.SetProgress(Percent(static_cast<double>(client_.FileRead()), static_cast<double>(size)));
   host_.SetProtocolLine(msg);
   files_.Log(msg);
-  if (silence_) silence_->start();
+  // Progress restarts the silence timer; a reply that only keeps adding lines does not.
+  const bool continued = StartsText("< ", msg) && ParseSmtpReply(msg.substr(2)).More;
+  if (silence_ && !continued) silence_->start();
 
   // Follow the recipients' replies: the request only reports the last one.
   if (StartsText("> RCPT TO:<", msg)) {
@@ -375,12 +471,11 @@ void TMailingRun::SmtpCli3Display(TComponent *, const std::string &Msg) {
     rcptPending_ = close > 11 ? msg.substr(11, close - 11) : std::string();
     rcptAwaiting_ = true;
   } else if (rcptAwaiting_ && StartsText("< ", msg)) {
-    bool continued = false;
-    const int code = ReplyCode(msg.substr(2), &continued);
     if (continued) return;
+    const int code = ParseSmtpReply(msg.substr(2)).Code;
     rcptAwaiting_ = false;
     if (code != 250 && code != 251) {
-      refused_.push_back(rcptPending_);
+      refused_.emplace_back(rcptPending_, msg.substr(2));
       host_.SetStatus("Error - " + msg.substr(2) + " (" + std::to_string(code) + ")");
     }
   }

@@ -4,8 +4,10 @@
 // addresses, reports its progress and files the Sent copy. It waits for the client in the
 // event loop and reaches the window only through IMailingHost, so it runs headless.
 #include "compose/AssembleMessage.h"
+#include "mail/FailureReport.h"
 #include "mail/MailSessionFiles.h"
 #include "net/SmtpProt.h"
+#include "storage/ServerRegistry.h"
 
 #include <string>
 #include <vector>
@@ -25,6 +27,12 @@ public:
   virtual void SetProgress(int percent) = 0;
   // An information message box with an OK button.
   virtual void ShowInformation(const std::string &text) = 0;
+  // The report of a run that ended with failures.
+  virtual void ShowFailureReport(const std::string &text) { ShowInformation(text); }
+  enum class TAnswer { aYes, aNo, aCancel };
+  // The message holds field codes but merging was not asked for: merge them (Yes), send
+  // the codes as they are (No) or send nothing (Cancel).
+  virtual TAnswer AskMergeFieldCodes() { return TAnswer::aNo; }
 };
 
 // Everything the run needs to know, fixed before it starts.
@@ -43,6 +51,7 @@ struct TMailingJob {
   std::string ListFolder;       // ends with "/"; "" for the pseudo-list (the data directory)
   std::string ListTo, ListFrom, ListReply;
   std::string ListServer, ListPort, ListUser;
+  std::string DefaultServer;    // the default SMTP server, for a list without a server of its own
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none
   int ListBatchSize = 1;
   // The newsletter.
@@ -71,6 +80,8 @@ public:
   void SetReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
   // The lines of the message last assembled.
   const std::vector<std::string> &Digest() const { return digest_; }
+  // What the last run did, for its report.
+  const TMailingOutcome &Outcome() const { return outcome_; }
 
   // The client's events.
   void SmtpCli3RequestDone(TComponent *Sender, TSmtpRequest RqType, uint16_t Error);
@@ -82,15 +93,25 @@ public:
 private:
   void WaitUntilReady();
   void SetServer(const std::string &host, const std::string &port, const std::string &signOn);
+  void SetServerSecurity(const TSmtpServer &server);
   // Starts a request and waits until the client has reported it done.
   void Request(void (TSmtpCli::*call)(), TSmtpRequest expected);
   void Assemble(bool mergeCodes);
   // Sets the client's envelope and header values (raises for a missing attachment).
   void SetMessage(const TMailingJob &job, const std::vector<std::string> &recipients, const std::string &hdrTo,
                   const std::string &hdrFrom, const std::string &hdrReplyTo);
-  void SendOneMessage();
-  void CountFailed(const std::vector<std::string> &recipients);
+  // Sends the client's message; `entries` are its recipients as the user wrote them.
+  void SendOneMessage(const std::vector<std::string> &entries);
+  void CountFailed(const std::vector<std::string> &recipients, const std::string &reason);
+  void FailMessage(const std::vector<std::string> &recipients, const std::string &reason);
+  std::string ClientReason(int error) const;
+  // The server's refusal of one recipient, else `otherwise`.
+  std::string RefusalOf(const std::string &recipient, const std::string &otherwise) const;
+  // Server, port, sign-on and method of the list, or of the default server when the list
+  // has no server of its own.
+  void ListServerChoice(const TMailingJob &job, int *method, int *perMessage);
   void RunPerRecipient(const TMailingJob &job);
+  void SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry);
   void RunBatches(const TMailingJob &job, std::string addresses, int batchSize);
 
   std::string dataDir_;
@@ -98,6 +119,10 @@ private:
   IMailingHost &host_;
   TMailSessionFiles files_;
   std::vector<std::string> digest_;
+  std::vector<std::string> sentDigest_;  // the last message some recipient accepted
+  std::vector<std::string> accepted_;    // the entries that accepted a message
+  TMailingOutcome outcome_;
+  bool timedOut_ = false;
   int sent_ = 0;
   int failed_ = 0;
   bool running_ = false;
@@ -114,5 +139,5 @@ private:
   int mailError_ = 0;
   std::string rcptPending_;
   bool rcptAwaiting_ = false;
-  std::vector<std::string> refused_;
+  std::vector<std::pair<std::string, std::string>> refused_;  // address, reply
 };

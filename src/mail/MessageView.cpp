@@ -128,7 +128,11 @@ private:
   }
 
   void Open(const std::string &path) {
-    FFile = std::make_unique<std::ofstream>(NativePath(path), std::ios::binary | std::ios::trunc);
+    FFile = std::make_unique<std::ofstream>();
+    // Attachments run to megabytes: fewer, larger writes.
+    FBuffer.resize(1 << 18);
+    FFile->rdbuf()->pubsetbuf(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
+    FFile->open(NativePath(path), std::ios::binary | std::ios::trunc);
     if (!*FFile) throw EMessageNotAvailable();
     Mime1.DestStream = FFile.get();
   }
@@ -195,6 +199,7 @@ private:
   TViewedMessage FResult;
   TPartNaming FMessage, FPart;
   std::unique_ptr<std::ofstream> FFile;
+  std::vector<char> FBuffer;
   std::string FPending;  // text of the current line not yet ended
   int FHeaderLines = 0;
   bool FShowLines = false;

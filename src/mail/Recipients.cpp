@@ -28,7 +28,7 @@ std::string EnvelopeAddress(const std::string &entry) {
   return entry.substr(open + 1, close - open - 1);
 }
 
-std::vector<std::string> TakeBatch(std::string &addresses, int batchSize) {
+std::vector<std::string> TakeBatch(std::string &addresses, int batchSize, std::vector<std::string> *entries) {
   std::vector<std::string> batch;
   const size_t wanted = static_cast<size_t>(std::max(batchSize, 1));
   while (batch.size() < wanted && !addresses.empty()) {
@@ -36,6 +36,7 @@ std::vector<std::string> TakeBatch(std::string &addresses, int batchSize) {
     std::string entry = addresses.substr(0, comma);
     addresses.erase(0, comma == std::string::npos ? std::string::npos : comma + 1);
     if (Trim(entry).empty()) continue;
+    if (entries) entries->push_back(Trim(entry));
     batch.push_back(EnvelopeAddress(entry));
   }
   return batch;

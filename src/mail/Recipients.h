@@ -18,5 +18,6 @@ std::string EnvelopeAddress(const std::string &entry);
 
 // Takes the next batch from the front of the recipient text: up to batchSize entries,
 // and always at least one, so that a run over any text ends. Blank entries (left by
-// ", ," or a trailing blank) are dropped without counting.
-std::vector<std::string> TakeBatch(std::string &addresses, int batchSize);
+// ", ," or a trailing blank) are dropped without counting. `entries`, when given, receives
+// the batch's entries as written (trimmed), for the record of who got the message.
+std::vector<std::string> TakeBatch(std::string &addresses, int batchSize, std::vector<std::string> *entries = nullptr);

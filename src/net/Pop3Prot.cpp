@@ -10,7 +10,9 @@ namespace {
 // The chain runs its steps in this order, whatever order they were asked in.
 constexpr unsigned kStepOrder[] = {1, 2, 3, 4, 12, 13, 8, 14, 6, 10, 11, 7, 9, 15, 5};
 
-std::string SocketErrorReply(uint16_t error) {
+std::string SocketErrorReply(uint16_t error, const TWSocket &socket) {
+  if (IsSslError(error))
+    return "-ERR " + socket.LastErrorMessage();
   return "-ERR " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
 }
 
@@ -29,6 +31,7 @@ TCustomPop3Cli::TCustomPop3Cli() : FWSocket(std::make_unique<TWSocket>()), FSink
   FWSocket->OnDnsLookupDone = [this](TComponent *, uint16_t e) { WSocketDnsLookupDone(e); };
   FWSocket->OnSessionConnected = [this](TComponent *, uint16_t e) { WSocketSessionConnected(e); };
   FWSocket->OnDataAvailable = [this](TComponent *, uint16_t e) { WSocketDataAvailable(e); };
+  FWSocket->OnSslHandshakeDone = [this](TComponent *, uint16_t e) { WSocketTlsDone(e); };
 }
 
 TCustomPop3Cli::~TCustomPop3Cli() {
@@ -37,6 +40,7 @@ TCustomPop3Cli::~TCustomPop3Cli() {
   FWSocket->OnDnsLookupDone = nullptr;
   FWSocket->OnSessionConnected = nullptr;
   FWSocket->OnDataAvailable = nullptr;
+  FWSocket->OnSslHandshakeDone = nullptr;
   FWSocket.reset();
 }
 
@@ -159,13 +163,14 @@ void TCustomPop3Cli::WSocketDnsLookupDone(uint16_t Error) {
   if (FState != pop3DnsLookup && FState != pop3Abort)
     return;
   if (Error != 0) {
-    ConnectFailed(Error, SocketErrorReply(Error));
+    ConnectFailed(Error, SocketErrorReply(Error, *FWSocket));
     return;
   }
   try {
     FWSocket->SetAddr(FWSocket->DnsResult());
     FWSocket->SetProto("tcp");
     FWSocket->SetPort(Port);
+    ApplySecurity();
     SetState(pop3Connecting);
     FWSocket->Connect();
   } catch (const ESocketException &e) {
@@ -179,7 +184,7 @@ void TCustomPop3Cli::WSocketDnsLookupDone(uint16_t Error) {
 
 void TCustomPop3Cli::WSocketSessionConnected(uint16_t Error) {
   if (Error != 0) {
-    FLastResponse = SocketErrorReply(Error);
+    FLastResponse = SocketErrorReply(Error, *FWSocket);
     FStatusCode = 500;
     FConnected = false;
     FErrorCode = Error;
@@ -281,6 +286,10 @@ bool TCustomPop3Cli::HandleGreeting() {
   FTimeStamp = Pop3TimeStamp(FLastResponse);
   FProtocolState = pop3WaitingUser;
   SetState(pop3Connected);
+  if (NeedStls()) {
+    SendCommand(pop3Connect, "STLS", pop3WaitingUser, TAfter::afStls);
+    return true;
+  }
   TriggerSessionConnected(0);
   TriggerRequestDone(0);
   return true;
@@ -289,6 +298,10 @@ bool TCustomPop3Cli::HandleGreeting() {
 void TCustomPop3Cli::HandleSingleLine() {
   Display("< " + FLastResponse);
   FStatusCode = Pop3IsPositive(FLastResponse) ? 0 : 500;
+  if (FStatusCode != 0 && FAfter == TAfter::afStls) {
+    StlsRefused();
+    return;
+  }
   if (FStatusCode != 0) {
     FNext = TNext::nxNone;
     FErrorCode = Pop3ErrNegative;
@@ -335,6 +348,9 @@ void TCustomPop3Cli::HandleSingleLine() {
     return;
   case TAfter::afMessageMulti:
     StartMultiLine(&OnMessageBegin, &OnMessageLine, &OnMessageEnd, TLineParser::lpNone);
+    return;
+  case TAfter::afStls:
+    StlsAccepted();
     return;
   }
   const bool quit = FRequestType == pop3Quit || (FChain && FStep == stQuit);
@@ -414,7 +430,8 @@ void TCustomPop3Cli::Pass() {
   CheckConnected();
   if (FProtocolState >= pop3Transaction)
     Misuse("-ERR PASS command invalid now");
-  SendCommand(pop3Pass, "PASS " + OneLine(Pop3Trim(PassWord)), pop3Transaction, TAfter::afDone);
+  SendCommand(pop3Pass, "PASS " + OneLine(Pop3Trim(PassWord)), pop3Transaction, TAfter::afDone,
+              "PASS ********");
 }
 
 void TCustomPop3Cli::RPop() {
@@ -422,7 +439,7 @@ void TCustomPop3Cli::RPop() {
   CheckConnected();
   if (FProtocolState >= pop3Transaction)
     Misuse("-ERR RPOP command invalid now");
-  // The trace shows no secret: only PASS lines are filtered by the owner.
+  // The trace shows no secret.
   SendCommand(pop3RPop, "RPOP " + OneLine(Pop3Trim(PassWord)), pop3Transaction, TAfter::afDone,
               "RPOP ********");
 }
@@ -435,7 +452,7 @@ void TCustomPop3Cli::APop() {
   if (FTimeStamp.empty())
     Misuse("-ERR Server do not support APOP (no timestamp)");
   SendCommand(pop3APop, "APOP " + OneLine(Pop3Trim(UserName)) + " " + MD5Hex(FTimeStamp + PassWord),
-              pop3Transaction, TAfter::afDone);
+              pop3Transaction, TAfter::afDone, "APOP " + OneLine(Pop3Trim(UserName)) + " ********");
 }
 
 void TCustomPop3Cli::Quit() {

@@ -81,6 +81,9 @@ public:
   int MsgLines = 0;     // TOP's line count
   int MsgNum = 0;       // argument of LIST, UIDL, RETR, TOP, DELE; set by replies too
   int Tag = 0;
+  TMailSecurity Security = secNone;  // TLS from the first byte, or STLS before the login
+  std::string TrustedFingerprint;    // SHA-256 of a certificate the user accepted
+  TWSocket &WSocket() { return *FWSocket; }
 
   const std::string &ErrorMessage() const { return FErrorMessage; }
   const std::string &LastResponse() const { return FLastResponse; }
@@ -144,7 +147,8 @@ private:
     afUidlOne,     // "+OK n identifier" of UIDL n
     afListMulti,   // "+OK", then "n size" lines up to "."
     afUidlMulti,   // "+OK", then "n identifier" lines up to "."
-    afMessageMulti // "+OK", then the message's lines up to "."
+    afMessageMulti, // "+OK", then the message's lines up to "."
+    afStls          // "+OK" to STLS: TLS starts
   };
   // Parser run on each line of a multi-line reply.
   enum class TLineParser { lpNone, lpList, lpUidl };
@@ -185,6 +189,12 @@ private:
   void LineTooLong();
 
   bool HandleGreeting();
+  // TLS of the session (Pop3Secure.cpp).
+  void ApplySecurity();
+  bool NeedStls() const;
+  void StlsAccepted();
+  void StlsRefused();
+  void WSocketTlsDone(uint16_t Error);
   void HandleSingleLine();
   void HandleMultiLine();
   void StartMultiLine(TNotifyEvent *begin, TNotifyEvent *line, TNotifyEvent *end,

@@ -58,14 +58,18 @@ TSmtpReply ParseSmtpReply(const std::string &line) {
   size_t i = 0;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n')) ++i;
   bool negative = false;
-  if (i < line.size() && (line[i] == '+' || line[i] == '-')) negative = line[i++] == '-';
+  const bool signed_ = i < line.size() && (line[i] == '+' || line[i] == '-');
+  if (signed_) negative = line[i++] == '-';
+  const size_t start = i;
   long code = 0;
   while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
     if (code < 1000000) code = code * 10 + (line[i] - '0');
     ++i;
   }
+  const size_t digits = i - start;
   r.Code = static_cast<int>(negative ? -code : code);
   r.More = i < line.size() && line[i] == '-';
+  r.Valid = !signed_ && digits == 3 && (i == line.size() || line[i] == ' ' || line[i] == '-');
   return r;
 }
 
@@ -191,8 +195,10 @@ void TSmtpCli::SendCommand(const std::string &text, const std::string &before) {
   // A line break in an address or name would start a command of its own: drop it.
   std::string cmd = text;
   cmd.erase(std::remove_if(cmd.begin(), cmd.end(), [](char c) { return c == '\r' || c == '\n'; }), cmd.end());
-  if (OnCommand) OnCommand(this, cmd);
-  Display("> " + cmd);
+  const std::string shown = FShownCommand.empty() ? cmd : FShownCommand;
+  FShownCommand.clear();
+  if (OnCommand) OnCommand(this, shown);
+  Display("> " + shown);
   if (FWSocket.State() == wsConnected) FWSocket.SendStr(before + cmd + "\r\n");
 }
 
@@ -202,7 +208,28 @@ void TSmtpCli::SetFailure(const std::string &response, int code) {
   if (FErrorMessage.empty()) FErrorMessage = FLastResponse;
 }
 
+void TSmtpCli::FailSession(const std::string &response) {
+  SetFailure(response, 500);
+  FRequestResult = 500;
+  FNext = nullptr;
+  FDoneAsync = nullptr;
+  FReceiveBuffer.clear();
+  FWSocket.OnDataSent = nullptr;
+  TriggerRequestDone(500);
+  FWSocket.Abort();
+}
+
+bool TSmtpCli::ReplyTooLong() {
+  if (++FReplyLines <= MaxReplyLines) return false;
+  FailSession("500 Reply longer than " + std::to_string(MaxReplyLines) + " lines");
+  return true;
+}
+
 void TSmtpCli::SetSocketFailure(int error) {
+  if (IsSslError(error)) {
+    SetFailure("500 " + FWSocket.LastErrorMessage(), 500);
+    return;
+  }
   SetFailure("500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")", 500);
 }
 
@@ -278,6 +305,7 @@ void TSmtpCli::Connect() {
   if (!FHighLevelFlag) FRequestType = smtpConnect;
   FRequestDoneFlag = false;
   FReceiveBuffer.clear();
+  FReplyLines = 0;
   FRequestResult = 0;
   SetState(smtpDnsLookup);
   FWSocket.OnDataSent = nullptr;
@@ -298,6 +326,7 @@ void TSmtpCli::DnsLookupDone(uint16_t error) {
     FWSocket.SetPort(Port);
     FWSocket.OnSessionConnected = [this](TComponent *, uint16_t e) { SessionConnected(e); };
     FWSocket.OnDataAvailable = [this](TComponent *, uint16_t) { DataAvailable(); };
+    ApplySecurity();
     SetState(smtpConnecting);
     FWSocket.Connect();
   } catch (const ESocketException &e) {
@@ -336,12 +365,7 @@ void TSmtpCli::DataAvailable() {
     const int room = ReceiveBufferSize - static_cast<int>(FReceiveBuffer.size());
     if (room <= 0) {
       // A line that can never fit would wait forever: end the request and the session.
-      FReceiveBuffer.clear();
-      SetFailure("500 Reply line longer than " + std::to_string(ReceiveBufferSize) + " bytes", 500);
-      FRequestResult = 500;
-      FNext = nullptr;
-      TriggerRequestDone(500);
-      FWSocket.Abort();
+      FailSession("500 Reply line longer than " + std::to_string(ReceiveBufferSize) + " bytes");
       return;
     }
     const int n = FWSocket.Receive(buf, room);
@@ -372,8 +396,12 @@ void TSmtpCli::BannerLine() {
   Display("< " + FLastResponse);
   const TSmtpReply r = ParseSmtpReply(FLastResponse);
   FStatusCode = r.Code;
-  if (r.More) return;
-  if (r.Code != 220) {
+  if (r.More && r.Valid) {
+    ReplyTooLong();
+    return;
+  }
+  FReplyLines = 0;
+  if (r.Code != 220 || !r.Valid) {
     if (FErrorMessage.empty()) FErrorMessage = FLastResponse;
     FRequestResult = r.Code;
     FWSocket.Close();  // the session-closed handling reports the end
@@ -395,6 +423,7 @@ void TSmtpCli::ExecAsync(TSmtpRequest rq, const std::string &cmd, std::vector<in
   FOkResponses = std::move(okCodes);
   FDoneAsync = std::move(done);
   FNext = [this]() { ReplyLine(); };
+  FReplyLines = 0;
   FRequestDoneFlag = false;
   SetState(smtpWaitingResponse);
   SendCommand(cmd, before);
@@ -404,7 +433,16 @@ void TSmtpCli::ReplyLine() {
   Display("< " + FLastResponse);
   const TSmtpReply r = ParseSmtpReply(FLastResponse);
   FStatusCode = r.Code;
-  if (r.More) return;
+  if (!r.Valid) {
+    // Not a reply at all: whatever the server is doing, it did not take the command.
+    FailSession("500 Protocol error: unexpected reply \"" + FLastResponse + "\"");
+    return;
+  }
+  if (r.More) {
+    ReplyTooLong();
+    return;
+  }
+  FReplyLines = 0;
   bool ok;
   if (!FOkResponses.empty())
     ok = std::find(FOkResponses.begin(), FOkResponses.end(), r.Code) != FOkResponses.end();
@@ -422,13 +460,24 @@ void TSmtpCli::ReplyLine() {
 }
 
 void TSmtpCli::Helo() {
+  if (UseEhlo()) {
+    Ehlo();
+    return;
+  }
   const std::string name = SignOn.empty() ? LocalHostName() : SignOn;
   ExecAsync(smtpHelo, "HELO " + name, {250}, nullptr);
 }
 
 void TSmtpCli::Vrfy() { ExecAsync(smtpVrfy, "VRFY " + HdrTo, {250}, nullptr); }
 
-void TSmtpCli::MailFrom() { ExecAsync(smtpMailFrom, "MAIL FROM:<" + Trim(FromName) + ">", {250}, nullptr); }
+void TSmtpCli::MailFrom() {
+  std::string cmd = "MAIL FROM:<" + Trim(FromName) + ">";
+  if (FCaps.Size && MessageSize > 0) {
+    if (RefuseOversize()) return;
+    cmd += " SIZE=" + std::to_string(MessageSize);
+  }
+  ExecAsync(smtpMailFrom, cmd, {250}, nullptr);
+}
 
 void TSmtpCli::RcptTo() {
   CheckReady();
@@ -598,7 +647,8 @@ void TSmtpCli::DataSent() {
     }
     FMoreLines = false;
     FWSocket.OnDataSent = nullptr;
-    if (FState == smtpAbort || !FConnected) return;
+    // A file that failed ended the request: the message must not be completed.
+    if (FState == smtpAbort || !FConnected || FRequestDoneFlag) return;
     // The end of the message goes in the same write as its last lines.
     ExecAsync(smtpData, ".", {250}, nullptr, batch);
     return;
@@ -645,6 +695,13 @@ bool TSmtpCli::NextBodyLine(std::string *line) {
             *line = SmtpBase64Line(data, static_cast<int>(n));
             return true;
           }
+          // A read error, or a file that got shorter, would send a truncated attachment.
+          if (std::ferror(FFile) || FFileRead < FFileSize) {
+            FBodyPhase = bpDone;
+            FMimeLines.clear();
+            FailSession("500 Cannot read file " + FEmailFiles[FFileIndex]);
+            return false;
+          }
           CloseFile();
           ++FFileIndex;
           QueueFileHeader();
@@ -669,12 +726,9 @@ void TSmtpCli::QueueFileHeader() {
   if (OnAttachContentType) OnAttachContentType(this, static_cast<int32_t>(FFileIndex), name, type);
   if (!OpenFile()) {
     // A file gone since it was listed: end the session rather than send a damaged message.
-    SetFailure("500 Cannot open file " + path, 500);
     FBodyPhase = bpDone;
     FMimeLines.clear();
-    FWSocket.OnDataSent = nullptr;
-    TriggerRequestDone(500);
-    FWSocket.Abort();
+    FailSession("500 Cannot open file " + path);
     return;
   }
   FMimeLines.insert(FMimeLines.end(), {"", "--" + FBoundary, "Content-Type: " + type + ";",

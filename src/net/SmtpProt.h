@@ -2,6 +2,7 @@
 // Non-blocking SMTP client. Each operation sends at most one command and returns at once;
 // its outcome arrives through events, the last of which, OnRequestDone, always comes from the
 // event loop. Open (connect, HELO) and Mail (MAIL FROM, RCPT TO, DATA) chain several steps.
+#include "net/SmtpAuth.h"
 #include "net/WSocket.h"
 
 #include <QDateTime>
@@ -42,6 +43,7 @@ using TSmtpProcessHeader = std::function<void(TComponent *Sender, std::vector<st
 struct TSmtpReply {
   int Code = 0;       // the number at the start of the line (0 when none)
   bool More = false;  // "-" after the code: more lines of the same reply follow
+  bool Valid = false; // three digits, then the end, a blank or "-": anything else is no reply
 };
 // Reads the code after blanks, tabs, CR and LF, with an optional sign; "-" after it marks a
 // line that is continued.
@@ -94,6 +96,15 @@ public:
   // Keeps the non-blank, trimmed entries; raises "File not found '...'" for a missing file.
   void SetEmailFiles(const std::vector<std::string> &files);
 
+  // Security and login. With none of them asked for, the session is the plain HELO one.
+  TMailSecurity Security = secNone;
+  bool Login = false;                   // log in with Username and Password
+  std::string Username, Password;
+  bool AllowClearTextPassword = false;  // the user's explicit choice for this server
+  std::string TrustedFingerprint;       // SHA-256 of a certificate the user accepted
+  int64_t MessageSize = 0;              // bytes of the next message when known, for SIZE
+  const TSmtpCapabilities &Capabilities() const { return FCaps; }
+
   TSmtpState State() const { return FState; }
   bool Connected() const { return FConnected; }
   int32_t StatusCode() const { return FStatusCode; }
@@ -116,6 +127,8 @@ public:
 
   static constexpr int ReceiveBufferSize = 4096;
   static constexpr int DataBufferSize = 1024;
+  // Lines one reply may have: a server that never ends its reply must not hold us for ever.
+  static constexpr int MaxReplyLines = 256;
 
 private:
   // The steps of a composite request, in the fixed order they run.
@@ -136,6 +149,9 @@ private:
   void NextCompositeStep();
   void SetSocketFailure(int error);
   void SetFailure(const std::string &response, int code);
+  // Ends the request with a local failure (500 and `response`) and drops the session.
+  void FailSession(const std::string &response);
+  bool ReplyTooLong();
 
   void DnsLookupDone(uint16_t error);
   void SessionConnected(uint16_t error);
@@ -147,6 +163,20 @@ private:
   void DataReplied();
   void DataSent();
   void QuitReplied();
+
+  // Secure start of the session: EHLO, STARTTLS, AUTH.
+  bool UseEhlo() const;
+  std::string EhloName();
+  void ApplySecurity();
+  void Ehlo();
+  void EhloReplied();
+  void StartTlsReplied();
+  void TlsDone(uint16_t error);
+  void Authenticate();
+  void SendSecret(const std::string &shown, const std::string &sent, int okCode, std::function<void()> done);
+  void AuthReplied();
+  void EndSession(const std::string &response, int code);
+  bool RefuseOversize();
 
   void BuildHeader();
   std::string NextHeaderLine();
@@ -166,7 +196,12 @@ private:
   std::string FErrorMessage, FLastResponse;
   std::vector<std::string> FEmailFiles;
 
+  TSmtpCapabilities FCaps;
+  std::vector<std::string> FEhloLines;
+  std::string FShownCommand;  // what the trace shows instead of a command carrying a secret
+
   std::string FReceiveBuffer;
+  int FReplyLines = 0;  // lines of the reply under way
   std::vector<int> FOkResponses;
   std::function<void()> FNext;       // line handler while waiting for a reply
   std::function<void()> FDoneAsync;  // runs when the reply is complete

@@ -596,6 +596,13 @@ int TCustomWSocket::SocketRecv(void *buffer, int size) {
 
 int TCustomWSocket::DoRecv(void *buffer, int size) { return SocketRecv(buffer, size); }
 
+ssize_t TCustomWSocket::SocketWrite(const iovec *iov, int count) {
+  msghdr msg{};
+  msg.msg_iov = const_cast<iovec *>(iov);
+  msg.msg_iovlen = static_cast<size_t>(count);
+  return ::sendmsg(FHSocket, &msg, MSG_NOSIGNAL);
+}
+
 int32_t TCustomWSocket::Receive(void *buffer, int32_t size) {
   const int n = DoRecv(buffer, size);
   if (n > 0) FReadCount += n;
@@ -939,10 +946,7 @@ bool TCustomWSocket::TryToSend() {
         iov[cnt++] = {const_cast<char *>(p), static_cast<size_t>(l)};
         offered += static_cast<size_t>(l);
       }
-      msghdr msg{};
-      msg.msg_iov = iov;
-      msg.msg_iovlen = cnt;
-      r = ::sendmsg(FHSocket, &msg, MSG_NOSIGNAL);
+      r = SocketWrite(iov, static_cast<int>(cnt));
     } else {
       const char *p = FBufList.front()->Peek(&len);
       offered = static_cast<size_t>(len);
@@ -1014,6 +1018,7 @@ void TCustomWSocket::InternalClose(bool shutFirst, uint16_t error) {
     return;
   }
   if (FState == wsClosed && FHSocket == INVALID_SOCKET) return;
+  TransportClosing(shutFirst);
   if (shutFirst) ::shutdown(FHSocket, SHUT_WR);
   CloseNotifiers();
   const TSocket h = FHSocket;
@@ -1306,7 +1311,7 @@ void TCustomSocksWSocket::SocksDone() {
   FSocksPhase = spNone;
   FSocksIn.clear();
   if (OnSocksConnected) OnSocksConnected(this, 0);
-  TCustomWSocket::TriggerSessionConnected(0);
+  TriggerSessionConnected(0);  // through the layers above, which may start TLS now
 }
 
 void TCustomSocksWSocket::TriggerDataAvailable(uint16_t error) {
@@ -1521,6 +1526,11 @@ void TCustomLineWSocket::DeliverLines(int searchFrom, uint16_t error) {
     }
     from = 0;
   }
+}
+
+void TCustomLineWSocket::DropReceived() {
+  FRcvCnt = 0;
+  FLineLength = 0;
 }
 
 void TCustomLineWSocket::TriggerSessionClosed(uint16_t error) {

@@ -4,6 +4,8 @@
 // the thread that created the socket. Built in layers: the socket itself, a SOCKS relay, a
 // line mode, a wait routine, and TWSocket on top.
 #include <netinet/in.h>
+#include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstdint>
 #include <exception>
@@ -188,8 +190,15 @@ protected:
   virtual void ResetDefaults();
   void InternalClose(bool shutFirst, uint16_t error);
   virtual int DoRecv(void *buffer, int size);
-  int SocketRecv(void *buffer, int size);  // straight from the handle
-  int SocketPending();                      // bytes waiting in the handle, -1 on failure
+  // The transport under the line mode: straight from the handle, or through TLS above it.
+  virtual int SocketRecv(void *buffer, int size);
+  virtual int SocketPending();  // bytes ready to be read, -1 on failure
+  // Writes what the transport takes of `iov`; -1 with errno set when it takes nothing.
+  virtual ssize_t SocketWrite(const iovec *iov, int count);
+  // Called before a handle is closed; `graceful` unless the session is aborted.
+  virtual void TransportClosing(bool graceful) { (void)graceful; }
+  void SetLastError(int32_t error) { FLastError = error; }
+  void SetLastErrorMessage(const std::string &msg) { FLastErrorMessage = msg; }
   void ChangeState(TSocketState newState);
   void SocketError(const std::string &step, int error = -1);
   void RaiseException(const std::string &msg);
@@ -301,7 +310,54 @@ private:
   std::string FSocksIn;  // reply bytes gathered during the handshake
 };
 
-class TCustomLineWSocket : public TCustomSocksWSocket {
+// How a mail session is secured: not at all, TLS on request after a command, or TLS from the
+// first byte.
+enum TMailSecurity { secNone, secStartTls, secSslTls };
+
+// Errors of the TLS layer; the socket's LastErrorMessage says what happened.
+enum : int { sslHandshakeFailed = 13001, sslCertificateRefused = 13002, sslHandshakeTimeout = 13003, sslSessionFailed = 13004 };
+inline bool IsSslError(int error) { return error >= sslHandshakeFailed && error <= sslSessionFailed; }
+
+// TLS over the same non-blocking handle, started at connect (SslImplicit) or on request
+// (StartTls). The handshake runs on notifiers of its own while the plain ones are paused;
+// afterwards reads and writes go through TLS and the layers above see plain bytes.
+class TCustomSslWSocket : public TCustomSocksWSocket {
+public:
+  TCustomSslWSocket();
+  ~TCustomSslWSocket() override;
+
+  bool SslImplicit = false;          // handshake right after connecting
+  std::string SslHostName;           // checked against the certificate; Addr when empty
+  std::string SslTrustedFingerprint; // SHA-256 of a certificate the user accepted for this server
+  std::string SslCAFile;             // trust anchors added to the system store
+  int SslHandshakeTimeout = 30000;   // milliseconds
+  // Starts TLS on the open session now; OnSslHandshakeDone tells how it ended.
+  void StartTls();
+  bool SslActive() const;
+  // SHA-256 of the server's certificate, "AB:CD:...", once the handshake has seen it.
+  const std::string &SslPeerFingerprint() const;
+  bool SslSessionReused() const;
+  TSessionConnected OnSslHandshakeDone;
+
+protected:
+  void ResetDefaults() override;
+  void TriggerSessionConnected(uint16_t error) override;
+  int SocketRecv(void *buffer, int size) override;
+  int SocketPending() override;
+  ssize_t SocketWrite(const iovec *iov, int count) override;
+  void TransportClosing(bool graceful) override;
+  // Bytes received in clear text before TLS started must not be read as if they were secure.
+  virtual void DropReceived() {}
+
+private:
+  friend struct TSslState;
+  void HandshakeStep();
+  void HandshakeEnded(int error, const std::string &message);
+  void PumpReads();
+  std::unique_ptr<struct TSslState> FSsl;
+};
+
+class TCustomLineWSocket : public TCustomSslWSocket {
 public:
   int32_t RcvdCount() override;
   bool LineMode() const { return FLineMode; }
@@ -314,6 +370,7 @@ protected:
   int DoRecv(void *buffer, int size) override;
   void TriggerDataAvailable(uint16_t error) override;
   void TriggerSessionClosed(uint16_t error) override;
+  void DropReceived() override;
 
 private:
   void DeliverLines(int searchFrom, uint16_t error);

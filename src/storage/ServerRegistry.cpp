@@ -57,6 +57,12 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.Port = ini.ReadString(name, "Port", s.Port);
   s.SendMethod = ini.ReadInteger(name, "Send Method", s.SendMethod);
   s.RcptTo = ini.ReadInteger(name, "RCPT TO", s.RcptTo);
+  // Keys the older program does not know; absent, the session is the plain one.
+  s.Security = ini.ReadInteger(name, "Security", s.Security);
+  s.Login = ini.ReadBool(name, "Login", s.Login);
+  s.Password = ini.ReadString(name, "Password", "");
+  s.ClearText = ini.ReadBool(name, "Clear Text Password", s.ClearText);
+  s.Certificate = ini.ReadString(name, "Certificate", "");
   return s;
 }
 
@@ -68,6 +74,8 @@ TPopServer ReadPopServer(const std::string &dataDir, const std::string &name, TI
   s.Password = ini.ReadString(name, "Password", "");
   s.Port = ini.ReadString(name, "Port", s.Port);
   s.Delete = ini.ReadBool(name, "Delete", s.Delete);
+  s.Security = ini.ReadInteger(name, "Security", s.Security);
+  s.Certificate = ini.ReadString(name, "Certificate", "");
   return s;
 }
 
@@ -78,6 +86,11 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteString(s.Name, "Port", s.Port);
   ini.WriteInteger(s.Name, "Send Method", s.SendMethod);
   ini.WriteInteger(s.Name, "RCPT TO", s.RcptTo);
+  ini.WriteInteger(s.Name, "Security", s.Security);
+  ini.WriteBool(s.Name, "Login", s.Login);
+  ini.WriteString(s.Name, "Password", s.Password);
+  ini.WriteBool(s.Name, "Clear Text Password", s.ClearText);
+  ini.WriteString(s.Name, "Certificate", s.Certificate);
   ini.EndUpdate();
 }
 
@@ -88,6 +101,8 @@ void WritePopServer(const std::string &dataDir, const TPopServer &s) {
   ini.WriteString(s.Name, "Password", s.Password);
   ini.WriteString(s.Name, "Port", s.Port);
   ini.WriteBool(s.Name, "Delete", s.Delete);
+  ini.WriteInteger(s.Name, "Security", s.Security);
+  ini.WriteString(s.Name, "Certificate", s.Certificate);
   ini.EndUpdate();
 }
 
@@ -129,4 +144,16 @@ TPopServer FillPopServerFromRegistry(const std::string &dataDir, const std::stri
 std::string DefaultServerName(const std::vector<std::string> &sortedNames, int position) {
   if (position < 0 || static_cast<size_t>(position) >= sortedNames.size()) return std::string();
   return sortedNames[static_cast<size_t>(position)];
+}
+
+std::string PortForSecurity(bool smtp, int security, const std::string &current) {
+  static const char *const kSmtp[] = {"25", "587", "465"};
+  static const char *const kPop[] = {"110", "110", "995"};  // STLS starts on the plain port
+  const char *const *usual = smtp ? kSmtp : kPop;
+  const int choice = security >= 0 && security <= 2 ? security : 0;
+  std::string t = current;
+  t.erase(0, t.find_first_not_of(" \t"));
+  t.erase(t.find_last_not_of(" \t") + 1);
+  const bool usualOne = t.empty() || t == (smtp ? "smtp" : "pop3") || t == usual[0] || t == usual[1] || t == usual[2];
+  return usualOne ? usual[choice] : current;
 }

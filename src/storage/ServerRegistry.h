@@ -11,15 +11,22 @@ struct TSmtpServer {
   std::string Port = "smtp";
   int SendMethod = 0;  // 0 one address at a time, 1 RcptTo addresses at a time, 2 all at once
   int RcptTo = 1;      // 1..1000
+  int Security = 0;    // 0 none, 1 STARTTLS, 2 SSL/TLS
+  bool Login = false;  // log in with Username and Password (Username is then no sign-on name)
+  std::string Password{};
+  bool ClearText = false;    // the password may go out without TLS
+  std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
   bool operator==(const TSmtpServer &) const = default;
 };
 
 struct TPopServer {
   std::string Name;
   std::string Username;
-  std::string Password;
+  std::string Password{};
   std::string Port = "pop3";
   bool Delete = false;
+  int Security = 0;           // 0 none, 1 STARTTLS, 2 SSL/TLS
+  std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
   bool operator==(const TPopServer &) const = default;
 };
 
@@ -63,6 +70,10 @@ std::string SendMethodText(int method, int rcptTo);
 // registered gives the defaults. The SMTP password box is not the registry's business.
 TSmtpServer FillServerFromRegistry(const std::string &dataDir, const std::string &name);
 TPopServer FillPopServerFromRegistry(const std::string &dataDir, const std::string &name);
+
+// The port for a new choice of security: the usual one of that choice when the box is empty
+// or still holds the usual port of another choice; otherwise what the user typed stays.
+std::string PortForSecurity(bool smtp, int security, const std::string &current);
 
 // The name of the server at the default position, "" when there is none.
 std::string DefaultServerName(const std::vector<std::string> &sortedNames, int position);

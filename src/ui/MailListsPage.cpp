@@ -582,6 +582,15 @@ void TMailListsPage::NewList1Click() {
       break;
     }
   ClearListPanel();
+  // A new list sends through the default server until another is chosen.
+  const QString server = DefaultSmtpServer ? Q(DefaultSmtpServer()) : QString();
+  if (!server.isEmpty()) {
+    FLoading = true;
+    cb_SMTPServ->setCurrentText(server);
+    FillSmtpRow(server);
+    FLoading = false;
+    FRecord = PanelToRecord();
+  }
   ShowPanel(gb_ListInfo);
   lb_ListPrefs->setCurrentRow(0);
   lb_ListPrefsClick(0);
@@ -748,12 +757,16 @@ void TMailListsPage::rb_RemoveToClick() {
 // text names no registered server). Loading a list's record does not: it keeps the list's own.
 void TMailListsPage::cb_SMTPServChange(const QString &text) {
   if (FLoading) return;
-  const TSmtpServer fill = FillServerFromRegistry(FDataDir, A(text));
+  FillSmtpRow(text);
+  edt_ListNameChange();
+}
+
+void TMailListsPage::FillSmtpRow(const QString &server) {
+  const TSmtpServer fill = FillServerFromRegistry(FDataDir, A(server));
   edt_SMTPPort->setText(Q(fill.Port));
   (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(fill.RcptTo);
   edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
-  edt_ListNameChange();
 }
 
 void TMailListsPage::cb_POPServChange(const QString &text) {
@@ -850,11 +863,22 @@ void TMailListsPage::btn_AddressSaveClick() {
   const std::string name = A(edt_Name->text());
   const std::string entry = DisplayEntry(name, key);
   QListWidgetItem *selected = FNewAddress ? nullptr : lb_Addresses->currentItem();
-  if (!selected || A(selected->text()) != entry) {
-    if (selected) {
-      // The name or the address changed: the old record goes and its entry with it.
-      const int row = lb_Addresses->row(selected);
-      DeleteAddresses(FRecord.Path, {FEntries[static_cast<size_t>(row)]});
+  const bool changed = !selected || A(selected->text()) != entry;
+  // The name or the address changed: the old record goes, in the same save as the new one.
+  const int row = selected && changed ? lb_Addresses->row(selected) : -1;
+  TAddressRecord r;
+  r.Name = name;
+  r.Address1 = A(edt_Address1->text());
+  r.Address2 = A(edt_Address2->text());
+  r.Email = email;
+  r.Phone = A(edt_Phone->text());
+  r.Custom1 = A(edt_Custom1->text());
+  r.Custom2 = A(edt_Custom2->text());
+  r.Custom3 = A(edt_Custom3->text());
+  r.Comments = BoxText(mmo_Comments);
+  ReplaceAddress(FRecord.Path, row >= 0 ? FEntries[static_cast<size_t>(row)] : std::string(), key, r);
+  if (changed) {
+    if (row >= 0) {
       FEntries.erase(FEntries.begin() + row);
       delete lb_Addresses->takeItem(row);
     }
@@ -871,17 +895,6 @@ void TMailListsPage::btn_AddressSaveClick() {
     InsertEntry(shown);
   }
   FNewAddress = false;
-  TAddressRecord r;
-  r.Name = name;
-  r.Address1 = A(edt_Address1->text());
-  r.Address2 = A(edt_Address2->text());
-  r.Email = email;
-  r.Phone = A(edt_Phone->text());
-  r.Custom1 = A(edt_Custom1->text());
-  r.Custom2 = A(edt_Custom2->text());
-  r.Custom3 = A(edt_Custom3->text());
-  r.Comments = BoxText(mmo_Comments);
-  WriteAddress(FRecord.Path, key, r);
   FAddressModified = false;
   SetAddressButtons(false);
   lb_MailLists->setEnabled(true);

@@ -42,6 +42,8 @@ public:
   // Fills the server choices of the list panel from the SMTP and POP server registries;
   // called at start and whenever the registries change.
   void FillServerChoices();
+  // The default SMTP server of the general settings, which a new list starts with.
+  std::function<std::string()> DefaultSmtpServer;
 
   // Controls, named as everywhere in the program.
   QGroupBox *gb_MailLists, *gb_Addresses, *gb_ListInfo, *gb_AddressInfo;
@@ -120,6 +122,8 @@ private:
   void rb_AddToClick();
   void rb_RemoveToClick();
   void cb_SMTPServChange(const QString &text);
+  // The SMTP row's port, method and user name from the registry entry of `server`.
+  void FillSmtpRow(const QString &server);
   void cb_POPServChange(const QString &text);
 
   void LoadAddresses();

@@ -1,9 +1,11 @@
 #include "ui/MailPage.h"
 
 #include "compose/RtfReader.h"
+#include "compose/RtfWriter.h"
 #include "mail/MailFolders.h"
 #include "mail/ReplyTexts.h"
 #include "storage/Ansi.h"
+#include "storage/TextFile.h"
 #include "ui/AttachmentDialog.h"
 #include "ui/MessageGridModel.h"
 #include "ui/ReceivedText.h"
@@ -183,9 +185,14 @@ void TMailPage::CreateToolBars() {
 
   tool_Mail = new QToolBar(this);
   tool_Mail->setObjectName("tool_Mail");
-  tool_Mail->addAction(style()->standardIcon(QStyle::SP_ArrowBack), "Back", WebBrowser1, &QTextBrowser::backward);
-  tool_Mail->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Forward", WebBrowser1,
-                       &QTextBrowser::forward);
+  QAction *back = tool_Mail->addAction(style()->standardIcon(QStyle::SP_ArrowBack), "Back", WebBrowser1,
+                                       &QTextBrowser::backward);
+  QAction *forward = tool_Mail->addAction(style()->standardIcon(QStyle::SP_ArrowForward), "Forward", WebBrowser1,
+                                          &QTextBrowser::forward);
+  connect(WebBrowser1, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+  connect(WebBrowser1, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+  back->setEnabled(false);
+  forward->setEnabled(false);
   // Local files load at once: there is nothing to stop.
   tool_Mail->addAction(style()->standardIcon(QStyle::SP_BrowserStop), "Stop");
   tool_Mail->addAction(style()->standardIcon(QStyle::SP_BrowserReload), "Refresh", WebBrowser1,
@@ -503,4 +510,15 @@ void TMailPage::OpenAttachment(int category) {
     }
     default: break;
   }
+}
+
+QString TMailPage::SelectedSubject() const {
+  return FModel->data(FModel->index(CurrentRow(), TMessageGridModel::colSubject), Qt::DisplayRole).toString();
+}
+
+void TMailPage::WriteMessage(const QString &fileName, int filterIndex) const {
+  const bool plain = filterIndex == 3 || filterIndex == 4;
+  const std::string bytes = plain ? CoreText(re_MsgBody->toPlainText().replace('\n', "\r\n"))
+                                  : WriteRtf(DocumentToRich(*re_MsgBody->document()));
+  WriteFileAtomic(QStringToAnsi(fileName), bytes);
 }

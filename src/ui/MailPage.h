@@ -75,6 +75,11 @@ public:
   // Opens the selected attachment icon by its kind.
   void OpenAttachment(int category);
   bool HtmlPartShown() const { return FHtmlPart; }
+  // The Subject cell of the selected row, as shown.
+  QString SelectedSubject() const;
+  // Saves the message view: rich text for the save dialog's filter 1, 2 and 5, plain text
+  // for 3 and 4. Throws EFCreateError when the file cannot be written.
+  void WriteMessage(const QString &fileName, int filterIndex) const;
   THeaderForm HeaderForm() const;
   const TMessageGridModel *GridModel() const { return FModel; }
   // The folder shown in the grid: its list path and folder.

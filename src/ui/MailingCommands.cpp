@@ -3,10 +3,11 @@
 #include "storage/Ansi.h"
 #include "ui/StatusBar1.h"
 
+#include "ui/LogViewer.h"
+
 #include <QAction>
-#include <QDesktopServices>
 #include <QMessageBox>
-#include <QUrl>
+#include <QPushButton>
 
 TMailingCommands::TMailingCommands(const std::string &dataDir, QWidget *window, TStatusBar1 *statusBar,
                                    TMailingHooks hooks)
@@ -42,12 +43,10 @@ void TMailingCommands::SendMail1Click() {
 }
 
 void TMailingCommands::FailedAddresses1Click() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(AnsiToQString(dataDir_ + "Failed.txt")));
+  ShowLogFile(window_, AnsiToQString(dataDir_ + "Failed.txt"), "Failed Addresses");
 }
 
-void TMailingCommands::MailLog1Click() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(AnsiToQString(dataDir_ + "MailLog.txt")));
-}
+void TMailingCommands::MailLog1Click() { ShowLogFile(window_, AnsiToQString(dataDir_ + "MailLog.txt"), "Mail Log"); }
 
 TDigest TMailingCommands::AssembleMessage(bool mergeCodes) {
   return hooks_.Assemble(mergeCodes, sendHtml_, useGenProps_);
@@ -67,4 +66,22 @@ void TMailingCommands::SetProgress(int percent) { statusBar_->SetProgress(percen
 
 void TMailingCommands::ShowInformation(const std::string &text) {
   QMessageBox::information(window_, QStringLiteral("Brevant"), AnsiToQString(text));
+}
+
+void TMailingCommands::ShowFailureReport(const std::string &text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Brevant"), AnsiToQString(text), QMessageBox::Ok, window_);
+  box.setObjectName("msg_FailureReport");
+  QPushButton *log = box.addButton("Mail &Log...", QMessageBox::ActionRole);
+  box.exec();
+  if (box.clickedButton() == log) MailLog1Click();
+}
+
+IMailingHost::TAnswer TMailingCommands::AskMergeFieldCodes() {
+  switch (QMessageBox::question(window_, QStringLiteral("Brevant"),
+                                "The newsletter contains field codes such as %Name%. Merge them for each recipient?",
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+    case QMessageBox::Yes: return TAnswer::aYes;
+    case QMessageBox::No: return TAnswer::aNo;
+    default: return TAnswer::aCancel;
+  }
 }

@@ -57,6 +57,8 @@ private:
   void SetProtocolLine(const std::string &text) override;
   void SetProgress(int percent) override;
   void ShowInformation(const std::string &text) override;
+  void ShowFailureReport(const std::string &text) override;
+  TAnswer AskMergeFieldCodes() override;
 
   std::string dataDir_;
   QWidget *window_;

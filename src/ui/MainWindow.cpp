@@ -6,6 +6,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
 #include "ui/GenPropsDialog.h"
+#include "ui/HelpWindow.h"
 #include "ui/MailListsPage.h"
 #include "ui/MailPage.h"
 #include "ui/NewsletterPage.h"
@@ -16,7 +17,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,7 +26,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
-#include <QUrl>
 
 namespace {
 constexpr int kDesignWidth = 630, kDesignHeight = 480;
@@ -176,7 +175,7 @@ void Tfrm_Main::Help1Click() {
     QMessageBox::information(this, "Brevant 2.0", "Cannot find help file. Reinstall Brevant.");
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile_));
+  ShowHelpWindow(this, helpFile_);
 }
 
 void Tfrm_Main::AboutBrevant1Click() {

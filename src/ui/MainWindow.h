@@ -9,6 +9,7 @@
 
 class QAction;
 class QMenu;
+class QPrinter;
 class QTabWidget;
 class QToolBar;
 class TDigestPage;
@@ -101,9 +102,14 @@ private:
   void ConnectMailing();
   void ConnectRetrieval();
   void ConnectGenProps();
+  // The SMTP server chosen as default in the General Properties, "" when none is.
+  std::string DefaultSmtpServerName() const;
   void ConnectMail();
   // Reply and Forward of the Mail page start a newsletter from a received message.
   void StartDraft(const TMailDraft &draft);
+  // Save and Print on the Mail page: the message shown.
+  void SaveMailClick();
+  void PrintMail(QPrinter &printer);
   void Save1Click();
   void Print1Click();
   // The message as the assembly sees it: body, subject, list, sender and shown address.

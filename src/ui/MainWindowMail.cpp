@@ -6,7 +6,11 @@
 #include "ui/MainWindow.h"
 #include "ui/NewsletterPage.h"
 
+#include "storage/FileNames.h"
+
 #include <QComboBox>
+#include <QPrinter>
+#include <QTextBrowser>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -44,4 +48,30 @@ void Tfrm_Main::StartDraft(const TMailDraft &draft) {
   }
   pc_Main->setCurrentIndex(pgNewsletter);
   if (draft.Reply) news->re_NewsBody->setFocus();
+}
+
+void Tfrm_Main::SaveMailClick() {
+  TMailPage *page = ts_NewMail;
+  // A filter of its own, so that the newsletter's next Save keeps its format.
+  int filterIndex = 3;
+  const QString name = ts_Newsletter->GetSaveFileName(
+      "Save mail...", AnsiToQString(StripFileNameChars(QStringToAnsi(page->SelectedSubject()))), filterIndex);
+  if (name.isEmpty()) return;
+  try {
+    page->WriteMessage(name, filterIndex);
+  } catch (const std::exception &e) {
+    QMessageBox::warning(this, "Brevant 2.0", QString::fromLocal8Bit(e.what()));
+  }
+}
+
+void Tfrm_Main::PrintMail(QPrinter &printer) {
+  TMailPage *page = ts_NewMail;
+  if (page->HtmlPartShown()) {
+    page->WebBrowser1->document()->print(&printer);
+    return;
+  }
+  QFont title = font();
+  title.setPointSize(12);
+  title.setBold(true);
+  TNewsletterPage::PrintRichText(printer, page->SelectedSubject(), *page->re_MsgBody, title);
 }

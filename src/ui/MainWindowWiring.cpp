@@ -3,6 +3,8 @@
 #include "compose/RtfWriter.h"
 #include "lists/AddressRecord.h"
 #include "lists/ListRecord.h"
+#include "mail/Recipients.h"
+#include "storage/Strings.h"
 #include "storage/Ansi.h"
 #include "storage/ServerRegistry.h"
 #include "ui/CharMapDialog.h"
@@ -97,7 +99,12 @@ void Tfrm_Main::ConnectCompose() {
   connect(ts_Newsletter->Thesaurus2, &QAction::triggered, Thesaurus1, &QAction::trigger);
 }
 
+std::string Tfrm_Main::DefaultSmtpServerName() const {
+  return DefaultServerName(ReadSmtpServerNames(DataDirAnsi()), settings_.SmtpServer);
+}
+
 void Tfrm_Main::ConnectLists() {
+  ts_MailLists->DefaultSmtpServer = [this] { return DefaultSmtpServerName(); };
   ts_MailLists->Start(DataDirAnsi(), StatusBar1);
   const std::vector<std::string> names = LoadMailLists(DataDirAnsi());
   for (const std::string &name : names) ts_NewMail->AddListNode(AnsiToQString(name));
@@ -189,6 +196,7 @@ void Tfrm_Main::ConnectMailing() {
     for (const QString &file : ts_Newsletter->Attachments()) job.Attachments.push_back(QStringToAnsi(file));
     job.GenEmail = settings_.EMail;
     job.GenReply = settings_.Reply;
+    job.DefaultServer = DefaultSmtpServerName();
   };
   hooks.Assemble = [this](bool mergeCodes, bool sendHtml, bool useGenProps) {
     TAssemblyInput in = AssemblyInput();
@@ -204,7 +212,9 @@ void Tfrm_Main::ConnectMailing() {
     }
   };
   hooks.ShowAddress = [this](const std::string &entry) {
-    const TAddressRecord record = ShowAddress(ts_MailLists->CurrentListPath(), entry);
+    TAddressRecord record = ShowAddress(ts_MailLists->CurrentListPath(), entry);
+    // An address the list does not know merges empty values, but its own address.
+    if (Trim(record.Email).empty()) record.Email = EnvelopeAddress(EntryShowKey(entry));
     recipient_ = RecipientOf(record);
     recipientShown_ = true;
     return record.Email;
@@ -222,13 +232,22 @@ void Tfrm_Main::ConnectMailing() {
 }
 
 void Tfrm_Main::Save1Click() {
-  if (pc_Main->currentIndex() == pgNewsletter) ts_Newsletter->SaveDocument();
+  if (pc_Main->currentIndex() == pgNewsletter)
+    ts_Newsletter->SaveDocument();
+  else
+    SaveMailClick();
 }
 
 void Tfrm_Main::Print1Click() {
   const int page = pc_Main->currentIndex();
   if (page == pgNewsletter) {
     ts_Newsletter->PrintDocument();
+    return;
+  }
+  if (page == pgMail) {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) PrintMail(printer);
     return;
   }
   if (page != pgDigest || ts_Digest->re_DigBody->document()->isEmpty()) {

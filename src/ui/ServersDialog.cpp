@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -18,12 +19,36 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QSignalBlocker>
+
+#include <algorithm>
 #include <cmath>
 
 namespace {
 QLineEdit *NamedEdit(const char *name, QWidget *parent) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
+  return edit;
+}
+
+// "None", "STARTTLS", "SSL/TLS"; a new choice moves the port box to its usual port unless
+// the user typed another one.
+QComboBox *SecurityBox(const char *name, bool smtp, QLineEdit *port, QWidget *parent) {
+  auto *box = new QComboBox(parent);
+  box->setObjectName(name);
+  box->addItems({"None", "STARTTLS", "SSL/TLS"});
+  box->setToolTip(smtp ? "STARTTLS: usually port 587; SSL/TLS: usually port 465"
+                       : "STARTTLS (STLS): usually port 110; SSL/TLS: usually port 995");
+  QObject::connect(box, &QComboBox::currentIndexChanged, port, [=](int index) {
+    port->setText(AnsiToQString(PortForSecurity(smtp, index, QStringToAnsi(port->text()))));
+  });
+  return box;
+}
+
+QLineEdit *CertificateEdit(const char *name, QWidget *parent) {
+  QLineEdit *edit = NamedEdit(name, parent);
+  edit->setPlaceholderText("SHA-256 fingerprint, only for a certificate that was refused");
+  edit->setToolTip("A certificate the checks refused is accepted when its fingerprint is entered here");
   return edit;
 }
 }  // namespace
@@ -77,10 +102,29 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
   methods->addWidget(rb_SMTPOne);
   methods->addWidget(rb_SMTPSome);
   methods->addWidget(rb_SMTPAll);
+  cmb_SMTPSecurity = SecurityBox("cmb_SMTPSecurity", true, edt_SMTPPort, ts_SMTP);
+  cb_SMTPLogin = new QCheckBox("Log in with the username and a password", ts_SMTP);
+  cb_SMTPLogin->setObjectName("cb_SMTPLogin");
+  edt_SMTPPass = NamedEdit("edt_SMTPPass", ts_SMTP);
+  edt_SMTPPass->setEchoMode(QLineEdit::Password);
+  cb_SMTPClearText = new QCheckBox("Allow the password without a secure connection", ts_SMTP);
+  cb_SMTPClearText->setObjectName("cb_SMTPClearText");
+  edt_SMTPCert = CertificateEdit("edt_SMTPCert", ts_SMTP);
+  const auto loginChanged = [this](bool on) {
+    edt_SMTPPass->setEnabled(on);
+    cb_SMTPClearText->setEnabled(on);
+  };
+  connect(cb_SMTPLogin, &QCheckBox::toggled, this, loginChanged);
+  loginChanged(false);
   auto *smtpForm = new QFormLayout(ts_SMTP);
   smtpForm->addRow("Server:", edt_SMTPServ);
   smtpForm->addRow("Username:", edt_SMTPUser);
   smtpForm->addRow("Port:", edt_SMTPPort);
+  smtpForm->addRow("Security:", cmb_SMTPSecurity);
+  smtpForm->addRow(cb_SMTPLogin);
+  smtpForm->addRow("Password:", edt_SMTPPass);
+  smtpForm->addRow(cb_SMTPClearText);
+  smtpForm->addRow("Certificate:", edt_SMTPCert);
   smtpForm->addRow(rg_SMTPMethod);
 
   ts_POP = new QWidget;
@@ -97,7 +141,11 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
   popForm->addRow("Server:", edt_POPServ);
   popForm->addRow("Username:", edt_POPUser);
   popForm->addRow("Password:", edt_POPPass);
+  cmb_POPSecurity = SecurityBox("cmb_POPSecurity", false, edt_POPPort, ts_POP);
+  edt_POPCert = CertificateEdit("edt_POPCert", ts_POP);
   popForm->addRow("Port:", edt_POPPort);
+  popForm->addRow("Security:", cmb_POPSecurity);
+  popForm->addRow("Certificate:", edt_POPCert);
   popForm->addRow(cb_POPDel);
 
   pc_Servers->addTab(ts_SMTP, "SMTP");
@@ -145,7 +193,15 @@ void Tfrm_Servers::SetSmtpServer(const TSmtpServer &s) {
   originalName_ = s.Name;
   edt_SMTPServ->setText(AnsiToQString(s.Name));
   edt_SMTPUser->setText(AnsiToQString(s.Username));
+  {
+    const QSignalBlocker keepPort(cmb_SMTPSecurity);  // the stored port stays as stored
+    cmb_SMTPSecurity->setCurrentIndex(std::clamp(s.Security, 0, 2));
+  }
   edt_SMTPPort->setText(AnsiToQString(s.Port));
+  cb_SMTPLogin->setChecked(s.Login);
+  edt_SMTPPass->setText(AnsiToQString(s.Password));
+  cb_SMTPClearText->setChecked(s.ClearText);
+  edt_SMTPCert->setText(AnsiToQString(s.Certificate));
   se_SMTPRCPT->setValue(s.RcptTo);
   // An unknown method leaves no item chosen, as the registry says nothing usable.
   if (QAbstractButton *b = rg_SMTPMethodButtons->button(s.SendMethod)) {
@@ -164,6 +220,11 @@ TSmtpServer Tfrm_Servers::SmtpServer() const {
   s.Port = Trim(QStringToAnsi(edt_SMTPPort->text()));
   s.SendMethod = std::max(0, rg_SMTPMethodButtons->checkedId());
   s.RcptTo = se_SMTPRCPT->value();
+  s.Security = cmb_SMTPSecurity->currentIndex();
+  s.Login = cb_SMTPLogin->isChecked();
+  s.Password = s.Login ? QStringToAnsi(edt_SMTPPass->text()) : std::string();
+  s.ClearText = s.Login && cb_SMTPClearText->isChecked();
+  s.Certificate = Trim(QStringToAnsi(edt_SMTPCert->text()));
   return s;
 }
 
@@ -172,7 +233,12 @@ void Tfrm_Servers::SetPopServer(const TPopServer &s) {
   edt_POPServ->setText(AnsiToQString(s.Name));
   edt_POPUser->setText(AnsiToQString(s.Username));
   edt_POPPass->setText(AnsiToQString(s.Password));
+  {
+    const QSignalBlocker keepPort(cmb_POPSecurity);
+    cmb_POPSecurity->setCurrentIndex(std::clamp(s.Security, 0, 2));
+  }
   edt_POPPort->setText(AnsiToQString(s.Port));
+  edt_POPCert->setText(AnsiToQString(s.Certificate));
   cb_POPDel->setChecked(s.Delete);
 }
 
@@ -183,6 +249,8 @@ TPopServer Tfrm_Servers::PopServer() const {
   s.Password = QStringToAnsi(edt_POPPass->text());
   s.Port = Trim(QStringToAnsi(edt_POPPort->text()));
   s.Delete = cb_POPDel->isChecked();
+  s.Security = cmb_POPSecurity->currentIndex();
+  s.Certificate = Trim(QStringToAnsi(edt_POPCert->text()));
   return s;
 }
 

@@ -8,6 +8,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -50,11 +51,18 @@ public:
   QRadioButton *rb_SMTPSome;
   QRadioButton *rb_SMTPAll;
   QSpinBox *se_SMTPRCPT;
+  QComboBox *cmb_SMTPSecurity;
+  QCheckBox *cb_SMTPLogin;
+  QLineEdit *edt_SMTPPass;
+  QCheckBox *cb_SMTPClearText;
+  QLineEdit *edt_SMTPCert;
   QLineEdit *edt_POPServ;
   QLineEdit *edt_POPUser;
   QLineEdit *edt_POPPass;
   QLineEdit *edt_POPPort;
   QCheckBox *cb_POPDel;
+  QComboBox *cmb_POPSecurity;
+  QLineEdit *edt_POPCert;
 
 public slots:
   void btn_SaveClick();

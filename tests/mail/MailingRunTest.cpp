@@ -2,12 +2,14 @@
 #include "MailTestSupport.h"
 #include "mail/MailingRun.h"
 #include "mail/FolderIndex.h"
+#include "mail/Recipients.h"
 #include "storage/IniFiles32.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
+#include "support/TestCertificates.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
@@ -20,20 +22,29 @@ namespace {
 class TestHost : public IMailingHost {
 public:
   std::vector<std::string> Template = {"Dear %Name%,", "the news."};
-  std::map<std::string, std::string> Names;  // entry -> name
+  std::map<std::string, std::string> Names;  // entry of the book -> name; "!" fails the assembly
   std::vector<std::string> Statuses, Infos;
   std::string Protocol = "unset";
   int Progress = -1;
+  TAnswer Answer = TAnswer::aNo;
+  int Asked = 0;
 
   TDigest AssembleMessage(bool mergeCodes) override {
+    if (mergeCodes && shown_ == "!") throw std::runtime_error("Scrooge: recursive string replace");
     TDigest digest;
     for (const std::string &line : Template)
       digest.Lines.push_back(mergeCodes ? ReplaceAll(line, "%Name%", shown_) : line);
     return digest;
   }
+  // Like the window: the book's address for an entry it knows, nothing for another.
   std::string ShowAddress(const std::string &entry) override {
-    shown_ = Names[entry];
-    return entry;
+    const auto known = Names.find(entry);
+    shown_ = known == Names.end() ? std::string() : known->second;
+    return known == Names.end() ? std::string() : EnvelopeAddress(entry);
+  }
+  TAnswer AskMergeFieldCodes() override {
+    ++Asked;
+    return Answer;
   }
   void SetStatus(const std::string &text) override { Statuses.push_back(text); }
   void SetProtocolLine(const std::string &text) override { Protocol = text; }
@@ -190,17 +201,14 @@ TEST_F(MailingRunTest, TypedAddressesWithTheRegistrysMethod) {
 
 TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
   TMailingRun run(dir.Path(), client, host);
-  job.FromList = false;  // the typed text is not used in this mode
-  job.TypedAddresses = "typed@x.org";
-  job.Server = "127.0.0.1";
-  WriteSmtpServer(dir.Path(), TSmtpServer{"127.0.0.1", "", std::to_string(server.Port()), 0, 1});
+  job.FromList = true;
   job.FieldCodes = true;
   job.CheckedEntries = {"ann@x.org", "bob@x.org"};
   host.Names = {{"ann@x.org", "Ann"}, {"bob@x.org", "Bob"}};
   job.BCC = true;
   const std::string sentFile = run.PrepareSend(job);
 
-  const auto messages = Received();
+  auto messages = Received();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].RcptTo, Lines{"ann@x.org"});
   EXPECT_EQ(messages[0].Body.at(0), "Dear Ann,");
@@ -210,9 +218,82 @@ TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
   EXPECT_EQ(messages[1].Header("From"), "From: editor@example.org");
   EXPECT_EQ(host.CountStatus("Preparing to send message to bob@x.org"), 1);
   EXPECT_EQ(run.Sent(), 2);
-  // The record lists the typed text; the copy is the last recipient's message.
-  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf").From, "typed@x.org,");
+  // The copy is the last recipient's message.
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf").From, "ann@x.org,bob@x.org,");
   EXPECT_EQ(ReadSentLines(sentFile).at(4), "Dear Bob,");
+
+  // Typed addresses: each its own message, merged from the book when the list knows the
+  // address, else with empty values; the address page's server and From apply.
+  WriteSmtpServer(dir.Path(), TSmtpServer{"127.0.0.1", "", std::to_string(server.Port()), 2, 1});
+  job.FromList = false;
+  job.BCC = false;
+  job.Server = "127.0.0.1";
+  job.DialogFrom = "typed@example.org";
+  job.TypedAddresses = "Ann A. <ann@x.org>, stranger@y.org";
+  host.Names = {{"<ann@x.org>", "Ann"}};
+  TMailingRun typed(dir.Path(), client, host);
+  typed.PrepareSend(job);
+  messages = Received();
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[2].RcptTo, Lines{"ann@x.org"});
+  EXPECT_EQ(messages[2].Body.at(0), "Dear Ann,");
+  EXPECT_EQ(messages[2].Header("To"), "To: ann@x.org");
+  EXPECT_EQ(messages[3].RcptTo, Lines{"stranger@y.org"});
+  EXPECT_EQ(messages[3].Body.at(0), "Dear ,");
+  EXPECT_EQ(messages[3].Header("From"), "From: typed@example.org");
+  EXPECT_EQ(typed.Sent(), 2);
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news1.rtf").From,
+            "Ann A. <ann@x.org>,stranger@y.org,");
+}
+
+TEST_F(MailingRunTest, OneRecipientsErrorFailsOnlyHim) {
+  job.FromList = true;
+  job.FieldCodes = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org", "c@x.org"};
+  host.Names = {{"a@x.org", "Al"}, {"b@x.org", "!"}, {"c@x.org", "Cy"}};
+  TMailingRun run(dir.Path(), client, host);
+  const std::string sentFile = run.PrepareSend(job);
+  EXPECT_EQ(Received().size(), 2u);
+  EXPECT_EQ(run.Sent(), 2);
+  EXPECT_EQ(run.Failed(), 1);
+  EXPECT_TRUE(Has(Log(), "Failed b@x.org: Scrooge: recursive string replace\r\n"));
+  EXPECT_TRUE(Has(Log(), "\r\n2 messages sent succesfully. 1 failed.\r\n"));
+  EXPECT_TRUE(Has(FailedFile(), "\r\nb@x.org\r\n\r\n1 addresses failed.\r\n"));
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf").From, "a@x.org,c@x.org,");
+  EXPECT_EQ(ReadSentLines(sentFile).at(4), "Dear Cy,");
+
+  // An attachment gone fails every recipient, and the run still ends properly.
+  job.Attachments = {dir.File("gone.pdf")};
+  host.Names = {{"a@x.org", "Al"}, {"c@x.org", "Cy"}};
+  EXPECT_EQ(run.PrepareSend(job), "");
+  EXPECT_EQ(run.Failed(), 3);
+  EXPECT_TRUE(Has(Log(), "\r\n0 messages sent succesfully. 3 failed.\r\n"));
+  EXPECT_EQ(Received().size(), 2u);
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames().size(), 1u);
+}
+
+TEST_F(MailingRunTest, UnmergedFieldCodesAreAskedAbout) {
+  job.FromList = true;
+  job.CheckedEntries = {"ann@x.org"};
+  host.Names = {{"ann@x.org", "Ann"}};
+  host.Answer = IMailingHost::TAnswer::aCancel;
+  WriteAll(dir.File("MailLog.txt"), "previous");
+  TMailingRun run(dir.Path(), client, host);
+  EXPECT_EQ(run.PrepareSend(job), "");
+  EXPECT_EQ(host.Asked, 1);
+  EXPECT_EQ(Log(), "previous");  // no run at all
+  host.Answer = IMailingHost::TAnswer::aNo;
+  run.PrepareSend(job);
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(Received()[0].Body.at(0), "Dear %Name%,");
+  // Nothing to ask without codes, or when merging was chosen.
+  host.Template = {"No codes here, 100% sure."};
+  run.PrepareSend(job);
+  host.Template = {"Dear %Name%"};
+  job.FieldCodes = true;
+  run.PrepareSend(job);
+  EXPECT_EQ(host.Asked, 2);
+  EXPECT_EQ(Received().size(), 3u);
 }
 
 TEST_F(MailingRunTest, RefusedRecipientsCountAsFailed) {
@@ -236,6 +317,14 @@ TEST_F(MailingRunTest, RefusedRecipientsCountAsFailed) {
     EXPECT_TRUE(Has(Log(), "\r\n2 messages sent succesfully. 3 failed.\r\n"));
     EXPECT_GE(host.CountStatus("Error - 550 5.1.1 <worse@x.org>: Recipient address rejected (550)"), 1);
     EXPECT_EQ(host.CountStatus("Successful: 2/  Unsuccessful: 1"), 1);
+    // The report names each failed address with the server's reply; the copy lists only
+    // the recipients that took the message.
+    ASSERT_EQ(host.Infos.size(), 1u);
+    EXPECT_EQ(host.Infos[0], "2 messages sent successfully, 3 recipients failed:\r\n"
+                             "\r\nbad@x.org: 550 5.1.1 <bad@x.org>: Recipient address rejected"
+                             "\r\nd@x.org: 550 5.1.1 <worse@x.org>: Recipient address rejected"
+                             "\r\nworse@x.org: 550 5.1.1 <worse@x.org>: Recipient address rejected");
+    EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).Read("Spring news.rtf").From, "a@x.org,c@x.org,");
   }
   // The only recipient of a batch refused: shown with its code, counted as failed. The
   // second run's files no longer hold the first run.
@@ -248,6 +337,8 @@ TEST_F(MailingRunTest, RefusedRecipientsCountAsFailed) {
   EXPECT_FALSE(Has(FailedFile(), "bad@x.org"));
   EXPECT_FALSE(Has(Log(), "a@x.org>"));
   EXPECT_EQ(Received().size(), 1u);
+  // Nobody took it: no copy.
+  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames(), Lines{"Spring news.rtf"});
 }
 
 TEST_F(MailingRunTest, ServersThatCannotBeUsed) {
@@ -259,9 +350,13 @@ TEST_F(MailingRunTest, ServersThatCannotBeUsed) {
     job.ListPort = std::to_string(gone.Port());
     gone.Stop();
     TMailingRun run(dir.Path(), client, host);
-    EXPECT_FALSE(run.PrepareSend(job).empty());
+    EXPECT_EQ(run.PrepareSend(job), "");
     EXPECT_EQ(run.Failed(), 3);
-    EXPECT_EQ(Occurrences(Log(), "\r\n"), 4);  // the dialogue is empty
+    EXPECT_EQ(Occurrences(Log(), "\r\nFailed "), 3);  // no dialogue, only the failures
+    EXPECT_TRUE(Has(Log(), "\r\nFailed c@x.org: Connection refused\r\n"));
+    ASSERT_EQ(host.Infos.size(), 1u);
+    EXPECT_EQ(host.Infos[0], "No connection could be made to the SMTP server \"127.0.0.1\": Connection refused"
+                             "\r\n\r\nNothing was sent; 3 recipients failed.");
     EXPECT_EQ(host.CountStatus("Connecting to 127.0.0.1..."), 3);
     EXPECT_EQ(std::count_if(host.Statuses.begin(), host.Statuses.end(),
                             [](const std::string &s) { return s.rfind("Error - ", 0) == 0 && Has(s, "(10061)"); }),
@@ -276,26 +371,25 @@ TEST_F(MailingRunTest, ServersThatCannotBeUsed) {
     EXPECT_EQ(run.PrepareSend(job), "");
     EXPECT_EQ(run.Failed(), 3);
     EXPECT_EQ(host.CountStatus("Error - DNS lookup: invalid host name."), 3);
-    ASSERT_EQ(host.Infos.size(), 1u);
-    EXPECT_EQ(host.Infos[0].rfind("A SMTP server has not been set!\r\n\r\nYou must set", 0), 0u);
+    ASSERT_EQ(host.Infos.size(), 2u);
+    EXPECT_EQ(host.Infos[1].rfind("A SMTP server has not been set!\r\n\r\nYou must set", 0), 0u);
     EXPECT_EQ(client.State(), smtpReady);
     EXPECT_TRUE(Has(FailedFile(), "a@x.org\r\nb@x.org\r\nc@x.org\r\n\r\n3 addresses failed.\r\n"));
   }
-  EXPECT_EQ(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames(), Lines{"Spring news.rtf"});
+  EXPECT_TRUE(TFolderIndex(job.ListFolder, TMailFolder::mfSent).RecordNames().empty());
 }
 
 TEST_F(MailingRunTest, NothingToSend) {
   TMailingRun run(dir.Path(), client, host);
-  // No entry checked: no session, closing lines written, a copy filed with "To: " (here
-  // in the pseudo-list's folder, the data directory).
+  // No entry checked: no session, closing lines written, and no copy of a message that
+  // went to nobody.
   job.FromList = true;
   job.ListFolder = "";
-  const std::string sentFile = run.PrepareSend(job);
-  EXPECT_EQ(sentFile, dir.Path() + "Sent/Spring news.rtf");
+  EXPECT_EQ(run.PrepareSend(job), "");
   EXPECT_FALSE(Has(Log(), "HELO"));
   EXPECT_TRUE(Has(Log(), "\r\n\r\n\r\n0 messages sent succesfully. 0 failed.\r\n"));
   EXPECT_TRUE(Has(FailedFile(), "\r\n\r\n0 addresses failed.\r\n"));
-  EXPECT_EQ(ReadSentLines(sentFile).at(1), "To: ");
+  EXPECT_TRUE(host.Infos.empty());
 
   // No send method: nothing sent, the last run's files stay, the user is told, no copy.
   WriteAll(dir.File("MailLog.txt"), "previous");
@@ -314,7 +408,7 @@ TEST_F(MailingRunTest, NothingToSend) {
   ASSERT_EQ(host.Infos.size(), 2u);
   EXPECT_EQ(host.Infos[1], "No addresses have been entered, so nothing was sent.");
   EXPECT_TRUE(server.Messages().empty());
-  EXPECT_EQ(TFolderIndex(dir.Path(), TMailFolder::mfSent).RecordNames().size(), 1u);
+  EXPECT_TRUE(TFolderIndex(dir.Path(), TMailFolder::mfSent).RecordNames().empty());
 }
 
 TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
@@ -400,10 +494,82 @@ TEST_F(MailingRunTest, ASilentServerIsGivenUp) {
     EXPECT_EQ(run.Failed(), 1);
     EXPECT_TRUE(Has(Log(), "> MAIL FROM:<editor@example.org>\r\n"));
   }
+  {
+    // Keeps adding lines to its HELO reply: that is no answer, however lively.
+    ScriptedServer trickle;
+    trickle.OnConnect = [](ScriptedServer &s) { s.Send("220 slow\r\n"); };
+    trickle.OnLine = [](ScriptedServer &s, const std::string &line) {
+      if (line.rfind("HELO", 0) == 0) {
+        for (int i = 1; i <= 40; ++i) s.SendLater("250-still here\r\n", i * 40);
+        s.SendLater("250 done\r\n", 1700);
+      } else if (line.rfind("MAIL", 0) == 0 || line.rfind("RCPT", 0) == 0 || line == ".") {
+        s.Send("250 ok\r\n");
+      } else if (line == "DATA") {
+        s.Send("354 go\r\n");
+      } else if (line == "QUIT") {
+        s.Send("221 bye\r\n");
+      }
+    };
+    job.ListPort = trickle.Port();
+    job.CheckedEntries = {"d@x.org"};
+    TMailingRun run(dir.Path(), client, host);
+    run.SetReplyTimeout(300);
+    run.PrepareSend(job);
+    EXPECT_EQ(run.Failed(), 1);
+    EXPECT_EQ(run.Outcome().Failures.at(0).Reason, "The server did not answer");
+  }
   // The same client goes on with a server that answers.
   job.ListPort = std::to_string(server.Port());
   TMailingRun run(dir.Path(), client, host);
   run.PrepareSend(job);
   EXPECT_EQ(run.Sent(), 1);
   EXPECT_EQ(Received().size(), 1u);
+}
+
+TEST(FailureReport, ListsTwentyThenReferToTheLog) {
+  TMailingOutcome outcome;
+  EXPECT_EQ(FailureReport(outcome), "");
+  outcome.Sent = 5;
+  outcome.Failed = 23;
+  outcome.Connected = true;
+  for (int i = 0; i < 23; ++i) outcome.Failures.push_back({"r" + std::to_string(i) + "@x.org", "550 no"});
+  const std::string text = FailureReport(outcome);
+  EXPECT_EQ(text.rfind("5 messages sent successfully, 23 recipients failed:\r\n\r\nr0@x.org: 550 no\r\n", 0), 0u);
+  EXPECT_NE(text.find("r19@x.org: 550 no\r\n\r\nand 3 more; see the Mail Log"), std::string::npos);
+  EXPECT_EQ(text.find("r20@x.org"), std::string::npos);
+  // Some connection worked: the per-address form, even with a connection error on record.
+  outcome.ConnectError = "Connection refused";
+  EXPECT_EQ(FailureReport(outcome), text);
+  outcome.Connected = false;
+  outcome.Sent = 0;
+  outcome.Host = "mail.example.org";
+  EXPECT_EQ(FailureReport(outcome), "No connection could be made to the SMTP server \"mail.example.org\": "
+                                    "Connection refused\r\n\r\nNothing was sent; 23 recipients failed.");
+}
+
+TEST_F(MailingRunTest, RegisteredServerWithStartTlsAndLogin) {
+  static TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  SmtpServerFixture secure({"--cert", QString::fromStdString(certs.Cert("good")), "--key",
+                            QString::fromStdString(certs.Key("good")), "--auth", "ann:s3cret", "--auth-require-tls"});
+  ASSERT_TRUE(secure.IsRunning());
+  TSmtpServer entry{"localhost", "ann", std::to_string(secure.Port()), 0, 1};
+  entry.Security = 1;
+  entry.Login = true;
+  entry.Password = "s3cret";
+  WriteSmtpServer(dir.Path(), entry);
+  client.WSocket().SslCAFile = certs.CaFile();
+  TMailingRun run(dir.Path(), client, host);
+  job.FromList = false;
+  job.Server = "localhost";
+  job.TypedAddresses = "a@x.org, b@x.org, c@x.org";
+  job.DialogFrom = "ann@example.org";
+  run.PrepareSend(job);
+
+  ASSERT_EQ(secure.Messages().size(), 3u) << Log();
+  EXPECT_EQ(run.Sent(), 3);
+  EXPECT_EQ(Occurrences(Log(), "> STARTTLS\r\n"), 3);
+  EXPECT_EQ(Occurrences(Log(), "> AUTH PLAIN ****\r\n"), 3);
+  EXPECT_FALSE(Has(Log(), "s3cret"));
+  EXPECT_FALSE(Has(Log(), "EHLO ann"));  // the account name is no greeting
 }

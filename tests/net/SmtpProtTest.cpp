@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QTimeZone>
 
 #include <algorithm>
@@ -65,6 +66,10 @@ TEST(SmtpReply, CodesContinuationsAndLines) {
   EXPECT_EQ(ParseSmtpReply(" \t354 go ahead").Code, 354);
   EXPECT_EQ(ParseSmtpReply("garbage").Code, 0);
   EXPECT_FALSE(ParseSmtpReply("221").More);
+  // A reply is three digits followed by nothing, a blank or "-".
+  for (const char *good : {"250 OK", "250-more", "221", " 354 go"}) EXPECT_TRUE(ParseSmtpReply(good).Valid) << good;
+  for (const char *bad : {"garbage", "", "25 short", "2500 long", "+250 signed", "250x", "OK 250"})
+    EXPECT_FALSE(ParseSmtpReply(bad).Valid) << bad;
 
   std::string buf = "220 a\r\n250-b\r\n25";
   std::string line;
@@ -442,4 +447,70 @@ TEST(SmtpCliScripted, FailingDataHandlerEndsTheSession) {
   EXPECT_EQ(s.Lines()[1], "MAIL FROM:<a@xRSET>");
   // The message was never ended with ".", so the server cannot have taken half of it.
   EXPECT_EQ(std::find(s.Lines().begin(), s.Lines().end(), "."), s.Lines().end());
+}
+
+TEST(SmtpCliScripted, RepliesWithoutACodeFail) {
+  // Garbage to DATA: nothing of the message goes out. Garbage to ".": the message failed.
+  for (const bool atEnd : {false, true}) {
+    ScriptedServer s;
+    std::vector<std::string> replies = {"250 hello\r\n", "250 from ok\r\n", "250 rcpt ok\r\n"};
+    replies.push_back(atEnd ? "354 go\r\n" : "garbage\r\n");
+    Script(s, "220 hi\r\n", replies);
+    if (atEnd) {
+      auto base = s.OnLine;
+      s.OnLine = [base](ScriptedServer &srv, const std::string &line) {
+        if (line == ".") srv.Send("what?\r\n");
+        else base(srv, line);  // the replies run out after DATA
+      };
+    }
+    Client c(s.Port());
+    c.Smtp.FromName = "a@x";
+    c.Smtp.RcptName = {"b@x"};
+    c.Body = {"body text"};
+    ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+    EXPECT_EQ(c.Run(&TSmtpCli::Mail), 500) << atEnd;
+    EXPECT_EQ(c.Smtp.ErrorMessage(),
+              std::string("500 Protocol error: unexpected reply \"") + (atEnd ? "what?" : "garbage") + "\"");
+    EXPECT_FALSE(c.Smtp.Connected());
+    EXPECT_EQ(c.Smtp.State(), smtpReady);
+    ASSERT_TRUE(RunEventsUntil([&] { return s.ClientClosed(); }));
+    const bool bodySent = std::find(s.Lines().begin(), s.Lines().end(), "body text") != s.Lines().end();
+    EXPECT_EQ(bodySent, atEnd);
+  }
+}
+
+TEST(SmtpCliScripted, EndlessContinuationLinesAreCut) {
+  ScriptedServer s;
+  std::string flood;
+  for (int i = 0; i < TSmtpCli::MaxReplyLines + 10; ++i) flood += "250-still going\r\n";
+  Script(s, "220 hi\r\n", {flood});
+  Client c(s.Port());
+  EXPECT_EQ(c.Run(&TSmtpCli::Open), 500);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "500 Reply longer than " + std::to_string(TSmtpCli::MaxReplyLines) + " lines");
+  EXPECT_EQ(c.Done.size(), 1u);
+  EXPECT_FALSE(c.Smtp.Connected());
+  // The same in the banner.
+  ScriptedServer b;
+  std::string banner;
+  for (int i = 0; i < TSmtpCli::MaxReplyLines + 10; ++i) banner += "220-welcome\r\n";
+  Script(b, banner, {});
+  Client d(b.Port());
+  EXPECT_EQ(d.Run(&TSmtpCli::Open), 500);
+  EXPECT_TRUE(b.Lines().empty());  // HELO never sent
+}
+
+TEST_F(SmtpCliServer, AttachmentThatCannotBeReadFailsTheMessage) {
+  TempDir dir;
+  WriteAll(dir.File("report.pdf"), std::string(5000, 'r'));
+  c.Smtp.SetEmailFiles({dir.File("report.pdf")});
+  c.Body = {"see the attachment"};
+  // After the check the file is replaced by something that opens but cannot be read.
+  std::remove(dir.File("report.pdf").c_str());
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.File("report.pdf"))));
+  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0);
+  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 500);
+  EXPECT_EQ(c.Smtp.ErrorMessage(), "500 Cannot read file " + dir.File("report.pdf"));
+  EXPECT_FALSE(c.Smtp.Connected());
+  RunEventsUntil([] { return false; }, 200);
+  EXPECT_TRUE(server.Messages().empty());  // nothing short was delivered
 }

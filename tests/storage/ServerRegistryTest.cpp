@@ -54,6 +54,43 @@ TEST(ServerRegistry, DefaultsAndEmptyValuesPerReader) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST(ServerRegistry, SecurityAndLoginKeysRoundTripAndAbsentMeanPlain) {
+  TempDir dir;
+  TSmtpServer smtp{"submit.example.com", "ann", "587", 0, 1};
+  smtp.Security = 1;
+  smtp.Login = true;
+  smtp.Password = "p=w;d";
+  smtp.ClearText = true;
+  smtp.Certificate = "AB:CD";
+  WriteSmtpServer(dir.Path(), smtp);
+  EXPECT_EQ(ReadSmtpServer(dir.Path(), smtp.Name), smtp);
+  EXPECT_EQ(ReadSmtpServer(dir.Path(), smtp.Name, TIniMode::imOwn), smtp);
+  TPopServer pop{"pop.example.com", "ann", "pw", "995", false};
+  pop.Security = 2;
+  pop.Certificate = "EF:01";
+  WritePopServer(dir.Path(), pop);
+  EXPECT_EQ(ReadPopServer(dir.Path(), pop.Name), pop);
+  // An entry written by the older program has none of the new keys: a plain session.
+  WriteAll(dir.File("Smtp Servers.ini"), "[old.example.com]\r\nUsername=me\r\nPort=25\r\n");
+  const TSmtpServer old = ReadSmtpServer(dir.Path(), "old.example.com", TIniMode::imOwn);
+  EXPECT_EQ(old.Security, 0);
+  EXPECT_FALSE(old.Login);
+  EXPECT_EQ(old.Username, "me");
+}
+
+TEST(ServerRegistry, PortsFollowTheSecurityChoice) {
+  struct Case {
+    bool smtp;
+    int security;
+    const char *current, *expected;
+  };
+  for (const Case &c : {Case{true, 1, "", "587"}, Case{true, 2, "smtp", "465"}, Case{true, 0, "465", "25"},
+                        Case{true, 2, " 587 ", "465"}, Case{true, 1, "2525", "2525"}, Case{false, 2, "pop3", "995"},
+                        Case{false, 1, "995", "110"}, Case{false, 0, "1110", "1110"}, Case{true, 9, "587", "25"}}) {
+    EXPECT_EQ(PortForSecurity(c.smtp, c.security, c.current), c.expected) << c.current << " " << c.security;
+  }
+}
+
 TEST(ServerRegistry, RegistryFileNameInAnyCase) {
   TempDir dir;
   WriteAll(dir.File("SMTP Servers.ini"), "[a.example.com]\r\nPort=26\r\n");

@@ -90,7 +90,12 @@ std::size_t CountFiles(const std::string &dir) {
 } // namespace
 
 Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password)
-    : user_(std::move(user)), password_(std::move(password)) {
+    : Pop3ServerFixture(std::move(user), std::move(password), std::string(), std::string()) {}
+
+Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password, std::string certFile,
+                                     std::string keyFile)
+    : user_(std::move(user)), password_(std::move(password)), cert_(std::move(certFile)),
+      key_(std::move(keyFile)) {
   if (!dir_.IsValid())
     throw std::runtime_error("cannot create a temporary folder for Dovecot");
   root_ = dir_.Path();
@@ -119,8 +124,13 @@ void Pop3ServerFixture::WriteConfig() {
   conf += "base_dir = " + root_ + "run\n";
   conf += "state_dir = " + root_ + "state\n";
   conf += "log_path = " + root_ + "dovecot.log\n";
-  conf += "ssl = no\n";
-  conf += "disable_plaintext_auth = no\n";
+  if (cert_.empty()) {
+    conf += "ssl = no\n";
+    conf += "disable_plaintext_auth = no\n";
+  } else {
+    conf += "ssl = required\nssl_cert = <" + cert_ + "\nssl_key = <" + key_ + "\n";
+    conf += "disable_plaintext_auth = yes\n";
+  }
   conf += "auth_mechanisms = plain login apop\n";
   conf += "auth_failure_delay = 0\n";
   conf += "mail_location = maildir:" + maildir_ + "\n";
@@ -145,7 +155,10 @@ void Pop3ServerFixture::WriteConfig() {
   conf += "service pop3-login {\n";
   if (!root)
     conf += "  chroot =\n";
-  conf += "  inet_listener pop3 {\n    port = " + std::to_string(port_) + "\n  }\n}\n";
+  conf += "  inet_listener pop3 {\n    port = " + std::to_string(port_) + "\n  }\n";
+  if (!cert_.empty())
+    conf += "  inet_listener pop3s {\n    port = " + std::to_string(tlsPort_) + "\n    ssl = yes\n  }\n";
+  conf += "}\n";
   WriteText(root_ + "dovecot.conf", conf);
   // The password in a plaintext scheme: APOP needs the secret itself.
   WriteText(root_ + "users", user_ + ":{PLAIN}" + password_ + ":" + std::to_string(uid) + ":" +
@@ -156,8 +169,10 @@ void Pop3ServerFixture::Start(bool keepPort) {
   std::string lastLog;
   // A port found free can be taken by someone else before Dovecot binds it: try again.
   for (int attempt = 0; attempt < 3; ++attempt) {
-    if (!keepPort || attempt > 0)
+    if (!keepPort || attempt > 0) {
       port_ = FreeLoopbackPort();
+      tlsPort_ = cert_.empty() ? 0 : FreeLoopbackPort();
+    }
     WriteConfig();
     const std::string conf = root_ + "dovecot.conf";
     const std::string out = root_ + "dovecot.out";

@@ -18,6 +18,8 @@
 class Pop3ServerFixture {
 public:
   explicit Pop3ServerFixture(std::string user = "tester", std::string password = "secret");
+  // With TLS required: STLS on Port(), TLS from the first byte on TlsPort().
+  Pop3ServerFixture(std::string user, std::string password, std::string certFile, std::string keyFile);
   ~Pop3ServerFixture();
   Pop3ServerFixture(const Pop3ServerFixture &) = delete;
   Pop3ServerFixture &operator=(const Pop3ServerFixture &) = delete;
@@ -25,6 +27,7 @@ public:
   std::string Host() const { return "127.0.0.1"; }
   int Port() const { return port_; }
   std::string PortText() const { return std::to_string(port_); }
+  int TlsPort() const { return tlsPort_; }
   const std::string &User() const { return user_; }
   const std::string &Password() const { return password_; }
 
@@ -47,7 +50,9 @@ private:
   TempDir dir_;
   std::string root_, maildir_;
   std::string user_, password_;
+  std::string cert_, key_;
   int port_ = 0;
+  int tlsPort_ = 0;
   pid_t pid_ = -1;
   unsigned counter_ = 0;
   long stamp_ = 0;

@@ -6,13 +6,15 @@
 #include <QFile>
 #include <QProcess>
 
-SmtpServerFixture::SmtpServerFixture() : FProcess(std::make_unique<QProcess>()) {
+SmtpServerFixture::SmtpServerFixture() : SmtpServerFixture(QStringList()) {}
+
+SmtpServerFixture::SmtpServerFixture(const QStringList &options) : FProcess(std::make_unique<QProcess>()) {
   EnsureQtApp();
   if (!FDir.isValid()) return;
   FProcess->setProcessChannelMode(QProcess::SeparateChannels);
   FProcess->setStandardErrorFile(QProcess::nullDevice());
   FProcess->start("/usr/bin/python3",
-                  {QString(BREVANT_TESTS_DIR) + "/support/smtp_server.py", FDir.path()});
+                  QStringList{QString(BREVANT_TESTS_DIR) + "/support/smtp_server.py", FDir.path()} + options);
   if (!FProcess->waitForStarted(10000)) return;
   QByteArray out;
   while (!out.contains('\n') && FProcess->waitForReadyRead(15000)) out += FProcess->readAllStandardOutput();

@@ -2,6 +2,7 @@
 // A real SMTP server (Debian's python3-aiosmtpd) on a free port of 127.0.0.1, started for a
 // test and stopped (and reaped) when the object goes away. Every accepted message is kept
 // with its envelope; chosen recipients are refused with 550.
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -20,6 +21,8 @@ struct ReceivedMessage {
 class SmtpServerFixture {
 public:
   SmtpServerFixture();  // starts the server; IsRunning() tells whether that worked
+  // With the server's options (TLS, login, SIZE; see smtp_server.py).
+  explicit SmtpServerFixture(const QStringList &options);
   ~SmtpServerFixture();
   SmtpServerFixture(const SmtpServerFixture &) = delete;
   SmtpServerFixture &operator=(const SmtpServerFixture &) = delete;

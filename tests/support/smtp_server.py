@@ -1,17 +1,22 @@
 """SMTP server for the tests: stores every accepted message with its envelope.
 
-Usage: smtp_server.py FOLDER
+Usage: smtp_server.py FOLDER [--cert FILE --key FILE [--implicit]] [--auth USER:PASSWORD]
+                       [--auth-require-tls] [--size N]
+With a certificate the server offers STARTTLS, or speaks TLS from the first byte with
+--implicit. With --auth it takes logins (PLAIN, LOGIN) of that one user and wants one before
+MAIL; --auth-require-tls hides AUTH until TLS is on. --size announces SIZE N.
 Listens on a free port of 127.0.0.1 and prints "PORT <n>" on its first line of output.
 Each message becomes FOLDER/msg-NNNNNN.eml: "MAIL FROM:<...>", one "RCPT TO:<...>" line per
 accepted recipient, an empty line, then the message data exactly as received (after the
 transparency dots are removed). Recipients listed in FOLDER/refused.txt (one address a line,
 read again at every RCPT) are refused with 550.
 """
+import argparse
 import asyncio
 import os
-import sys
+import ssl
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult
 
 
 class Store:
@@ -43,15 +48,49 @@ class Store:
         return "250 Message accepted for delivery"
 
 
-async def main(folder):
-    store = Store(folder)
+def authenticator(user, password):
+    def check(server, session, envelope, mechanism, auth_data):
+        ok = auth_data.login == user.encode() and auth_data.password == password.encode()
+        return AuthResult(success=ok, handled=False)
+    return check
+
+
+async def main(args):
+    store = Store(args.folder)
     loop = asyncio.get_running_loop()
-    server = await loop.create_server(
-        lambda: SMTP(store, hostname="localhost", ident="Test SMTP"), "127.0.0.1", 0)
+    context = None
+    if args.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+    options = dict(hostname="localhost", ident="Test SMTP")
+    if args.auth:
+        user, password = args.auth.split(":", 1)
+        options.update(authenticator=authenticator(user, password), auth_required=True,
+                       auth_require_tls=args.auth_require_tls)
+    else:
+        options.update(auth_require_tls=False)
+    if context and not args.implicit:
+        options.update(tls_context=context)
+    if args.size:
+        options.update(data_size_limit=args.size)
+
+    def factory():
+        return SMTP(store, **options)
+
+    server = await loop.create_server(factory, "127.0.0.1", 0,
+                                      ssl=context if args.implicit else None)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     async with server:
         await server.serve_forever()
 
 
 if __name__ == "__main__":
-    asyncio.run(main(sys.argv[1]))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("folder")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--implicit", action="store_true")
+    parser.add_argument("--auth")
+    parser.add_argument("--auth-require-tls", action="store_true")
+    parser.add_argument("--size", type=int, default=0)
+    asyncio.run(main(parser.parse_args()))

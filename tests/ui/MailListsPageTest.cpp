@@ -9,6 +9,7 @@
 #include "ui/StatusBar1.h"
 #include "support/ListTexts.h"
 #include "support/ModalAnswer.h"
+#include "support/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,9 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 static std::string A(const QString &s) { return QStringToAnsi(s); }
 
@@ -360,6 +364,40 @@ private slots:
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (0)"));
     QVERIFY(!f.page->btn_AddressSave->isEnabled());
     QVERIFY(f.page->edt_Name->text().isEmpty());
+  }
+
+  // A changed address is one save: when that save fails, the old record is still whole.
+  void changedAddressFailsWhole() {
+    Fixture f;
+    NewList(f.page, "News");
+    const std::string book = AddressBookFile(f.data + "News/");
+    AddAddress(f.page, "Ann", "ann@x.org");
+    Click(f.page->lb_Addresses, 0);
+    f.page->edt_Phone->setText("555");
+    f.page->edt_Email->setText("ann.with.a.much.longer.address@example.org");
+    const std::string before = ReadAll(book);
+    // A file size limit makes any save larger than the book fail, even for root.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = before.size();
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool failed = false;
+    try {
+      f.page->btn_AddressSave->click();
+    } catch (const std::exception &) {
+      failed = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    QVERIFY(failed);
+    QCOMPARE(ReadAll(book), before);
+    QCOMPARE(ListTexts(f.page->lb_Addresses), QStringList{"Ann <ann@x.org>"});
+    // With room, the same save moves the record in one go.
+    f.page->btn_AddressSave->click();
+    QCOMPARE(LoadAddressEntries(f.data + "News/"),
+             std::vector<std::string>{"Ann <ann.with.a.much.longer.address@example.org>"});
+    QCOMPARE(ShowAddress(f.data + "News/", "<ann.with.a.much.longer.address@example.org>").Phone, std::string("555"));
   }
 
   void serverChoicesFillFromTheRegistries() {

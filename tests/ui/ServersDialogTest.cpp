@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QComboBox>
 #include <QTest>
 
 namespace {
@@ -59,6 +60,26 @@ private slots:
       smtp.SetSmtpServer(s);
       QVERIFY(smtp.SmtpServer() == s);
     }
+    // Security, login and a trusted certificate; the stored port stays as stored.
+    TSmtpServer secure{"submit.example.com", "ann", "2587", 0, 1};
+    secure.Security = 1;
+    secure.Login = true;
+    secure.Password = "pw";
+    secure.ClearText = false;
+    secure.Certificate = "AB:CD";
+    smtp.SetSmtpServer(secure);
+    QVERIFY(smtp.SmtpServer() == secure);
+    QCOMPARE(smtp.edt_SMTPPass->echoMode(), QLineEdit::Password);
+    // A new choice moves a usual port to the choice's own, but keeps a port the user chose.
+    smtp.cmb_SMTPSecurity->setCurrentIndex(2);
+    QCOMPARE(smtp.edt_SMTPPort->text(), QString("2587"));
+    smtp.edt_SMTPPort->setText("25");
+    smtp.cmb_SMTPSecurity->setCurrentIndex(1);
+    QCOMPARE(smtp.edt_SMTPPort->text(), QString("587"));
+    // Without a login no password is kept, and the password box cannot be used.
+    smtp.cb_SMTPLogin->setChecked(false);
+    QVERIFY(!smtp.edt_SMTPPass->isEnabled());
+    QCOMPARE(smtp.SmtpServer().Password, std::string());
     // An unknown method chooses no item and comes back as the first.
     smtp.SetSmtpServer({"x", "", "smtp", 7, 1});
     QCOMPARE(smtp.rg_SMTPMethodButtons->checkedId(), -1);
@@ -67,6 +88,9 @@ private slots:
     const TPopServer p{"pop.example.com", "ann", "pa ss", "995", true};
     pop.SetPopServer(p);
     QVERIFY(pop.PopServer() == p);
+    pop.cmb_POPSecurity->setCurrentIndex(1);
+    QCOMPARE(pop.edt_POPPort->text(), QString("110"));
+    QCOMPARE(pop.PopServer().Security, 1);
     pop.edt_POPServ->setText("  spaced.example.com ");
     QCOMPARE(pop.PopServer().Name, std::string("spaced.example.com"));
   }

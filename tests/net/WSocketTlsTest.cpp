@@ -1,0 +1,186 @@
+#include "net/SslFingerprint.h"
+#include "net/WSocket.h"
+
+#include "support/QtTestApp.h"
+#include "support/ScriptProcess.h"
+#include "support/TestCertificates.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+TestCertificates &Certs() {
+  static TestCertificates certs;
+  return certs;
+}
+
+std::unique_ptr<ScriptProcess> TlsServer(const std::string &mode, const std::string &kind = "good") {
+  return std::make_unique<ScriptProcess>(
+      "tls_server.py", QStringList{QString::fromStdString(mode), QString::fromStdString(Certs().Cert(kind)),
+                                   QString::fromStdString(Certs().Key(kind))});
+}
+
+// A line-mode client of the test TLS server that records what it sees.
+struct Client {
+  TWSocket S;
+  std::vector<std::string> Lines;
+  int Connected = -1;    // error of the connect event, -1 before it
+  int Closed = -1;       // error of the close event, -1 before it
+  int Handshake = -1;    // error of the on-request handshake, -1 before it
+  std::function<void(const std::string &)> OnLine;
+
+  explicit Client(int port, bool implicit) {
+    EnsureQtApp();
+    S.SetLineMode(true);
+    S.SslImplicit = implicit;
+    S.SslCAFile = Certs().CaFile();
+    S.SslHostName = "localhost";
+    S.OnSessionConnected = [this](TComponent *, uint16_t e) { Connected = e; };
+    S.OnSessionClosed = [this](TComponent *, uint16_t e) { Closed = e; };
+    S.OnSslHandshakeDone = [this](TComponent *, uint16_t e) { Handshake = e; };
+    S.OnDataAvailable = [this](TComponent *, uint16_t) {
+      std::string l = S.ReceiveStr();
+      while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+      Lines.push_back(l);
+      if (OnLine) OnLine(l);
+    };
+    S.SetAddr("127.0.0.1");
+    S.SetPort(std::to_string(port));
+    S.Connect();
+  }
+  bool WaitLines(size_t n) { return RunEventsUntil([&] { return Lines.size() >= n || Closed >= 0; }); }
+};
+
+}  // namespace
+
+TEST(SslFingerprint, FormatsComparesAndExplains) {
+  const unsigned char d[] = {0x00, 0xAB, 0x7f};
+  EXPECT_EQ(FormatFingerprint(d, 3), "00:AB:7F");
+  const std::string fp = "0A:1B:2C:3D:4E:5F:60:71:82:93:A4:B5:C6:D7:E8:F9:0A:1B:2C:3D:4E:5F:60:71:82:93:A4:B5:C6:D7:E8:F9";
+  std::string plain;
+  for (char c : fp)
+    if (c != ':') plain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(SameFingerprint(fp, plain));
+  EXPECT_FALSE(SameFingerprint(fp, plain.substr(2) + "00"));
+  EXPECT_FALSE(SameFingerprint("", ""));             // nothing trusted matches nothing
+  EXPECT_FALSE(SameFingerprint("AB:CD", "AB:CD"));   // not a SHA-256 digest
+  EXPECT_FALSE(SameFingerprint(fp + "zz", fp));
+  EXPECT_EQ(SslRefusalText("certificate has expired", "AA:BB"),
+            "The server's certificate was refused: certificate has expired. SHA-256 fingerprint: AA:BB");
+}
+
+TEST(WSocketTls, ImplicitTlsCarriesLinesBothWaysAndEndsWithCloseNotify) {
+  ASSERT_TRUE(Certs().IsValid());
+  auto server = TlsServer("echo");
+  ASSERT_NE(server->Port(), 0);
+  Client c(server->Port(), true);
+  ASSERT_TRUE(c.WaitLines(1));
+  EXPECT_EQ(c.Connected, 0);
+  ASSERT_EQ(c.Lines, std::vector<std::string>{"HELLO"});
+  EXPECT_TRUE(c.S.SslActive());
+  EXPECT_EQ(c.S.SslPeerFingerprint(), Certs().Fingerprint("good"));
+  // A line far larger than a TLS record and than the socket buffers goes out whole.
+  const std::string big(300000, 'q');
+  c.S.SendStr("abc\r\n" + big + "\r\n");
+  ASSERT_TRUE(c.WaitLines(3));
+  EXPECT_EQ(c.Lines[1], "ABC");
+  EXPECT_EQ(c.Lines[2], std::string(300000, 'Q'));
+  c.S.SendStr("BYE\r\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return c.Closed >= 0; }));
+  EXPECT_EQ(c.Lines.back(), "BYE");
+  EXPECT_EQ(c.Closed, 0);  // the server's close_notify is an orderly end
+  EXPECT_EQ(c.S.State(), wsClosed);
+
+  // A second session to the same server resumes the first one's TLS session.
+  Client again(server->Port(), true);
+  ASSERT_TRUE(again.WaitLines(1));
+  EXPECT_EQ(again.Connected, 0);
+  EXPECT_TRUE(again.S.SslSessionReused());
+}
+
+TEST(WSocketTls, TlsOnRequestDropsWhatCameInClearTextBeforeIt) {
+  ASSERT_TRUE(Certs().IsValid());
+  auto server = TlsServer("starttls");
+  ASSERT_NE(server->Port(), 0);
+  Client c(server->Port(), false);
+  c.OnLine = [&](const std::string &l) {
+    if (l == "PLAIN") c.S.SendStr("STARTTLS\r\n");
+    if (l == "GO") c.S.StartTls();
+  };
+  ASSERT_TRUE(RunEventsUntil([&] { return c.Handshake >= 0 || c.Closed >= 0; }));
+  EXPECT_EQ(c.Handshake, 0);
+  ASSERT_TRUE(c.WaitLines(3));
+  c.S.SendStr("secret\r\n");
+  ASSERT_TRUE(c.WaitLines(4));
+  // "INJECTED" came in the same clear-text write as "GO": it is never read.
+  EXPECT_EQ(c.Lines, (std::vector<std::string>{"PLAIN", "GO", "HELLO", "SECRET"}));
+  EXPECT_EQ(c.Connected, 0);
+}
+
+TEST(WSocketTls, CertificatesThatFailAreRefusedWithReasonAndFingerprint) {
+  ASSERT_TRUE(Certs().IsValid());
+  struct Case {
+    const char *kind;
+    const char *reason;
+  };
+  for (const Case &k : {Case{"wronghost", "hostname mismatch"}, Case{"expired", "certificate has expired"},
+                        Case{"self", "self-signed certificate"}}) {
+    SCOPED_TRACE(k.kind);
+    auto server = TlsServer("echo", k.kind);
+    ASSERT_NE(server->Port(), 0);
+    Client c(server->Port(), true);
+    ASSERT_TRUE(RunEventsUntil([&] { return c.Connected >= 0; }));
+    EXPECT_EQ(c.Connected, sslCertificateRefused);
+    const std::string msg = c.S.LastErrorMessage();
+    EXPECT_NE(msg.find(k.reason), std::string::npos) << msg;
+    EXPECT_NE(msg.find(Certs().Fingerprint(k.kind)), std::string::npos) << msg;
+    EXPECT_TRUE(c.Lines.empty());  // nothing of the server reaches the reader
+    EXPECT_TRUE(RunEventsUntil([&] { return c.S.State() == wsClosed; }));
+  }
+}
+
+TEST(WSocketTls, ATrustedFingerprintAdmitsThatCertificateOnly) {
+  ASSERT_TRUE(Certs().IsValid());
+  auto same = TlsServer("echo", "self");
+  auto changed = TlsServer("echo", "self2");
+  ASSERT_NE(same->Port(), 0);
+  ASSERT_NE(changed->Port(), 0);
+  for (int port : {same->Port(), changed->Port()}) {
+    Client c(port, true);  // the settings below are read when the connection is up
+    c.S.SslTrustedFingerprint = Certs().Fingerprint("self");
+    ASSERT_TRUE(RunEventsUntil([&] { return c.Connected >= 0; }));
+    if (port == same->Port()) {
+      EXPECT_EQ(c.Connected, 0);
+      EXPECT_TRUE(c.WaitLines(1));
+    } else {
+      EXPECT_EQ(c.Connected, sslCertificateRefused);
+      EXPECT_NE(c.S.LastErrorMessage().find(Certs().Fingerprint("self2")), std::string::npos);
+    }
+  }
+}
+
+TEST(WSocketTls, HostileServersEndInAClearErrorNotAHang) {
+  ASSERT_TRUE(Certs().IsValid());
+  struct Case {
+    const char *mode;
+    int error;
+    const char *text;
+  };
+  for (const Case &k : {Case{"stall", sslHandshakeTimeout, "timed out"},
+                        Case{"hangup", sslHandshakeFailed, "closed the connection during the TLS handshake"},
+                        Case{"garbage", sslHandshakeFailed, "The TLS handshake failed: "}}) {
+    SCOPED_TRACE(k.mode);
+    auto server = TlsServer(k.mode);
+    ASSERT_NE(server->Port(), 0);
+    Client c(server->Port(), true);
+    c.S.SslHandshakeTimeout = 400;
+    ASSERT_TRUE(RunEventsUntil([&] { return c.Connected >= 0; }, 10000));
+    EXPECT_EQ(c.Connected, k.error);
+    EXPECT_NE(c.S.LastErrorMessage().find(k.text), std::string::npos) << c.S.LastErrorMessage();
+    EXPECT_TRUE(RunEventsUntil([&] { return c.S.State() == wsClosed; }));
+  }
+}
