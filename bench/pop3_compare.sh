@@ -3,7 +3,9 @@
 # from a local Dovecot with
 #   - Brevant's TPop3Cli (bench_Pop3Fetch, Google Benchmark),
 #   - one Python poplib process (/usr/bin/python3),
-#   - fetchmail (keep, fetch all, UIDL, delivered to a BSMTP file: no process per message).
+#   - fetchmail (keep, fetch all, UIDL, delivered to a BSMTP file: no process per message),
+# and Brevant's whole Get New (bench_GetNew: the same fetch with every message filed in an
+# Inbox with its record, examined by list maintenance and recorded in "UIDLs.dat").
 # Usage: bench/pop3_compare.sh [N]   (N defaults to 1000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +15,7 @@ USER_NAME=tester
 PASSWORD=secret
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target bench_Pop3Fetch >/dev/null
+cmake --build "$BUILD" --target bench_Pop3Fetch bench_GetNew >/dev/null
 
 work=$(mktemp -d /tmp/pop3bench.XXXXXX)
 chmod 755 "$work"
@@ -127,9 +129,12 @@ export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$P
 echo "== $N messages of about 4 KB, UIDL + RETR each, one session, Dovecot on 127.0.0.1:$port"
 echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of all messages)"
 "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5|SlowServer'
+echo "== Brevant Get New: every message new; then ten new with a history of the rest (+ filler to 100,000)"
+"$BUILD/bin/bench_GetNew" --benchmark_filter='iterations:5|TenNew'
 echo "== Side by side, one process per fetch (hyperfine, process start included)"
 hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
   -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
+  -n "Brevant Get New" "$BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null
 cat "$work/side.md"

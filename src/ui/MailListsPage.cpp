@@ -545,10 +545,20 @@ void TMailListsPage::ClearListPanel() {
   const std::string path = FRecord.Path;
   FRecord = NewListRecord(FRecord);
   FRecord.Path = path;
+  // A new list fetches through the default POP server until it is given one of its own.
+  const std::string pop = DefaultPopServer ? DefaultPopServer() : std::string();
+  const TPopServer fill = FillPopServerFromRegistry(FDataDir, pop);
+  if (!pop.empty()) {
+    FRecord.POPServer = pop;
+    FRecord.POPUserName = fill.Username;
+    FRecord.POPPassword = fill.Password;
+    FRecord.DeleteRead = fill.Delete;
+  }
   FLoading = true;
   edt_ListName->clear();
   for (QPlainTextEdit *box : {mmo_Header, mmo_Footer, mmo_Sig}) box->clear();
   RecordToPanel();
+  if (!pop.empty()) edt_POPPort->setText(Q(fill.Port));
   FLoading = false;
 }
 

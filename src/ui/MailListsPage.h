@@ -36,6 +36,9 @@ public:
   const std::vector<std::string> &AddressEntries() const { return FEntries; }
   std::string PopPort() const;
 
+  // The name of the default POP server, which a new list starts with ("" for none).
+  std::function<std::string()> DefaultPopServer;
+
   // Fills the server choices of the list panel from the SMTP and POP server registries;
   // called at start and whenever the registries change.
   void FillServerChoices();

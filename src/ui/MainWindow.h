@@ -20,6 +20,7 @@ class TNewsletterPage;
 class TStatusBar1;
 class Tfrm_GenProps;
 class TMailingCommands;
+class TGetNewCommand;
 class TSpellChecker;
 class TThesaurus;
 
@@ -101,6 +102,7 @@ private:
   void ConnectCompose();
   void ConnectLists();
   void ConnectMailing();
+  void ConnectRetrieval();
   void ConnectGenProps();
   // The SMTP server chosen as default in the General Properties, "" when none is.
   std::string DefaultSmtpServerName() const;
@@ -122,6 +124,7 @@ private:
   TGeneralSettings settings_;
   Tfrm_GenProps *frm_GenProps = nullptr;
   TMailingCommands *mailing_ = nullptr;
+  TGetNewCommand *getNew_ = nullptr;
   // The converter of every HTML conversion of the window.
   TScrooge Scrooge1;
   // The recipient last shown during a run, for the per-recipient assembly.

@@ -47,6 +47,7 @@ void Tfrm_Main::ConnectPages() {
   ConnectLists();
   ConnectMailing();
   ConnectMail();
+  ConnectRetrieval();
 }
 
 void Tfrm_Main::ConnectNewsletter() {

@@ -1,0 +1,19 @@
+#pragma once
+// The POP server a Get New fetches from: the list's own server from its panel, or the
+// default POP server of the registry for the pseudo-list and for a list that names none.
+#include <string>
+
+struct TPopSettings {
+  std::string Host;
+  std::string Port = "pop3";
+  std::string UserName;
+  std::string PassWord;
+  bool Delete = false;  // delete the mail from the server after reading
+};
+
+// The registry entry at the default position of the sorted POP registry (the general
+// settings' "POP Server"); no Host when there is none.
+TPopSettings DefaultPopSettings(const std::string &dataDir, int position);
+// A list's settings as its panel shows them; a list without a server of its own takes the
+// default server whole (port, user name, password and its delete flag).
+TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &panel, int defaultPosition);

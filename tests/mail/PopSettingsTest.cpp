@@ -1,0 +1,37 @@
+// Which POP server Get New uses: the list's own, else the default one of the registry.
+#include "mail/PopSettings.h"
+#include "storage/ServerRegistry.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PopSettings, AListWithoutAServerTakesTheDefaultOneWhole) {
+  TempDir dir;
+  WritePopServer(dir.Path(), {"b.example.org", "bee", "bpass", "1110", true});
+  WritePopServer(dir.Path(), {"a.example.org", "ay", "apass", "", false});
+  // Positions count in the sorted registry: 1 is b.example.org.
+  const TPopSettings def = DefaultPopSettings(dir.Path(), 1);
+  EXPECT_EQ(def.Host, "b.example.org");
+  EXPECT_EQ(def.Port, "1110");
+  EXPECT_EQ(def.UserName, "bee");
+  EXPECT_EQ(def.PassWord, "bpass");
+  EXPECT_TRUE(def.Delete);
+  EXPECT_EQ(DefaultPopSettings(dir.Path(), 0).Port, "pop3");  // an empty port is the usual one
+  EXPECT_EQ(DefaultPopSettings(dir.Path(), -1).Host, "");      // no default chosen
+  EXPECT_EQ(DefaultPopSettings(dir.Path() + "none/", 0).Host, "");
+
+  TPopSettings panel;
+  panel.Port = "995";
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Host, "b.example.org");
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Port, "1110");
+  panel = {"own.example.org", " ", "me", "mine", false};
+  const TPopSettings own = ListPopSettings(dir.Path(), panel, 1);
+  EXPECT_EQ(own.Host, "own.example.org");
+  EXPECT_EQ(own.Port, "pop3");
+  EXPECT_EQ(own.UserName, "me");
+  EXPECT_FALSE(own.Delete);
+}
+
+}  // namespace

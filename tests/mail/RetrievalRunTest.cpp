@@ -1,0 +1,351 @@
+// The retrieval run end to end: the real POP3 client against a real Dovecot on 127.0.0.1,
+// and against scripted servers for a dropped connection and a silent server.
+#include "lists/AddressRecord.h"
+#include "lists/ListRecord.h"
+#include "mail/FolderIndex.h"
+#include "mail/RetrievalRun.h"
+#include "mail/UidlHistory.h"
+#include "storage/Filters.h"
+#include "storage/IniFiles32.h"
+#include "storage/TextFile.h"
+#include "support/Pop3Recorder.h"
+#include "support/Pop3ServerFixture.h"
+#include "support/QtTestApp.h"
+#include "support/ScriptedServer.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+namespace {
+
+class TestHost : public IRetrievalHost {
+public:
+  std::vector<std::string> Statuses, Commands, Infos;
+  std::string Protocol, Window;
+  int Progress = -1, Filed = 0;
+  bool KeepAlive = false, WindowOpen = false;
+  std::function<void()> OnFiled;
+
+  void SetStatus(const std::string &text) override { Statuses.push_back(text); }
+  void SetProtocolLine(const std::string &text) override {
+    Protocol = text;
+    if (text.rfind("> ", 0) == 0) Commands.push_back(text.substr(2));
+  }
+  void SetProgress(int percent) override { Progress = percent; }
+  void ShowInformation(const std::string &text) override { Infos.push_back(text); }
+  void ShowProgressWindow(const std::string &label) override {
+    Window = label;
+    WindowOpen = true;
+  }
+  void CloseProgressWindow() override { WindowOpen = false; }
+  void SetKeepAlive(bool enabled) override { KeepAlive = enabled; }
+  void MessageFiled() override {
+    ++Filed;
+    if (OnFiled) OnFiled();
+  }
+  bool Saw(const std::string &status) const {
+    return std::find(Statuses.begin(), Statuses.end(), status) != Statuses.end();
+  }
+  bool SawError() const {
+    return std::any_of(Statuses.begin(), Statuses.end(), [](const std::string &s) { return s.rfind("Error - ", 0) == 0; });
+  }
+};
+
+std::string Mail(int n, const std::string &to = "list@example.org") {
+  return "From: Sender " + std::to_string(n) + " <s" + std::to_string(n) + "@example.org>\r\nTo: " + to +
+         "\r\nSubject: Message " + std::to_string(n) + "\r\nDate: Mon, 7 Dec 2026 10:00:0" + std::to_string(n % 10) +
+         " +0000\r\n\r\nBody of message " + std::to_string(n) + "\r\n..dotted line\r\n";
+}
+
+// The identifiers Dovecot gives the messages, by number.
+std::vector<std::string> ServerIdentifiers(const Pop3ServerFixture &server) {
+  Pop3Recorder r;
+  r.Point(server.Host(), server.PortText(), server.User(), server.Password());
+  std::vector<std::string> ids;
+  r.Cli.OnUidlLine = [&](TComponent *) { ids.push_back(r.Cli.MsgUidl()); };
+  r.Run([&] { r.Cli.Open(); });
+  r.Cli.MsgNum = 0;
+  r.Run([&] { r.Cli.Uidl(); });
+  r.Run([&] { r.Cli.Quit(); });
+  return ids;
+}
+
+std::vector<std::string> Sections(const std::string &file) {
+  std::vector<std::string> names;
+  TIniFile32(file).ReadSections(&names);
+  return names;
+}
+
+class RetrievalRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    list = dir.Path() + "News/";
+    ASSERT_TRUE(CreateListFolder(list).Created);
+    TIniFile32(ListsFile(dir.Path())).WriteString("News", "Path", list);
+    job.ListName = "News";
+    job.ListPath = list;
+  }
+  void Point(const Pop3ServerFixture &server) {
+    cli.Host = server.Host();
+    cli.Port = server.PortText();
+    cli.UserName = server.User();
+    cli.PassWord = server.Password();
+  }
+  // Runs Get New and then lets the session's last events pass.
+  void GetNew() {
+    run.GetNewMail(job);
+    RunEventsUntil([this] { return cli.State() == pop3Ready && !cli.Connected(); }, 5000);
+  }
+  std::vector<TFolderRecord> Inbox(const std::string &path) const {
+    return TFolderIndex(path, TMailFolder::mfInbox).ReadAll();
+  }
+
+  TempDir dir;
+  std::string list;
+  TPop3Cli cli;
+  TestHost host;
+  TRetrievalRun run{dir.Path(), cli, host};
+  TRetrievalJob job;
+};
+
+TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 3; ++n) server.AddMessage(Mail(n));
+  const std::vector<std::string> ids = ServerIdentifiers(server);
+  ASSERT_EQ(ids.size(), 3u) << server.Log();
+  WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[1] + "]\r\n1=1\r\n");
+  Point(server);
+  GetNew();
+
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "UIDL 2", "UIDL 3",
+                                                      "RETR 3", "QUIT"}));
+  EXPECT_EQ(Sections(dir.File(kUidlFile)),
+            (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
+  const std::vector<TFolderRecord> inbox = Inbox(list);
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_EQ(inbox[0].Name, ids[0]);
+  EXPECT_EQ(inbox[0].From, "Sender 1 <s1@example.org>");
+  EXPECT_EQ(inbox[0].Subject, "Message 1");
+  EXPECT_EQ(inbox[0].Date, "Mon, 7 Dec 2026 10:00:01 +0000");
+  EXPECT_EQ(inbox[1].MsgNum, 3);
+  EXPECT_TRUE(inbox[1].Received);
+  EXPECT_FALSE(inbox[1].Viewed);
+  EXPECT_EQ(ReadAll(inbox[0].FileName), "> UIDL 1\r\n< +OK 1 " + ids[0] + "\r\n" + Mail(1));
+  EXPECT_TRUE(host.Saw("There are 3 message(s) on the server."));
+  EXPECT_TRUE(host.Saw("Retrieved message 3."));
+  EXPECT_EQ(host.Window, "Retrieving 3 messages from 127.0.0.1...");
+  EXPECT_FALSE(host.WindowOpen);
+  EXPECT_FALSE(host.KeepAlive);
+  EXPECT_EQ(run.Stored(), 2);
+  EXPECT_EQ(server.MessageCount(), 3u);  // "Delete Read" is off
+  for (const std::string &line : host.Commands) EXPECT_EQ(line.find("secret"), std::string::npos);
+
+  // A second run finds nothing new.
+  host.Commands.clear();
+  GetNew();
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "UIDL 2", "UIDL 3", "QUIT"}));
+  EXPECT_TRUE(host.Saw("No new messages on the server."));
+  EXPECT_EQ(Inbox(list).size(), 2u);
+}
+
+TEST_F(RetrievalRun, AnIdentifierThatStartsWithARecordedOneIsStillNew) {
+  Pop3ServerFixture server;
+  server.AddMessage(Mail(1));
+  const std::vector<std::string> ids = ServerIdentifiers(server);
+  ASSERT_EQ(ids.size(), 1u);
+  WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[0].substr(0, ids[0].size() - 1) + "]\r\n1=1\r\n");
+  Point(server);
+  GetNew();
+  EXPECT_EQ(run.Stored(), 1);
+  EXPECT_EQ(Sections(dir.File(kUidlFile)).size(), 2u);
+}
+
+TEST_F(RetrievalRun, DeleteReadDeletesStoredAndRecordedMessagesOnly) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 3; ++n) server.AddMessage(Mail(n));
+  const std::vector<std::string> ids = ServerIdentifiers(server);
+  ASSERT_EQ(ids.size(), 3u);
+  WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[1] + "]\r\n1=1\r\n");
+  Point(server);
+  job.Delete = true;
+  GetNew();
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "DELE 1", "UIDL 2",
+                                                      "UIDL 3", "RETR 3", "DELE 3", "DELE 2", "QUIT"}));
+  EXPECT_EQ(server.MessageCount(), 0u);
+  EXPECT_EQ(Inbox(list).size(), 2u);
+}
+
+TEST_F(RetrievalRun, FiltersFileInAnotherListWhileMaintenanceActsOnTheCurrentOne) {
+  const std::string club = dir.Path() + "Club/";
+  ASSERT_TRUE(CreateListFolder(club).Created);
+  TIniFile32(ListsFile(dir.Path())).WriteString("Club", "Path", club);
+  WriteFilters(dir.Path(), "Club", {"club@example.org"});
+  job.Maintenance.AutoMaint = true;
+  job.Maintenance.AddTo = true;
+  job.Maintenance.AddToAddress = "club@example.org";
+  Pop3ServerFixture server;
+  server.AddMessage(Mail(1, "club@example.org"));
+  server.AddMessage(Mail(2));
+  Point(server);
+  GetNew();
+  ASSERT_EQ(Inbox(club).size(), 1u);
+  EXPECT_EQ(Inbox(club)[0].Subject, "Message 1");
+  EXPECT_EQ(Inbox(club)[0].FileName.rfind(club + "Inbox/", 0), 0u);
+  ASSERT_EQ(Inbox(list).size(), 1u);
+  EXPECT_EQ(Inbox(list)[0].Subject, "Message 2");
+  EXPECT_EQ(Sections(AddressBookFile(list)), (std::vector<std::string>{"<s1@example.org>"}));
+  EXPECT_TRUE(Sections(AddressBookFile(club)).empty());
+  EXPECT_EQ(run.Added(), 1);
+  EXPECT_TRUE(host.Saw("Added 1 addresses. Removed 0 addresses. View the Maintenance log for more info."));
+  EXPECT_NE(ReadAll(list + "Maintenance Log.txt").find("Added - s1@example.org"), std::string::npos);
+}
+
+TEST_F(RetrievalRun, ManyMessagesGetNamesOfTheirOwnAndIdentifiersWithoutTheirNumber) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 123; ++n) server.AddMessage(Mail(n));
+  const std::vector<std::string> ids = ServerIdentifiers(server);
+  ASSERT_EQ(ids.size(), 123u);
+  Point(server);
+  GetNew();
+  const std::vector<TFolderRecord> inbox = Inbox(list);
+  ASSERT_EQ(inbox.size(), 123u);
+  EXPECT_EQ(inbox[122].Name, ids[122]);
+  EXPECT_EQ(inbox[122].MsgNum, 123);
+  std::set<std::string> files;
+  for (const TFolderRecord &r : inbox) files.insert(r.FileName);
+  EXPECT_EQ(files.size(), 123u);  // many filed within one second, none overwritten
+  EXPECT_EQ(ReadAll(inbox[122].FileName).rfind("> UIDL 123\r\n< +OK 123 " + ids[122] + "\r\n", 0), 0u);
+}
+
+TEST_F(RetrievalRun, CancelStopsAfterTheMessageUnderWayAndTheNextRunGoesOn) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 4; ++n) server.AddMessage(Mail(n));
+  Point(server);
+  job.Delete = true;
+  host.OnFiled = [this] {
+    if (host.Filed == 2) run.Cancel();
+  };
+  GetNew();
+  EXPECT_EQ(Inbox(list).size(), 2u);
+  EXPECT_EQ(Sections(dir.File(kUidlFile)).size(), 2u);
+  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "RETR 3"), 0);
+  EXPECT_FALSE(cli.Connected());
+  EXPECT_FALSE(host.WindowOpen);
+
+  host.OnFiled = nullptr;
+  GetNew();
+  EXPECT_EQ(Inbox(list).size(), 4u);
+  EXPECT_EQ(server.MessageCount(), 0u);  // the two stored before the cancel went in the final pass
+}
+
+TEST_F(RetrievalRun, RefusedLoginAndUnreachableServerEndCleanly) {
+  Pop3ServerFixture server;
+  server.AddMessage(Mail(1));
+  Point(server);
+  cli.PassWord = "wrong";
+  GetNew();
+  EXPECT_TRUE(host.SawError());
+  EXPECT_TRUE(Inbox(list).empty());
+  EXPECT_FALSE(FileExists(dir.File(kUidlFile)));
+  // The log holds the run's heading only.
+  EXPECT_EQ(SplitLines(ReadAll(list + "Maintenance Log.txt")).size(), 2u);
+
+  cli.Port = "1";  // nothing listens there
+  host.Statuses.clear();
+  GetNew();
+  EXPECT_TRUE(host.SawError());
+  EXPECT_FALSE(run.Running());
+
+  cli.Host.clear();
+  GetNew();
+  ASSERT_EQ(host.Infos.size(), 1u);
+  EXPECT_EQ(host.Infos[0].rfind("A POP server has not been set!\r\n\r\n", 0), 0u);
+
+  // Get New works again afterwards.
+  Point(server);
+  GetNew();
+  EXPECT_EQ(Inbox(list).size(), 1u);
+}
+
+TEST_F(RetrievalRun, AMessageThatCannotBeFiledIsNeitherRecordedNorDeleted) {
+  Pop3ServerFixture server;
+  for (int n = 1; n <= 2; ++n) server.AddMessage(Mail(n));
+  Point(server);
+  job.Delete = true;
+  // A file where the Inbox folder belongs: no message file can be written.
+  ASSERT_TRUE(QDir(QString::fromStdString(list + "Inbox")).removeRecursively());
+  WriteAll(list + "Inbox", "not a folder");
+  GetNew();
+  EXPECT_TRUE(host.Saw("Error - Cannot create file " + list + "Inbox/"));
+  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "RETR 2"), 0);  // the run ended
+  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "DELE 1"), 0);
+  EXPECT_FALSE(FileExists(dir.File(kUidlFile)));
+  EXPECT_EQ(server.MessageCount(), 2u);
+}
+
+// A scripted mailbox of two messages whose server misbehaves at RETR 2.
+void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &retr2) {
+  s.OnConnect = [](ScriptedServer &srv) { srv.Send("+OK ready\r\n"); };
+  s.OnLine = [retr2](ScriptedServer &srv, const std::string &line) {
+    if (line == "RETR 2") return retr2(srv);
+    if (line == "STAT") return srv.Send("+OK 2 200\r\n");
+    if (line == "UIDL 1") return srv.Send("+OK 1 one\r\n");
+    if (line == "UIDL 2") return srv.Send("+OK 2 two\r\n");
+    if (line == "RETR 1") return srv.Send("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n");
+    if (line == "QUIT") {
+      srv.Send("+OK bye\r\n");
+      return srv.CloseClient();
+    }
+    srv.Send("+OK\r\n");
+  };
+}
+
+TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
+  job.Delete = true;
+  for (const bool silent : {false, true}) {
+    TempDir data;
+    TPop3Cli client;
+    TestHost h;
+    TRetrievalRun r(data.Path(), client, h);
+    r.SetReplyTimeout(400);
+    ScriptedServer server;
+    ServeTwo(server, [silent](ScriptedServer &srv) {
+      if (silent) return srv.Send("+OK\r\nSubject: two\r\n");  // and then nothing more
+      srv.Send("+OK\r\nSubject: two\r\n\r\nfirst half\r\n");
+      srv.CloseClient();
+    });
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserName = "u";
+    client.PassWord = "p";
+    job.ListPath = data.Path();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
+    EXPECT_EQ(TFolderIndex(data.Path(), TMailFolder::mfInbox).RecordNames(), (std::vector<std::string>{"one"}));
+    EXPECT_EQ(Sections(data.File(kUidlFile)), (std::vector<std::string>{"127.0.0.1:one"})) << silent;
+    EXPECT_EQ(std::count(server.Lines().begin(), server.Lines().end(), "DELE 2"), 0);
+    EXPECT_TRUE(h.SawError()) << silent;
+    EXPECT_TRUE(!silent || h.Saw("Error - The server did not answer (10060)"));
+    EXPECT_FALSE(r.Running());
+    EXPECT_FALSE(client.Connected());
+
+    // Get New works again afterwards: the unfinished message comes now.
+    ScriptedServer again;
+    ServeTwo(again, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nwhole\r\n.\r\n"); });
+    client.Port = again.Port();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
+    EXPECT_EQ(TFolderIndex(data.Path(), TMailFolder::mfInbox).RecordNames(),
+              (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
+    EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
+  }
+}
+
+}  // namespace
