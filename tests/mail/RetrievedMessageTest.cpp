@@ -9,6 +9,7 @@
 #include "storage/Filters.h"
 #include "storage/IniFiles32.h"
 #include "support/TempDir.h"
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -118,9 +119,12 @@ TEST(InboxFiler, FilesUnderFreeNamesAndAppendsOrUpdatesRecords) {
 TEST(FilterTargets, FirstMatchingFilterOfACataloguedListWins) {
   TempDir dir;
   const std::string news = dir.Path() + "News/", club = dir.Path() + "Club/";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(news)) && QDir().mkpath(QString::fromStdString(club)));
   TIniFile32 lists(ListsFile(dir.Path()));
   lists.WriteString("News", "Path", news);
   lists.WriteString("Club", "Path", club);
+  lists.WriteString("Lost", "Path", dir.Path() + "Lost/");  // its folder does not exist
+  WriteFilters(dir.Path(), "Lost", {"lost@y.net"});
   WriteFilters(dir.Path(), "Gone", {"gone@x.org"});  // not in the catalogue
   WriteFilters(dir.Path(), "News", {"", "news@x.org"});
   WriteFilters(dir.Path(), "Club", {"x.org"});
@@ -128,6 +132,7 @@ TEST(FilterTargets, FirstMatchingFilterOfACataloguedListWins) {
   EXPECT_EQ(targets.PathFor("Reader <NEWS@x.org>"), news);
   EXPECT_EQ(targets.PathFor("member@x.org"), club);
   EXPECT_EQ(targets.PathFor("gone@elsewhere.com"), "/current/");
+  EXPECT_EQ(targets.PathFor("lost@y.net"), "/current/");  // never the root of the disk
   EXPECT_EQ(targets.PathFor(""), "/current/");  // the empty filter matches nothing
 }
 
