@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   libhunspell-dev libmythes-dev hunspell-en-us mythes-en-us
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick dpkg-dev file desktop-file-utils
   python3 python3-aiosmtpd dovecot-pop3d
   msmtp fetchmail unrtf hyperfine
 )

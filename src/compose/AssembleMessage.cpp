@@ -15,13 +15,9 @@ const char *const kWorkFile = "temp.dat";
 const char *const kPreviewFile = "temp.html";
 
 // The work files are scratch copies rewritten at every assembly (once per recipient while
-// mailing), so they are overwritten in place without the cost of a crash-safe save.
-void WriteWorkFile(const std::string &path, const std::string &bytes) {
-  QFile file(AnsiToQString(path));
-  const auto size = static_cast<qint64>(bytes.size());
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes.data(), size) != size)
-    throw EFCreateError(path);
-}
+// mailing), so they are overwritten in place without the cost of a crash-safe save. They
+// hold a recipient's merged data, so nobody else may read them.
+void WriteWorkFile(const std::string &path, const std::string &bytes) { WritePrivateFile(path, bytes); }
 
 std::vector<std::string> TextLines(const std::string &text) { return SplitLines(text); }
 
@@ -195,6 +191,8 @@ std::string InsertRtfLines(const std::string &rtf, const std::vector<std::string
   out.append(rtf, 0, start).append(head).append(rtf, start, end - start).append(tail).append(rtf, end);
   return out;
 }
+
+void RemoveWorkFile(const std::string &dataDir) { QFile::remove(AnsiToQString(dataDir + kWorkFile)); }
 
 TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes, THtmlConverter *converter) {
   TDigest digest;

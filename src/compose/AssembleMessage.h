@@ -85,6 +85,10 @@ private:
 // EFCreateError when a work file cannot be written.
 TDigest AssembleMessage(const TAssemblyInput &input, bool ForSend, bool MergeCodes, THtmlConverter *converter);
 
+// Removes "temp.dat" from the data directory: after a send it would keep the last
+// recipient's merged message.
+void RemoveWorkFile(const std::string &dataDir);
+
 // The merge of plain-text mode: each code replaced in list order, each search going on
 // after the inserted value (so later codes are also found inside earlier values).
 std::string MergeFieldCodes(const std::string &text, const std::vector<std::string> &replacements);

@@ -1,12 +1,16 @@
 #include "lists/AddressRecord.h"
 
+#include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 
 
-std::string AddressBookFile(const std::string &listPath) { return listPath + "Addresses.ini"; }
+std::string AddressBookFile(const std::string &listPath) {
+  RequireListFolder(listPath);
+  return listPath + "Addresses.ini";
+}
 
 std::string AddressKey(const std::string &email) {
   std::string key(1, '<');
@@ -80,7 +84,7 @@ void ReplaceAddress(const std::string &listPath, const std::string &oldEntry, co
 
 size_t LoadAddresses(const std::string &listPath, const std::function<void(std::string &&entry)> &add,
                      const TProgressFunc &progress) {
-  const std::string text = ReadFileBytes(AddressBookFile(listPath));
+  const std::string text = ReadRecordFile(AddressBookFile(listPath));
   std::string pending;
   size_t count = 0, lines = 0;
   auto flush = [&] {

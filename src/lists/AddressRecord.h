@@ -28,6 +28,7 @@ struct TAddressRecord {
 // handles its pending events there.
 using TProgressFunc = std::function<void(size_t done)>;
 
+// Throws EListFolderNotFound for an empty listPath (a list whose folder was not found).
 std::string AddressBookFile(const std::string &listPath);
 
 // "<" + the address without its leading blanks + ">".

@@ -1,5 +1,6 @@
 #include "lists/ListRecord.h"
 
+#include "lists/ListFolder.h"
 #include "storage/FileNames.h"
 #include "storage/Filters.h"
 #include "storage/IniFiles32.h"
@@ -29,7 +30,9 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   TListRecord r;
   auto text = [&](const char *key, const std::string &def = std::string()) { return ini.ReadString(name, key, def); };
   auto flag = [&](const char *key) { return ini.ReadBool(name, key, false); };
-  r.Path = text("Path", dataDir);
+  const std::string stored = text("Path");
+  r.Path = ResolveListFolder(dataDir, stored);
+  if (r.Path.empty()) r.MissingPath = stored;
   r.ToAddress = text("To Address");
   r.FromAddress = text("From Address");
   r.ReplyAddress = text("Reply Address");
@@ -76,7 +79,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     if (eraseOld) ini.EraseSection(oldName);
     auto text = [&](const char *key, const std::string &value) { ini.WriteString(name, key, value); };
     auto flag = [&](const char *key, bool value) { ini.WriteBool(name, key, value); };
-    text("Path", r.Path);
+    text("Path", r.Path.empty() ? r.MissingPath : StoreListFolder(dataDir, r.Path));
     text("To Address", r.ToAddress);
     text("From Address", r.FromAddress);
     text("Reply Address", r.ReplyAddress);
@@ -120,6 +123,9 @@ std::vector<std::string> LoadMailLists(const std::string &dataDir) {
   const TIniFile32 ini(ListsFile(dataDir));
   std::vector<std::string> names;
   ini.ReadSections(&names);
+  // A name far longer than the name box takes is a damaged header, not a list: laying out
+  // megabytes of it in every list box would freeze the window. It stays in the file.
+  std::erase_if(names, [](const std::string &name) { return name.size() > kMaxListNameLength; });
   SortWithoutCase(&names);
   return names;
 }
@@ -152,7 +158,7 @@ bool ListNameTaken(const std::string &dataDir, const std::string &name, const st
 }
 
 std::string DirectoryFailureText(const std::string &path) {
-  return "Brevant was unable to create the directory\r\n" + path + "!";
+  return "Brevant was unable to create the directory\r\n" + ElideMiddle(path) + "!";
 }
 
 namespace {

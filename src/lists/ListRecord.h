@@ -1,6 +1,7 @@
 #pragma once
 // The list record: one section of "Lists.ini" per mailing list, and the catalogue routines
 // that create, rename and remove lists. Every routine takes the data directory (with '/').
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,10 @@ class TIniFile32;
 // Every key of a list record, in the order in which it is written, with the value it reads
 // as when missing. Comments hold CR LF line breaks here and ":|:" in the file.
 struct TListRecord {
-  std::string Path;  // the list's folder, ending in '/'
+  std::string Path;  // the list's folder, ending in '/'; "" when the stored one is unusable
+  // The stored "Path" when it names no usable folder: shown to the user and written back
+  // unchanged, so that saving the list's other settings does not lose it.
+  std::string MissingPath;
   std::string ToAddress;
   std::string FromAddress;
   std::string ReplyAddress;
@@ -65,7 +69,10 @@ TListRecord LoadListRecord(const std::string &dataDir, const std::string &name);
 void WriteListRecord(const std::string &dataDir, const std::string &name, const TListRecord &record,
                      bool eraseOld, const std::string &oldName);
 
-// The names of the catalogue, sorted without regard to case.
+// The longest section name taken for a list; the list name box takes 100 characters.
+inline constexpr size_t kMaxListNameLength = 1000;
+
+// The names of the catalogue, sorted without regard to case; longer names are left out.
 std::vector<std::string> LoadMailLists(const std::string &dataDir);
 void SortWithoutCase(std::vector<std::string> *names);
 

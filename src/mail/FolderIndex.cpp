@@ -1,5 +1,6 @@
 #include "mail/FolderIndex.h"
 
+#include "lists/ListFolder.h"
 #include "storage/IniFiles32.h"
 
 #include <unordered_map>
@@ -52,15 +53,28 @@ const char *MailFolderName(TMailFolder folder) {
 }
 
 std::string MailFolderDir(const std::string &listPath, TMailFolder folder) {
+  RequireListFolder(listPath);
   return listPath + MailFolderName(folder) + "/";
 }
 
 std::string FolderIndexFile(const std::string &listPath, TMailFolder folder) {
+  RequireListFolder(listPath);
   return listPath + MailFolderName(folder) + ".dat";
 }
 
+std::string StoreMessageFileName(const std::string &listPath, const std::string &fileName) {
+  return fileName.starts_with(listPath) ? fileName.substr(listPath.size()) : fileName;
+}
+
+std::string ResolveMessageFileName(const std::string &listPath, const std::string &stored) {
+  // Absolute paths, Windows ones of the older program included, are read as they stand.
+  const bool absolute = stored.empty() || stored.front() == '/' || stored.find('\\') != std::string::npos ||
+                        (stored.size() >= 2 && stored[1] == ':');
+  return absolute ? stored : listPath + stored;
+}
+
 TFolderIndex::TFolderIndex(const std::string &listPath, TMailFolder folder)
-    : FFolder(folder), FIni(std::make_unique<TIniFile32>(FolderIndexFile(listPath, folder))) {}
+    : FListPath(listPath), FFolder(folder), FIni(std::make_unique<TIniFile32>(FolderIndexFile(listPath, folder))) {}
 
 TFolderIndex::~TFolderIndex() = default;
 
@@ -80,7 +94,7 @@ TFolderRecord TFolderIndex::Read(const std::string &name) const {
   r.MsgNum = FIni->ReadInteger(name, "MsgNum", 0);
   r.Received = FIni->ReadBool(name, "Received", false);
   r.Viewed = FIni->ReadBool(name, "Viewed", false);
-  r.FileName = FIni->ReadString(name, "FileName", "");
+  r.FileName = ResolveMessageFileName(FListPath, FIni->ReadString(name, "FileName", ""));
   return r;
 }
 
@@ -109,6 +123,7 @@ std::vector<TFolderRecord> TFolderIndex::ReadAll() const {
   for (auto &[name, index] : order) {
     records.push_back(firsts[index]);
     records.back().Name = std::move(name);
+    records.back().FileName = ResolveMessageFileName(FListPath, records.back().FileName);
   }
   return records;
 }
@@ -122,7 +137,7 @@ void TFolderIndex::Write(const TFolderRecord &r) {
   if (FFolder != TMailFolder::mfSent) FIni->WriteInteger(r.Name, "MsgNum", r.MsgNum);
   FIni->WriteBool(r.Name, "Received", r.Received);
   FIni->WriteBool(r.Name, "Viewed", r.Viewed);
-  FIni->WriteString(r.Name, "FileName", r.FileName);
+  FIni->WriteString(r.Name, "FileName", StoreMessageFileName(FListPath, r.FileName));
   FIni->EndUpdate();
 }
 

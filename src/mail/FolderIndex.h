@@ -11,7 +11,8 @@ class TIniFile32;
 enum class TMailFolder { mfInbox, mfSent, mfTrash };
 
 const char *MailFolderName(TMailFolder folder);
-// listPath + "Inbox/" (and so on): the message files.
+// listPath + "Inbox/" (and so on): the message files. Both throw EListFolderNotFound for
+// an empty listPath, the folder of a list whose folder was not found.
 std::string MailFolderDir(const std::string &listPath, TMailFolder folder);
 // listPath + "Inbox.dat" (and so on): the folder index.
 std::string FolderIndexFile(const std::string &listPath, TMailFolder folder);
@@ -31,6 +32,12 @@ struct TFolderRecord {
 
   bool operator==(const TFolderRecord &) const = default;
 };
+
+// "FileName" is stored relative to the list's folder when the file lies in it, so that a
+// copied data folder finds its own messages; a relative value is read against the folder
+// of the index, any other as it stands.
+std::string StoreMessageFileName(const std::string &listPath, const std::string &fileName);
+std::string ResolveMessageFileName(const std::string &listPath, const std::string &stored);
 
 // A folder index opened for one command. A missing index file is an empty folder; the
 // file is created by the first write.
@@ -61,6 +68,7 @@ public:
   void SetPartFiles(const std::string &name, const std::vector<std::string> &files);
 
 private:
+  std::string FListPath;
   TMailFolder FFolder;
   std::unique_ptr<TIniFile32> FIni;
 };

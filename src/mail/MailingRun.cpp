@@ -38,9 +38,11 @@ int Percent(double part, double whole) {
 struct TRunGuard {
   bool &running;
   TMailSessionFiles &files;
+  const std::string &dataDir;
   ~TRunGuard() {
     running = false;
     files.Close();
+    RemoveWorkFile(dataDir);
   }
 };
 }  // namespace
@@ -143,7 +145,7 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   }
   if (failed_ > 0) host_.ShowFailureReport(FailureReport(outcome_));
   // A copy says the message went out: only when someone took it, and only to them.
-  if (accepted_.empty()) return {};
+  if (accepted_.empty() || !run.FileSentCopy) return {};
   TSentMessage copy;
   copy.Subject = run.Subject;
   copy.Addresses = ListPageAddresses(accepted_);
@@ -217,7 +219,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
 
 void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int batchSize) {
   running_ = true;
-  TRunGuard guard{running_, files_};
+  TRunGuard guard{running_, files_, dataDir_};
   files_.Start(NowText());
   sent_ = 0;
   failed_ = 0;

@@ -57,6 +57,7 @@ struct TMailingJob {
   // The newsletter.
   std::string Subject;
   std::vector<std::string> Attachments;
+  bool FileSentCopy = true;     // false for a trial run whose messages go nowhere real
 };
 
 class TMailingRun {

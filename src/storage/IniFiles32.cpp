@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 TIniFile32::TIniFile32(const std::string &fileName, TIniMode mode) : FFileName(fileName), FMode(mode) {
-  if (FileExists(fileName)) FLines = SplitLines(ReadFileBytes(fileName));
+  if (FileExists(fileName)) FLines = SplitLines(ReadRecordFile(fileName));
 }
 
 bool TIniFile32::IsSection(std::string_view line) {
@@ -65,12 +65,6 @@ bool TIniFile32::ParseInteger(const std::string &text, int32_t *value) {
 }
 
 namespace {
-// Files that may hold a password are kept private to their owner.
-bool IsPrivateFile(const std::string &fileName) {
-  const std::string name = ExtractFileName(fileName);
-  return SameText(name, "Lists.ini") || SameText(name, "Pop Servers.ini") || SameText(name, "Smtp Servers.ini");
-}
-
 // Lines that a header lookup can match: '[' first and ']' last, as a whole line.
 bool CanMatchHeader(std::string_view line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
@@ -78,6 +72,7 @@ bool CanMatchHeader(std::string_view line) {
 }  // namespace
 
 void TIniFile32::BuildSectionIndex() const {
+  FLookupValid = false;
   FSectionIndex.clear();
   FSectionIndex.reserve(FLines.size() / 4);
   FLastHeader = -1;
@@ -90,8 +85,12 @@ void TIniFile32::BuildSectionIndex() const {
 
 int TIniFile32::IndexOfSection(const std::string &section) const {
   if (!FIndexValid) BuildSectionIndex();
+  if (FLookupValid && FLookupName == section) return FLookupIndex;
   const auto it = FSectionIndex.find(LowerCase("[" + section + "]"));
-  return it == FSectionIndex.end() ? -1 : it->second;
+  FLookupName = section;
+  FLookupIndex = it == FSectionIndex.end() ? -1 : it->second;
+  FLookupValid = true;
+  return FLookupIndex;
 }
 
 bool TIniFile32::KeyMatches(const std::string &line, const std::string &key) const {
@@ -146,6 +145,7 @@ void TIniFile32::WriteString(const std::string &section, const std::string &key,
     const int at = static_cast<int>(FLines.size()) - 1;
     FSectionIndex.emplace(LowerCase(FLines.back()), at);
     FLastHeader = at;
+    FLookupValid = false;
     if (writeEntry) FLines.push_back(entry);
   } else {
     int stop = 0;
@@ -239,10 +239,10 @@ void TIniFile32::EraseSections(const std::vector<std::string> &sections) {
 }
 
 void TIniFile32::EraseSectionsInFile(const std::string &fileName, const std::vector<std::string> &sections) {
-  const std::string text = ReadFileBytes(fileName);
+  const std::string text = ReadRecordFile(fileName);
   std::vector<std::string_view> kept;
   if (!EraseFromLines(SplitLineViews(text), sections, &kept)) return;
-  WriteFileAtomic(fileName, JoinLineViews(kept), IsPrivateFile(fileName));
+  WriteFileAtomic(fileName, JoinLineViews(kept));
 }
 
 namespace {
@@ -272,7 +272,7 @@ void TIniFile32::AddNewSections(const std::string &fileName, const TNewSections 
   if (sections.Empty()) return;
   const std::string text = ReadFileBytes(fileName);
   if (IsSavedForm(text) && !HoldsHeader(text, sections.Headers())) {
-    WriteFileAtomicParts(fileName, {text, sections.Text()}, IsPrivateFile(fileName));
+    WriteFileAtomicParts(fileName, {text, sections.Text()});
     return;
   }
   TIniFile32 ini(fileName);
@@ -303,5 +303,5 @@ void TIniFile32::UpdateFile() {
     return;
   }
   FDirty = false;
-  WriteFileAtomic(FFileName, JoinLines(FLines), IsPrivateFile(FFileName));
+  WriteFileAtomic(FFileName, JoinLines(FLines));
 }

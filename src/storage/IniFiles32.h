@@ -72,7 +72,10 @@ private:
   // Section lookups go through an index from the lower-cased header line to its first line
   // number, built when needed and dropped whenever lines before the last header move.
   void BuildSectionIndex() const;
-  void DropSectionIndex() { FIndexValid = false; }
+  void DropSectionIndex() {
+    FIndexValid = false;
+    FLookupValid = false;
+  }
 
   std::string FFileName;
   std::vector<std::string> FLines;
@@ -82,4 +85,9 @@ private:
   mutable std::unordered_map<std::string, int> FSectionIndex;
   mutable bool FIndexValid = false;
   mutable int FLastHeader = -1;
+  // The last section looked up and where it was: a record is read key by key, and a section
+  // name may be huge in a damaged file, so it is lower-cased once, not once per key.
+  mutable std::string FLookupName;
+  mutable int FLookupIndex = -1;
+  mutable bool FLookupValid = false;
 };

@@ -94,3 +94,10 @@ std::string IncludeTrailingSlash(const std::string &path) {
 std::string EncodeLineBreaks(const std::string &text) { return ReplaceAll(text, "\r\n", ":|:"); }
 
 std::string DecodeLineBreaks(const std::string &value) { return ReplaceAll(value, ":|:", "\r\n"); }
+
+std::string ElideMiddle(const std::string &text, size_t limit) {
+  if (text.size() <= limit || limit < 5) return text.size() <= limit ? text : text.substr(0, limit);
+  const size_t keep = limit - 3;
+  const size_t head = (keep + 1) / 2;
+  return text.substr(0, head) + "..." + text.substr(text.size() - (keep - head));
+}

@@ -26,3 +26,6 @@ std::string IncludeTrailingSlash(const std::string &path);
 // Multi-line text in a one-line value: each CR LF is stored as ":|:".
 std::string EncodeLineBreaks(const std::string &text);
 std::string DecodeLineBreaks(const std::string &value);
+// A text shortened for a message: longer than `limit`, its middle gives way to "...", so
+// that both ends of a path stay readable and no message grows with a damaged value.
+std::string ElideMiddle(const std::string &text, size_t limit = 200);

@@ -2,6 +2,8 @@
 
 #include "storage/Ansi.h"
 #include "storage/FileErrors.h"
+#include "storage/PrivateFiles.h"
+#include "storage/Strings.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,8 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,9 +26,7 @@ bool DirectoryExists(const std::string &path) {
   return QFileInfo(AnsiToQString(path)).isDir();
 }
 
-bool ForceDirectories(const std::string &path) {
-  return QDir().mkpath(AnsiToQString(path));
-}
+bool ForceDirectories(const std::string &path) { return CreatePrivateFolder(path); }
 
 std::string NativePath(const std::string &path) {
   // Paths are handed to the system in its own encoding.
@@ -73,39 +75,80 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-mode_t ModeFor(const std::string &path, bool privateFile) {
-  if (privateFile) return 0600;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;  // keep what the user set
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+TFileAccess AccessFor(const std::string &path, bool secret) {
+  return secret ? TFileAccess::faSecret : FileAccessFor(path);
 }
 }  // namespace
 
-void WriteFileAtomic(const std::string &path, const std::string &bytes, bool privateFile) {
-  WriteFileAtomicParts(path, {bytes}, privateFile);
+void WriteFileAtomic(const std::string &path, const std::string &bytes, bool secret) {
+  WriteFileAtomicParts(path, {bytes}, secret);
 }
 
-void WriteFileAtomicParts(const std::string &path, const std::vector<std::string_view> &parts, bool privateFile) {
+void WriteFileAtomicParts(const std::string &path, const std::vector<std::string_view> &parts, bool secret) {
   const std::string target = NativePath(path);
+  // mkstemp makes the file 0600: a copy left by a crash shows nobody else the data. The
+  // file gets its final mode only when it is complete.
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) throw EFCreateError(path);
-  bool ok = ::fchmod(fd, ModeFor(target, privateFile)) == 0;
+  bool ok = true;
   for (const std::string_view part : parts) ok = ok && WriteAll(fd, part);
   ok = ok && ::fsync(fd) == 0;
+  ok = ok && ::fchmod(fd, ModeForSave(target, AccessFor(path, secret))) == 0;
   if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
     throw EFCreateError(path);
   }
 }
 
+void WritePrivateFile(const std::string &path, const std::string &bytes) {
+  const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) throw EFCreateError(path);
+  const bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, bytes);
+  if (::close(fd) != 0 || !ok) throw EFCreateError(path);
+}
+
 void AppendToFile(const std::string &path, const std::string &bytes) {
-  QFile file(AnsiToQString(path));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) throw EFCreateError(path);
+  const std::string native = NativePath(path);
+  const int fd = ::open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                        ModeForSave(native, FileAccessFor(path)));
+  if (fd < 0) throw EFCreateError(path);
+  QFile file;
+  if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    throw EFCreateError(path);
+  }
   const auto size = static_cast<qint64>(bytes.size());
   if (file.write(bytes.data(), size) != size) throw EFCreateError(path);
+}
+
+namespace {
+std::mutex gDamagedMutex;
+TDamagedFileHandler gDamagedHandler;
+std::set<std::string> gDamagedReported;
+}  // namespace
+
+void SetDamagedFileHandler(TDamagedFileHandler handler) {
+  const std::lock_guard<std::mutex> lock(gDamagedMutex);
+  gDamagedHandler = std::move(handler);
+}
+
+std::string DamagedFileText(const std::string &path) {
+  return "Damaged bytes in " + ElideMiddle(path) + " were read as blanks.";
+}
+
+std::string ReadRecordFile(const std::string &path) {
+  std::string text = ReadFileBytes(path);
+  size_t at = text.find('\0');
+  if (at == std::string::npos) return text;
+  for (; at != std::string::npos; at = text.find('\0', at + 1)) text[at] = ' ';
+  TDamagedFileHandler handler;
+  {
+    const std::lock_guard<std::mutex> lock(gDamagedMutex);
+    if (gDamagedReported.insert(path).second) handler = gDamagedHandler;
+  }
+  if (handler) handler(path);
+  return text;
 }
 
 std::vector<std::string_view> SplitLineViews(std::string_view text) {

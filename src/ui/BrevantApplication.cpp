@@ -20,5 +20,9 @@ bool TBrevantApplication::notify(QObject *receiver, QEvent *event) {
 }
 
 void TBrevantApplication::ShowError(const QString &message) {
-  QMessageBox::critical(activeWindow(), "Brevant 2.0", message);
+  // A message box lays out all of its text: a message grown from a damaged value would
+  // freeze the window, so its middle gives way.
+  constexpr qsizetype kLimit = 1000;
+  const QString shown = message.size() <= kLimit ? message : message.left(kLimit / 2) + "..." + message.right(kLimit / 2);
+  QMessageBox::critical(activeWindow(), "Brevant 2.0", shown);
 }

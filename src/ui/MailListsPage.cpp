@@ -2,6 +2,7 @@
 
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
+#include "lists/ListFolder.h"
 #include "storage/Ansi.h"
 #include "storage/Filters.h"
 #include "storage/ServerRegistry.h"
@@ -506,6 +507,7 @@ void TMailListsPage::RecordToPanel() {
 TListRecord TMailListsPage::PanelToRecord() const {
   TListRecord r;
   r.Path = FRecord.Path;
+  r.MissingPath = FRecord.MissingPath;
   r.ToAddress = A(edt_ListAddress->text());
   r.FromAddress = A(edt_ListFrom->text());
   r.ReplyAddress = A(edt_ListReply->text());
@@ -786,6 +788,15 @@ void TMailListsPage::SetAddressCaption() {
 }
 
 void TMailListsPage::LoadAddresses() {
+  btn_AddressAdd->setEnabled(!FRecord.Path.empty());
+  if (FRecord.Path.empty()) {
+    // Nothing is read or written for a list whose folder is missing, until it is fixed.
+    FEntries.clear();
+    lb_Addresses->clear();
+    SetAddressCaption();
+    SetStatus(ListFolderNotFoundText(FRecord.MissingPath));
+    return;
+  }
   TBusy busy(this);
   SetStatus("Loading addresses...", true);
   FEntries = LoadAddressEntries(FRecord.Path, [this](size_t) { KeepResponsive(); });

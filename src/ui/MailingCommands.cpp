@@ -1,6 +1,7 @@
 #include "ui/MailingCommands.h"
 
 #include "storage/Ansi.h"
+#include "storage/ListLock.h"
 #include "ui/StatusBar1.h"
 
 #include "ui/LogViewer.h"
@@ -29,6 +30,12 @@ void TMailingCommands::SendMail1Click() {
   sendHtml_ = dialog.SendHTML();
   useGenProps_ = dialog.GenProps();
 
+  // The command line may be sending or fetching this list's mail right now.
+  TListLock lock(job.ListFolder.empty() ? dataDir_ : job.ListFolder, "brevant");
+  if (!lock.TryAcquire()) {
+    QMessageBox::information(window_, QStringLiteral("Brevant"), AnsiToQString(ListBusyText(lock)));
+    return;
+  }
   running_ = true;
   for (QAction *action : busyActions_) action->setEnabled(false);
   struct TEnd {

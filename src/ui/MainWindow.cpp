@@ -1,7 +1,9 @@
 #include "ui/MainWindow.h"
 
+#include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
 #include "storage/Ansi.h"
+#include "storage/TextFile.h"
 #include "storage/WindowPosition.h"
 #include "ui/AboutDialog.h"
 #include "ui/DigestPage.h"
@@ -23,9 +25,11 @@
 #include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 constexpr int kDesignWidth = 630, kDesignHeight = 480;
@@ -76,7 +80,15 @@ std::string Tfrm_Main::DataDirAnsi() const { return QStringToAnsi(dataDir_); }
 
 void Tfrm_Main::FormCreate() {
   // The folders of the pseudo-list Brevant; a failure shows up later, when they are used.
-  for (const char *name : {"Inbox", "Trash", "Sent"}) QDir().mkpath(dataDir_ + name);
+  for (const char *name : {"Inbox", "Trash", "Sent"}) ForceDirectories(DataDirAnsi() + name);
+  // Damaged bytes met while reading a file are named once the command that met them is
+  // done, so that its own "emptied" status line does not hide them.
+  QPointer<TStatusBar1> bar = StatusBar1;
+  SetDamagedFileHandler([bar](const std::string &path) {
+    const QString text = AnsiToQString(DamagedFileText(path));
+    if (bar) QTimer::singleShot(0, bar, [bar, text] { bar->SetStatus(text); });
+  });
+  TidyDataFolders(DataDirAnsi());
   ApplySizeLimits();
   RestorePosition();
   helpFile_ = dataDir_ + "Help.html";
@@ -179,7 +191,7 @@ void Tfrm_Main::Help1Click() {
 }
 
 void Tfrm_Main::AboutBrevant1Click() {
-  Tfrm_About about(this);
+  Tfrm_About about(dataDir_, this);
   about.exec();
 }
 

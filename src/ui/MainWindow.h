@@ -37,6 +37,8 @@ public:
   const QString &DataDir() const { return dataDir_; }
   std::string DataDirAnsi() const;
   QString HelpFile() const { return helpFile_; }
+  // An installed program keeps its help page apart from the data folder.
+  void SetHelpFile(const QString &file) { helpFile_ = file; }
   TStatusBar1 *Status() const { return StatusBar1; }
   // The general settings as stored; the General Properties dialog edits them.
   TGeneralSettings &Settings() { return settings_; }

@@ -2,7 +2,9 @@
 // dialog that does its work, and the pages hear about each other's changes.
 #include "compose/RtfWriter.h"
 #include "lists/AddressRecord.h"
+#include "lists/ListFolder.h"
 #include "lists/ListRecord.h"
+#include "mail/FieldSources.h"
 #include "mail/Recipients.h"
 #include "storage/Strings.h"
 #include "storage/Ansi.h"
@@ -37,15 +39,6 @@ namespace {
 // A text box's text with the CR LF line ends of the program's own texts.
 std::string BoxText(const QPlainTextEdit *box) { return QStringToAnsi(box->toPlainText().replace("\n", "\r\n")); }
 std::string BoxText(const QLineEdit *box) { return QStringToAnsi(box->text()); }
-
-TPersonalFields PersonalOf(const TGeneralSettings &s) {
-  return {s.Name, s.Address1, s.Address2, s.Phone1, s.Phone2, s.EMail, s.Reply, s.Organization, s.Title, s.WebURL,
-          s.PhotoURL, s.Notes};
-}
-
-TRecipientFields RecipientOf(const TAddressRecord &r) {
-  return {r.Name, r.Address1, r.Address2, r.Phone, r.Custom1, r.Custom2, r.Custom3, r.Email, r.Comments};
-}
 }  // namespace
 
 void Tfrm_Main::ConnectPages() {
@@ -142,8 +135,7 @@ TAssemblyInput Tfrm_Main::AssemblyInput() const {
                      settings_.SignatureText, settings_.IncludeFooter, settings_.FooterText};
   in.ListTexts = {list.IncludeHeader, BoxText(lists->mmo_Header), list.IncludeSig,
                   BoxText(lists->mmo_Sig), list.IncludeFooter, BoxText(lists->mmo_Footer)};
-  in.List = {lists->CurrentListName(), list.ToAddress, list.FromAddress, list.ReplyAddress, list.Comments,
-             list.AddToAddress, list.AddSubAddress, list.RemoveToAddress, list.RemoveSubAddress};
+  in.List = ListFieldsOf(lists->CurrentListName(), list);
   in.Personal = PersonalOf(settings_);
   // The recipient is the address shown on the address panel.
   in.Recipient = {BoxText(lists->edt_Name),    BoxText(lists->edt_Address1), BoxText(lists->edt_Address2),
@@ -183,6 +175,9 @@ void Tfrm_Main::ConnectMailing() {
   hooks.MakeListCurrent = [this](const QString &name) { ts_MailLists->LoadListRecord(name); };
   hooks.FillJob = [this](TMailingJob &job) {
     const TListRecord &list = ts_MailLists->CurrentList();
+    // An empty folder would stand for the pseudo-list's: a list whose folder is missing
+    // sends nothing and files nothing.
+    if (list.Path.empty()) throw EListFolderNotFound(list.MissingPath);
     job.ListFolder = list.Path;
     job.ListTo = list.ToAddress;
     job.ListFrom = list.FromAddress;

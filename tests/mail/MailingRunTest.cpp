@@ -206,7 +206,10 @@ TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
   job.CheckedEntries = {"ann@x.org", "bob@x.org"};
   host.Names = {{"ann@x.org", "Ann"}, {"bob@x.org", "Bob"}};
   job.BCC = true;
+  // The work file of the last merge would keep that recipient's data after the run.
+  WriteAll(dir.File("temp.dat"), "Dear Bob, 12 Elm Street");
   const std::string sentFile = run.PrepareSend(job);
+  EXPECT_FALSE(FileExists(dir.File("temp.dat")));
 
   auto messages = Received();
   ASSERT_EQ(messages.size(), 2u);

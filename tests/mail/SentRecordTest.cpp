@@ -27,7 +27,8 @@ TEST(SentRecordTest, FileAndRecord) {
   EXPECT_EQ(index.ReadString(record, "Date", ""), "1/2/26 10:00:00");
   EXPECT_TRUE(index.ReadBool(record, "Received", false));
   EXPECT_TRUE(index.ReadBool(record, "Viewed", false));
-  EXPECT_EQ(index.ReadString(record, "FileName", ""), path);
+  // Stored relative to the list folder, so that a copied data folder finds it.
+  EXPECT_EQ(index.ReadString(record, "FileName", ""), "Sent/Weekly news and more .rtf");
   EXPECT_EQ(index.ReadInteger(record, "MsgNum", 0), 0);
 
   // The same subject again gets a numbered name and a record of its own.

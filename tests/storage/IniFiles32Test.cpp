@@ -117,10 +117,10 @@ TEST(IniFiles32, DamagedFilesOpenAndReadSensibly) {
   WriteAll(path, junk);
   TIniFile32 ini(path);
   EXPECT_EQ(ini.ReadString("A", "k", ""), "v");
-  WriteAll(path, std::string("[A]\nk=v\0[B]\nz=1\n", 16));  // NUL ends the text
+  WriteAll(path, std::string("[A]\nk=v\0\n[B]\nz=1\n", 17));  // a NUL reads as a blank
   TIniFile32 nul(path);
   EXPECT_EQ(nul.ReadString("A", "k", ""), "v");
-  EXPECT_EQ(nul.ReadString("B", "z", "none"), "none");
+  EXPECT_EQ(nul.ReadString("B", "z", "none"), "1");
 }
 
 TEST(IniFiles32, FailedSaveKeepsOldFileAndReportsPath) {

@@ -1,5 +1,6 @@
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
+#include "ui/MailListsPage.h"
 #include "ui/MainWindow.h"
 #include "ui/DigestPage.h"
 #include "ui/FormatBar.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -27,6 +29,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <QListWidget>
+#include <QLineEdit>
+#include <QPushButton>
+#include <sys/stat.h>
+#include <utime.h>
 
 class MainWindowTest : public QObject {
   Q_OBJECT
@@ -229,6 +236,18 @@ private slots:
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
   }
 
+  void aboutShowsTheDataFolderInUse() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    QString shown;
+    AnswerNextModal<QDialog>([&shown](QDialog *about) {
+      if (auto *label = about->findChild<QLabel *>("lbl_DataDir")) shown = label->text();
+      about->accept();
+    });
+    window.AboutBrevant1->trigger();
+    QCOMPARE(shown, "Data folder: " + Data(dir));
+  }
+
   void digestPreviewsTheNewsletterWithoutMergingCodes() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
@@ -245,6 +264,63 @@ private slots:
     QFile html(dir.path() + "/temp.html");
     QVERIFY(html.open(QIODevice::ReadOnly));
     QVERIFY(html.readAll().contains("BGCOLOR=#123456"));
+  }
+
+  // The window started on a data folder whose catalogue names hostile or missing folders,
+  // whose address book holds a NUL, and where a crashed save left a copy: nothing is read
+  // or written outside the folders, no record is lost, and the user is told.
+  void damagedAndHostileDataFolders() {
+    const std::string hostile[] = {"../../etc", "/", "Good/Addresses.ini", "C:\\Program Files\\Brevant\\Weekly\\",
+                                   "Missing/", std::string(1 << 20, 'p')};
+    for (const std::string &path : hostile) {
+      QTemporaryDir top;
+      const QString data = top.path() + "/data/";
+      const std::string d = QStringToAnsi(data);
+      QDir().mkpath(data + "Good");
+      auto write = [](const std::string &file, const std::string &bytes) {
+        QFile f(AnsiToQString(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+      };
+      write(d + "Lists.ini", "\r\n[Bad]\r\nPath=" + path + "\r\n\r\n[Good]\r\nPath=Good\r\nPOP Password=secret\r\n");
+      ::chmod((d + "Lists.ini").c_str(), 0644);
+      write(d + "Good/Addresses.ini", std::string("\r\n[<a@x>]\r\nComments=x\0y\r\n\r\n[<b@x>]\r\n\r\n[<c@x>]\r\n", 47));
+      write(d + "Good/Addresses.ini.a1B2c3", "a stale copy");
+      const auto old = static_cast<time_t>(QDateTime::currentSecsSinceEpoch() - 7200);
+      const utimbuf times{old, old};
+      ::utime((d + "Good/Addresses.ini.a1B2c3").c_str(), &times);
+      const QStringList cwdBefore = QDir::current().entryList();
+
+      Tfrm_Main window(data);
+      struct stat st {};
+      ::stat((d + "Lists.ini").c_str(), &st);
+      QCOMPARE(st.st_mode & 0777, 0600u);
+      QVERIFY(!QFile::exists(data + "Good/Addresses.ini.a1B2c3"));
+      TMailListsPage *page = window.ts_MailLists;
+      QCOMPARE(page->lb_MailLists->count(), 2);
+      page->lb_MailLists->setCurrentRow(0);  // Bad
+      page->lb_MailListsClick();
+      QVERIFY(window.Status()->StatusText().startsWith("List folder not found: "));
+      QVERIFY(window.Status()->StatusText().size() < 260);
+      QCOMPARE(page->lb_Addresses->count(), 0);
+      QVERIFY(!page->btn_AddressAdd->isEnabled());
+      page->lb_MailLists->setCurrentRow(1);  // Good
+      page->lb_MailListsClick();
+      QCoreApplication::processEvents();
+      QCOMPARE(page->lb_Addresses->count(), 3);
+      QVERIFY(window.Status()->StatusText().startsWith("Damaged bytes in "));
+      QVERIFY(page->btn_AddressAdd->isEnabled());
+      page->btn_AddressAdd->click();
+      page->edt_Email->setText("d@x");
+      page->btn_AddressSave->click();
+      const TIniFile32 book(d + "Good/Addresses.ini");
+      std::vector<std::string> sections;
+      book.ReadSections(&sections);
+      QCOMPARE(sections.size(), size_t(4));
+      QCOMPARE(QDir(top.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"data"});
+      QCOMPARE(QDir::current().entryList(), cwdBefore);
+      QCOMPARE(TIniFile32(d + "Lists.ini").ReadString("Bad", "Path", ""), path);
+    }
   }
 
   void closingAsksBeforeUnsavedChangesAreLost() {

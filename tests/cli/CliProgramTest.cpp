@@ -1,0 +1,188 @@
+// brevant-cli as cron runs it: the executable against a real SMTP server on 127.0.0.1.
+#include "compose/Document.h"
+#include "compose/Scrooge.h"
+#include "lists/AddressRecord.h"
+#include "lists/ListRecord.h"
+#include "mail/MailTestSupport.h"
+#include "storage/ListLock.h"
+#include "storage/Strings.h"
+#include "storage/TextFile.h"
+#include "support/QtTestApp.h"
+
+#include <QDir>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+struct TRun {
+  int Exit = -1;
+  std::string Out, Err;
+};
+
+bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+
+class CliProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    ASSERT_TRUE(server.IsRunning());
+    TListRecord record;
+    record.ToAddress = "news@example.org";
+    record.FromAddress = "editor@example.org";
+    record.SMTPServer = "127.0.0.1";
+    record.SMTPPort = std::to_string(server.Port());
+    record.SendMethod = 0;
+    const TNewListResult made = CreateMailList(data.Path(), "News", record);
+    ASSERT_EQ(made.Name, "News");
+    listPath = made.Path;
+    for (const char *name : {"Ann", "Bob", "Cy"}) {
+      const std::string email = LowerCase(name) + "@example.org";
+      WriteAddress(listPath, AddressKey(email), {name, "", "", email, "", "", "", "", ""});
+    }
+    TDocumentState state;
+    TNewsletterContent content;
+    content.Subject = "Issue 1";
+    for (const char *line : {"Hello %Name%,", "the spring issue."}) {
+      TRichParagraph paragraph;
+      paragraph.Runs.push_back(TRichRun{line});
+      content.Body.Paragraphs.push_back(paragraph);
+    }
+    TScrooge converter;
+    WriteDocument(state, data.File("issue.bvd"), dfDocument, content, "Editor", converter, NowDateTime());
+  }
+
+  TRun Run(QStringList args) const {
+    args.prepend(QString::fromStdString(data.Path()));
+    args.prepend("--data-dir");
+    QProcess process;
+    process.start(BREVANT_CLI_PATH, args);
+    TRun run;
+    if (!process.waitForFinished(60000)) return run;
+    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.Out = process.readAllStandardOutput().toStdString();
+    run.Err = process.readAllStandardError().toStdString();
+    return run;
+  }
+  QString File(const char *name) const { return QString::fromStdString(data.File(name)); }
+
+  SmtpServerFixture server;
+  TempDir data;
+  std::string listPath;
+};
+
+TEST_F(CliProgram, SendsToEverySubscriberWithTheirOwnFields) {
+  const TRun run = Run({"send", "--list", "news", File("issue.bvd"), "--field-codes"});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(Has(run.Out, "3 messages sent successfully to list \"News\", 0 failed.")) << run.Out;
+  const std::vector<ReceivedMessage> got = server.Messages();
+  ASSERT_EQ(got.size(), 3u);
+  const TReceived bob(got[1]);
+  EXPECT_EQ(bob.RcptTo, std::vector<std::string>{"bob@example.org"});
+  EXPECT_EQ(bob.Header("Subject"), "Subject: Issue 1");
+  EXPECT_NE(bob.Header("X-Mailer"), "<none>");
+  EXPECT_EQ(bob.Body.at(0), "Hello Bob,");
+  // The log, and the copy in the list's Sent folder with its index record.
+  EXPECT_TRUE(Has(ReadAll(data.File("MailLog.txt")), "RCPT TO:<cy@example.org>"));
+  const QStringList sent = QDir(QString::fromStdString(listPath + "Sent")).entryList(QDir::Files);
+  EXPECT_EQ(sent.size(), 1);
+  EXPECT_TRUE(Has(ReadAll(listPath + "Sent.dat"), "Subject=Issue 1"));
+  // Not a terminal: plain progress lines.
+  EXPECT_TRUE(Has(run.Err, "Preparing to send message to ann@example.org\n")) << run.Err;
+}
+
+TEST_F(CliProgram, RefusedRecipientAndUnreachableServerHaveTheirExitCodes) {
+  server.SetRefused({"bob@example.org"});
+  TRun run = Run({"send", "--list", "News", File("issue.bvd")});
+  EXPECT_EQ(run.Exit, 1) << run.Err;
+  EXPECT_TRUE(Has(run.Out, "2 messages sent successfully to list \"News\", 1 failed.")) << run.Out;
+  EXPECT_TRUE(Has(ReadAll(data.File("Failed.txt")), "bob@example.org"));
+
+  server.Stop();
+  run = Run({"send", "--list", "News", File("issue.bvd")});
+  EXPECT_EQ(run.Exit, 3) << run.Out << run.Err;
+  EXPECT_TRUE(Has(run.Err, "could not connect to 127.0.0.1")) << run.Err;
+}
+
+TEST_F(CliProgram, DryRunWritesTheMessagesInsteadOfSending) {
+  TListRecord record = LoadListRecord(data.Path(), "News");
+  record.SendMethod = 1;
+  record.RCPTTO = 2;
+  WriteListRecord(data.Path(), "News", record, false, "");
+  const TRun run = Run({"send", "--list", "News", File("issue.bvd"), "--dry-run", File("out")});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(Has(run.Out, "2 messages written to")) << run.Out;
+  EXPECT_TRUE(server.Messages().empty());
+  // Two batches of the list's method: 2 and 1 recipients.
+  const std::string first = ReadAll(data.File("out/0001.eml"));
+  EXPECT_TRUE(Has(first, "Subject: Issue 1\r\n")) << first;
+  EXPECT_TRUE(Has(first, "\r\nHello %Name%,\r\n")) << first;
+  EXPECT_TRUE(FileExists(data.File("out/0002.eml")));
+  EXPECT_FALSE(FileExists(data.File("out/0003.eml")));
+  // Nothing real happened: no Sent copy, no log in the data folder.
+  EXPECT_FALSE(FileExists(listPath + "Sent.dat"));
+  EXPECT_FALSE(FileExists(data.File("MailLog.txt")));
+}
+
+TEST_F(CliProgram, BadUsageAndSettingsNameWhatIsWrong) {
+  const struct {
+    QStringList args;
+    int exit;
+    const char *says;
+  } cases[] = {
+      {{"send", "--list", "Nope", File("issue.bvd")}, 2, "no mailing list \"Nope\" in "},
+      {{"send", "--list", "News", File("missing.bvd")}, 2, "missing.bvd"},
+      {{"send", "--list", "News"}, 2, "send needs a file"},
+      {{"bogus"}, 2, "unknown command"},
+      {{"fetch", "--list", "News"}, 2, "fetch is not available yet"},
+      {{"import", "--list", "News", File("none.csv")}, 2, "none.csv"},
+  };
+  for (const auto &c : cases) {
+    const TRun run = Run(c.args);
+    EXPECT_EQ(run.Exit, c.exit) << c.says;
+    EXPECT_TRUE(Has(run.Err, c.says)) << run.Err;
+  }
+  TListRecord record = LoadListRecord(data.Path(), "News");
+  record.SMTPServer.clear();
+  WriteListRecord(data.Path(), "News", record, true, "News");
+  const TRun noServer = Run({"send", "--list", "News", File("issue.bvd")});
+  EXPECT_EQ(noServer.Exit, 2);
+  EXPECT_TRUE(Has(noServer.Err, "has no SMTP server (\"SMTP Server\" in ")) << noServer.Err;
+  const TRun help = Run({"import", "--help"});
+  EXPECT_EQ(help.Exit, 0);
+  EXPECT_TRUE(Has(help.Out, "Usage: brevant-cli import"));
+}
+
+TEST_F(CliProgram, ImportCsvWithBadRowsThenExportAndImportBack) {
+  WriteAll(data.File("people.csv"), "Email,Name,Custom1\r\n"
+                                    "dee@example.org,Dee,gold\r\n"
+                                    "no-at-sign,Nobody,\r\n"
+                                    "ann@example.org,Ann Updated,\r\n"
+                                    "DEE@example.org,Dee Twice,\r\n");
+  TRun run = Run({"import", "--list", "News", File("people.csv")});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(Has(run.Out, "1 imported, 1 updated, 1 skipped as invalid, 1 skipped as duplicate.")) << run.Out;
+
+  run = Run({"export", "--list", "News", File("all.csv")});
+  ASSERT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_TRUE(Has(run.Out, "4 subscribers"));
+  TListRecord other;
+  ASSERT_EQ(CreateMailList(data.Path(), "Copy", other).Name, "Copy");
+  run = Run({"import", "--list", "Copy", File("all.csv")});
+  EXPECT_TRUE(Has(run.Out, "4 imported, 0 updated")) << run.Out;
+  run = Run({"lists"});
+  EXPECT_EQ(run.Out, "Copy\t4\nNews\t4\n");
+  const TListRecord copy = LoadListRecord(data.Path(), "Copy");
+  EXPECT_EQ(ShowAddress(copy.Path, "<dee@example.org>").Custom1, "gold");
+  EXPECT_EQ(ShowAddress(copy.Path, "<ann@example.org>").Name, "Ann Updated");
+}
+
+TEST_F(CliProgram, ListInUseElsewhereIsNotTouched) {
+  TListLock lock(listPath, "brevant");
+  ASSERT_TRUE(lock.TryAcquire());
+  const TRun run = Run({"send", "--list", "News", File("issue.bvd")});
+  EXPECT_EQ(run.Exit, 3);
+  EXPECT_TRUE(Has(run.Err, "process " + std::to_string(getpid()) + " (brevant)")) << run.Err;
+  EXPECT_TRUE(server.Messages().empty());
+}
+}  // namespace
