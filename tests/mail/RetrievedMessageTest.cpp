@@ -113,6 +113,9 @@ TEST(InboxFiler, FilesUnderFreeNamesAndAppendsOrUpdatesRecords) {
   EXPECT_EQ(index.Read("id-1").Subject, "again");
   EXPECT_EQ(index.Read("id-1").FileName, c.FileName);
   EXPECT_EQ(index.Read("id-2"), b);
+  // Stored relative to the list's folder, so a copied data folder finds its messages.
+  EXPECT_EQ(TIniFile32(FolderIndexFile(dir.Path(), TMailFolder::mfInbox)).ReadString("id-2", "FileName", ""),
+            b.FileName.substr(dir.Path().size()));
 }
 
 TEST(FilterTargets, FirstMatchingFilterOfACataloguedListWins) {
