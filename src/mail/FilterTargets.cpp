@@ -15,6 +15,7 @@ TFilterTargets::TFilterTargets(const std::string &dataDir, const std::string &cu
     // the current list.
     if (catalogue.ReadString(list, "Path", "").empty()) continue;
     const std::string path = ReadListRecord(catalogue, dataDir, list).Path;
+    if (path.empty()) continue;  // its folder was not found
     for (const std::string &filter : ReadFilters(dataDir, list))
       // An empty filter would occur in every To value and swallow all mail.
       if (!filter.empty()) FFilters.emplace_back(UpperCase(filter), IncludeTrailingSlash(path));

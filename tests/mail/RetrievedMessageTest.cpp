@@ -8,6 +8,7 @@
 #include "mail/UidlHistory.h"
 #include "storage/Filters.h"
 #include "storage/IniFiles32.h"
+#include "storage/TextFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +122,8 @@ TEST(InboxFiler, FilesUnderFreeNamesAndAppendsOrUpdatesRecords) {
 TEST(FilterTargets, FirstMatchingFilterOfACataloguedListWins) {
   TempDir dir;
   const std::string news = dir.Path() + "News/", club = dir.Path() + "Club/";
+  ForceDirectories(news);
+  ForceDirectories(club);
   TIniFile32 lists(ListsFile(dir.Path()));
   lists.WriteString("News", "Path", news);
   lists.WriteString("Club", "Path", club);
