@@ -14,7 +14,7 @@ namespace {
 constexpr double kNameStep = 1e-8;
 
 // The record as a profile file adds a new section: empty texts are left out.
-std::string RecordText(const TFolderRecord &r) {
+std::string RecordText(const TFolderRecord &r, const std::string &listPath) {
   std::string text = "\r\n[" + r.Name + "]\r\n";
   auto entry = [&text](const char *key, const std::string &value) {
     if (!value.empty()) text.append(key).append("=").append(value).append("\r\n");
@@ -26,7 +26,7 @@ std::string RecordText(const TFolderRecord &r) {
   entry("MsgNum", std::to_string(r.MsgNum));
   entry("Received", r.Received ? "1" : "0");
   entry("Viewed", r.Viewed ? "1" : "0");
-  entry("FileName", r.FileName);
+  entry("FileName", StoreMessageFileName(listPath, r.FileName));
   return text;
 }
 }  // namespace
@@ -65,7 +65,7 @@ TFolderRecord TInboxFiler::File(const std::string &listPath, const std::vector<s
   if (names.Contains(record.Name)) {
     TFolderIndex(listPath, TMailFolder::mfInbox).Write(record);
   } else {
-    AppendQuickly(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record));
+    AppendQuickly(FolderIndexFile(listPath, TMailFolder::mfInbox), RecordText(record, listPath));
     names.Insert(record.Name);
   }
   return record;

@@ -7,13 +7,19 @@ TPopSettings DefaultPopSettings(const std::string &dataDir, int position) {
   const std::string name = DefaultServerName(ReadPopServerNames(dataDir), position);
   if (name.empty()) return {};
   const TPopServer server = ReadPopServer(dataDir, name, TIniMode::imOwn);
-  return {name, Trim(server.Port).empty() ? "pop3" : server.Port, server.Username, server.Password, server.Delete};
+  return {name,          Trim(server.Port).empty() ? "pop3" : server.Port, server.Username, server.Password,
+          server.Delete, server.Security, server.Certificate};
 }
 
 TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &panel, int defaultPosition) {
   if (!Trim(panel.Host).empty()) {
     TPopSettings own = panel;
     if (Trim(own.Port).empty()) own.Port = "pop3";  // a blank port box means the usual one
+    if (PopServerExists(dataDir, own.Host)) {
+      const TPopServer server = ReadPopServer(dataDir, own.Host, TIniMode::imOwn);
+      own.Security = server.Security;
+      own.Certificate = server.Certificate;
+    }
     return own;
   }
   return DefaultPopSettings(dataDir, defaultPosition);

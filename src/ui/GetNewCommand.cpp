@@ -61,6 +61,8 @@ void TGetNewCommand::LoadPopSettings(bool listRun) {
   Pop3.Port = pop.Port;
   Pop3.UserName = pop.UserName;
   Pop3.PassWord = pop.PassWord;
+  Pop3.Security = static_cast<TMailSecurity>(pop.Security == 1 || pop.Security == 2 ? pop.Security : 0);
+  Pop3.TrustedFingerprint = pop.Certificate;
 }
 
 void TGetNewCommand::SelectInbox() {

@@ -9,8 +9,8 @@ namespace {
 
 TEST(PopSettings, AListWithoutAServerTakesTheDefaultOneWhole) {
   TempDir dir;
-  WritePopServer(dir.Path(), {"b.example.org", "bee", "bpass", "1110", true});
-  WritePopServer(dir.Path(), {"a.example.org", "ay", "apass", "", false});
+  WritePopServer(dir.Path(), {"b.example.org", "bee", "bpass", "1110", true, 2, "AB:CD"});
+  WritePopServer(dir.Path(), {"a.example.org", "ay", "apass", "", false, 1, ""});
   // Positions count in the sorted registry: 1 is b.example.org.
   const TPopSettings def = DefaultPopSettings(dir.Path(), 1);
   EXPECT_EQ(def.Host, "b.example.org");
@@ -18,6 +18,8 @@ TEST(PopSettings, AListWithoutAServerTakesTheDefaultOneWhole) {
   EXPECT_EQ(def.UserName, "bee");
   EXPECT_EQ(def.PassWord, "bpass");
   EXPECT_TRUE(def.Delete);
+  EXPECT_EQ(def.Security, 2);
+  EXPECT_EQ(def.Certificate, "AB:CD");
   EXPECT_EQ(DefaultPopSettings(dir.Path(), 0).Port, "pop3");  // an empty port is the usual one
   EXPECT_EQ(DefaultPopSettings(dir.Path(), -1).Host, "");      // no default chosen
   EXPECT_EQ(DefaultPopSettings(dir.Path() + "none/", 0).Host, "");
@@ -26,12 +28,16 @@ TEST(PopSettings, AListWithoutAServerTakesTheDefaultOneWhole) {
   panel.Port = "995";
   EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Host, "b.example.org");
   EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Port, "1110");
-  panel = {"own.example.org", " ", "me", "mine", false};
+  panel = {"own.example.org", " ", "me", "mine", false, 0, ""};
   const TPopSettings own = ListPopSettings(dir.Path(), panel, 1);
   EXPECT_EQ(own.Host, "own.example.org");
   EXPECT_EQ(own.Port, "pop3");
   EXPECT_EQ(own.UserName, "me");
   EXPECT_FALSE(own.Delete);
+  EXPECT_EQ(own.Security, 0);  // not in the registry: no security settings known
+  panel.Host = "a.example.org";
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 1);  // the list's own server's entry
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).UserName, "me");
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ private slots:
     Pop3ServerFixture server;
     server.AddMessage("From: a@example.org\r\nTo: list@example.org\r\nSubject: Hello\r\n\r\nbody\r\n");
     Window w;
-    w.pop = {server.Host(), server.PortText(), server.User(), server.Password(), true};
+    w.pop = {server.Host(), server.PortText(), server.User(), server.Password(), true, 0, ""};
     w.main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.main));
     QStringList protocol;
