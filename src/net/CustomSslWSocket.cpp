@@ -1,5 +1,5 @@
 // The TLS layer of the socket: OpenSSL over the socket's own non-blocking handle.
-#include "net/WSocket.h"
+#include "net/CustomSslWSocket.h"
 #include "net/SslFingerprint.h"
 
 #include <QObject>
