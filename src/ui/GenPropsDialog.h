@@ -4,9 +4,11 @@
 // kept hidden; Execute() shows it for Options > General Properties...
 #include "storage/GeneralSettings.h"
 
+#include "ui/ColorSwatch.h"
+#include "ui/FontLabel.h"
+
 #include <QDialog>
-#include <QFrame>
-#include <QLabel>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,40 +21,6 @@ class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-
-// A colour swatch: shows a colour text's colour; double-click to change it.
-class TColorSwatch : public QFrame {
-  Q_OBJECT
-public:
-  explicit TColorSwatch(const char *name, QWidget *parent = nullptr);
-  void SetColorText(const std::string &text);
-  const std::string &ColorText() const { return colorText_; }
-signals:
-  void doubleClicked();
-
-protected:
-  void mouseDoubleClickEvent(QMouseEvent *event) override;
-
-private:
-  std::string colorText_;
-};
-
-// A sample label: shows a font setting in that font, its name as the caption.
-class TFontLabel : public QLabel {
-  Q_OBJECT
-public:
-  explicit TFontLabel(const char *name, QWidget *parent = nullptr);
-  void SetFontSetting(const TFontSetting &font);
-  const TFontSetting &FontSetting() const { return font_; }
-signals:
-  void doubleClicked();
-
-protected:
-  void mouseDoubleClickEvent(QMouseEvent *event) override;
-
-private:
-  TFontSetting font_;
-};
 
 class Tfrm_GenProps : public QDialog {
   Q_OBJECT
@@ -165,7 +133,7 @@ private:
   void SaveText(const QString &word, QLineEdit *fileBox, QPlainTextEdit *textBox);
   void WriteChosenFilters();
   // Runs a command, showing any error it raises in a message box.
-  template <class F> void Guard(F &&command);
+  void Guard(const std::function<void()> &command);
 
   std::string dataDir_;
   TGeneralSettings *settings_;
