@@ -48,6 +48,7 @@ TEST(Scrooge, WorkedExampleComesOutByteForByte) {
   EXPECT_THROW(s.ConvertRTF("{\\rtf2 x}\r\n", html), EScroogeError);
   try {
     s.ConvertRTF("plain text", html);
+    ADD_FAILURE() << "text without an RTF header was converted";
   } catch (const EScroogeError &e) {
     EXPECT_STREQ(e.what(), "Scrooge: RTF header is missing. Conversion aborted.");
   }

@@ -141,6 +141,7 @@ private slots:
         [&] {
           AnswerNextModal<QColorDialog>([](QColorDialog *c) {
             c->setCurrentColor(Qt::red);
+            QColorDialog::setCustomColor(3, QColor(0x12, 0x34, 0x56));  // a custom colour the user made
             c->accept();
           });
           QTest::mouseDClick(d.pnl_GenColor, Qt::LeftButton);
@@ -162,6 +163,7 @@ private slots:
     // The colour dialog's custom colours were kept.
     TCustomColors custom{};
     QVERIFY(ReadCustomColors(dir.Path(), &custom));
+    QCOMPARE(custom[3], RGBToColor(0x123456));
   }
 
   void deletingTheDefaultServer() {

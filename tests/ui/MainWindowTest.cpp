@@ -236,6 +236,16 @@ private slots:
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
   }
 
+  void printOnAPageWithoutADocumentSaysSo() {
+    QTemporaryDir dir;
+    Tfrm_Main window(Data(dir));
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    QString told;
+    AnswerNextMessageBox(QMessageBox::Ok, &told);
+    window.Print1->trigger();
+    QCOMPARE(told, QString("There is nothing to print."));
+  }
+
   void aboutShowsTheDataFolderInUse() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));

@@ -417,11 +417,6 @@ private slots:
       QVERIFY(inkIn(sheet, textArea) > 1000);
       QCOMPARE(inkIn(sheet, QRect(0, 65, 850, 35)), 0);  // the band above the text stays empty
     }
-    // With nothing to print the user is told so.
-    QString told;
-    AnswerNextMessageBox(QMessageBox::Ok, &told);
-    TNewsletterPage::ShowNothingToPrint(nullptr);
-    QCOMPARE(told, QString("There is nothing to print."));
   }
 };
 
