@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(ServerRegistry, SmtpEntriesRoundTripSortedAndPrivate) {
+TEST(ServerRegistry, SmtpEntriesRoundTripSorted) {
   TempDir dir;
   EXPECT_TRUE(ReadSmtpServerNames(dir.Path()).empty());
   WriteSmtpServer(dir.Path(), {"zeta.example.com", "z", "2525", 1, 20});
