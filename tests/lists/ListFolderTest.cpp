@@ -86,27 +86,4 @@ TEST(ListFolder, HugeSectionNamesAreNotListsButStayInTheFile) {
   EXPECT_EQ(LoadMailLists(data.Path()).size(), 1u);
 }
 
-// A NUL pasted into one subscriber's comments hides nobody: every later record is listed,
-// and an unrelated save or deletion keeps them all.
-TEST(ListFolder, NulInAnAddressBookLosesNoSubscriber) {
-  TempDir data;
-  std::string book;
-  for (int i = 0; i < 1000; ++i) {
-    const std::string key = "<s" + std::to_string(i) + "@x>";
-    book += "\r\n[" + key + "]\r\nName=S" + std::to_string(i) + "\r\nEmail=" + key.substr(1, key.size() - 2) + "\r\n";
-    if (i == 10) book += std::string("Comments=pasted\0text\r\n", 23);
-    if (i == 500) book += std::string("Phone=\0\0\r\n", 10);
-  }
-  WriteAll(AddressBookFile(data.Path()), book);
-  EXPECT_EQ(LoadAddressEntries(data.Path()).size(), 1000u);
-  EXPECT_EQ(ShowAddress(data.Path(), "<s10@x>").Comments, "pasted text");
-  // The bulk deletion reads the damaged book itself; the object save comes after it.
-  DeleteAddresses(data.Path(), {"S3 <s3@x>"});
-  EXPECT_EQ(LoadAddressEntries(data.Path()).size(), 999u);
-  WriteAddress(data.Path(), "<new@x>", TAddressRecord{"New", "", "", "new@x", "", "", "", "", ""});
-  EXPECT_EQ(LoadAddressEntries(data.Path()).size(), 1000u);
-  EXPECT_EQ(ReadAll(AddressBookFile(data.Path())).find('\0'), std::string::npos);
-  EXPECT_EQ(ShowAddress(data.Path(), "<s999@x>").Email, "s999@x");
-}
-
 }  // namespace

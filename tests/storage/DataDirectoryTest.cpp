@@ -68,26 +68,19 @@ TEST(DataDirectory, PrepareMakesTheFolder) {
 }
 
 TEST(DataDirectory, TakesTheOptionOutOfTheArguments) {
-  std::vector<std::string> args{"brevant", "--data-dir", "/d", "x"};
-  std::string dir;
-  EXPECT_TRUE(TakeDataDirOption(args, &dir));
-  EXPECT_EQ(dir, "/d");
-  EXPECT_EQ(args, (std::vector<std::string>{"brevant", "x"}));
-
-  args = {"brevant", "--data-dir=/e"};
-  dir.clear();
-  EXPECT_TRUE(TakeDataDirOption(args, &dir));
-  EXPECT_EQ(dir, "/e");
-  EXPECT_EQ(args.size(), 1u);
-
-  args = {"brevant"};
-  dir.clear();
-  EXPECT_TRUE(TakeDataDirOption(args, &dir));
-  EXPECT_EQ(dir, "");
-  args = {"brevant", "--data-dir"};
-  EXPECT_FALSE(TakeDataDirOption(args, &dir));
-  args = {"brevant", "--data-dir="};
-  EXPECT_FALSE(TakeDataDirOption(args, &dir));
+  using TArgs = std::vector<std::string>;
+  // The folder given, then the arguments left; "failed" when the option lacks its folder.
+  const auto take = [](TArgs args) {
+    std::string dir;
+    const bool ok = TakeDataDirOption(args, &dir);
+    args.insert(args.begin(), ok ? dir : "failed");
+    return args;
+  };
+  EXPECT_EQ(take({"brevant", "--data-dir", "/d", "x"}), (TArgs{"/d", "brevant", "x"}));
+  EXPECT_EQ(take({"brevant", "--data-dir=/e"}), (TArgs{"/e", "brevant"}));
+  EXPECT_EQ(take({"brevant"}), (TArgs{"", "brevant"}));
+  EXPECT_EQ(take({"brevant", "--data-dir"}).front(), "failed");
+  EXPECT_EQ(take({"brevant", "--data-dir="}).front(), "failed");
 }
 
 TEST(DataDirectory, HelpBesideTheProgramOrInTheShareFolder) {

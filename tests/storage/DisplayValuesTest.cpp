@@ -54,23 +54,12 @@ TEST(DisplayValues, FontStyleTextsBothWays) {
     TFontStyles style;
     const char *text;
   };
+  const TFontStyles i = fsItalic, b = fsBold, s = fsStrikeOut, u = fsUnderline;
   const Case cases[] = {
-      {0, ""},
-      {fsItalic | fsBold | fsStrikeOut | fsUnderline, "i,b,s,u"},
-      {fsItalic | fsBold | fsStrikeOut, "i,b,s,"},
-      {fsItalic | fsBold | fsUnderline, "i,b,u"},
-      {fsItalic | fsStrikeOut | fsUnderline, "i,s,u"},
-      {fsBold | fsStrikeOut | fsUnderline, "b,s,u"},
-      {fsItalic | fsBold, "i,b,"},
-      {fsItalic | fsStrikeOut, "i,s,"},
-      {fsItalic | fsUnderline, "i,u"},
-      {fsBold | fsStrikeOut, "b,s,"},
-      {fsBold | fsUnderline, "b,u"},
-      {fsStrikeOut | fsUnderline, "s,u"},
-      {fsItalic, "i,"},
-      {fsBold, "b,"},
-      {fsStrikeOut, "s,"},
-      {fsUnderline, "u"},
+      {0, ""},           {i | b | s | u, "i,b,s,u"}, {i | b | s, "i,b,s,"}, {i | b | u, "i,b,u"},
+      {i | s | u, "i,s,u"}, {b | s | u, "b,s,u"},   {i | b, "i,b,"},        {i | s, "i,s,"},
+      {i | u, "i,u"},    {b | s, "b,s,"},           {b | u, "b,u"},         {s | u, "s,u"},
+      {i, "i,"},         {b, "b,"},                 {s, "s,"},              {u, "u"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.text);

@@ -11,23 +11,7 @@ namespace {
 
 TEST(GeneralSettings, DefaultsWithoutAnyFile) {
   TempDir dir;
-  const TGeneralSettings s = ReadGeneralSettings(dir.Path());
-  EXPECT_TRUE(s.ShowHints);
-  EXPECT_FALSE(s.HTMLDigest || s.HideHTMLBar || s.IncludeHeader || s.IncludeSig || s.IncludeFooter);
-  EXPECT_EQ(s.Name, "");
-  EXPECT_EQ(s.GeneralColor, "clSilver");
-  EXPECT_EQ(s.ToolbarColor, "clSilver");
-  EXPECT_EQ(s.TitleColor, "clSilver");
-  EXPECT_EQ(s.ToolbarFont, (TFontSetting{"Tahoma", "clBlack", 0, 8}));
-  EXPECT_EQ(s.PageFont, (TFontSetting{"Tahoma", "clBlack", 0, 8}));
-  EXPECT_EQ(s.TitleFont, (TFontSetting{"Tahoma", "clWhite", fsBold, 10}));
-  EXPECT_EQ(s.ToolbarAlign, TPlacement::plTop);
-  EXPECT_EQ(s.TabPosition, TPlacement::plLeft);
-  EXPECT_EQ(s.SmtpServer, 0);
-  EXPECT_EQ(s.PopServer, 0);
-  EXPECT_FALSE(s.EnabledIARSubjects);
-  EXPECT_TRUE(s.IARSubjects.empty());
-  EXPECT_EQ(s, TGeneralSettings());
+  EXPECT_EQ(ReadGeneralSettings(dir.Path()), TGeneralSettings());
   EXPECT_FALSE(FileExists(dir.File(kSettingsFile)));
 }
 

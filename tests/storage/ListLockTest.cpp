@@ -7,28 +7,23 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 namespace {
-// A child process that takes the lock and keeps it until told to go (a byte on the pipe),
-// or for `holdMs` when that is not 0.
+// A child process that takes the lock and keeps it until told to go (a byte on the pipe).
 struct THolder {
   pid_t pid = -1;
   int tell = -1;
 
-  THolder(const std::string &folder, int holdMs) {
+  explicit THolder(const std::string &folder) {
     int ready[2], go[2];
     if (pipe(ready) != 0 || pipe(go) != 0) return;
     pid = fork();
     if (pid == 0) {
       TListLock lock(folder, "holder-test");
       const char ok = lock.TryAcquire() ? '1' : '0';
-      if (write(ready[1], &ok, 1) != 1) _exit(2);
-      if (holdMs > 0) {
-        usleep(static_cast<useconds_t>(holdMs) * 1000);
-      } else {
-        char c;
-        if (read(go[0], &c, 1) < 0) _exit(2);
-      }
+      char c;
+      if (write(ready[1], &ok, 1) != 1 || read(go[0], &c, 1) < 0) _exit(2);
       lock.Release();
       _exit(0);
     }
@@ -38,11 +33,6 @@ struct THolder {
     if (read(ready[0], &ok, 1) != 1) ok = '0';
     close(ready[0]);
     tell = go[1];
-    // A child that lets go by itself must not be written to once it is gone.
-    if (holdMs > 0) {
-      close(tell);
-      tell = -1;
-    }
     if (ok != '1') Finish();
   }
   void Finish() {
@@ -59,7 +49,7 @@ struct THolder {
 
 TEST(ListLock, AnotherProcessHoldsItAndSaysWho) {
   TempDir dir;
-  THolder holder(dir.Path(), 0);
+  THolder holder(dir.Path());
   ASSERT_GT(holder.pid, 0);
   TListLock lock(dir.Path(), "test");
   EXPECT_FALSE(lock.TryAcquire());
@@ -75,11 +65,15 @@ TEST(ListLock, AnotherProcessHoldsItAndSaysWho) {
 
 TEST(ListLock, WaitsForTheHolderWithinTheTimeout) {
   TempDir dir;
-  THolder holder(dir.Path(), 300);
-  ASSERT_GT(holder.pid, 0);
-  TListLock lock(dir.Path(), "test");
+  TListLock holder(dir.Path(), "holder"), lock(dir.Path(), "test");
+  ASSERT_TRUE(holder.TryAcquire());
   EXPECT_FALSE(lock.Acquire(0));
+  std::thread release([&holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    holder.Release();
+  });
   EXPECT_TRUE(lock.Acquire(5000));
+  release.join();
 }
 
 TEST(ListLock, StaleFileOfADeadProcessIsTakenOver) {
