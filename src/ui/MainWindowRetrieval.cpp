@@ -53,7 +53,7 @@ void Tfrm_Main::ConnectRetrieval() {
   };
   getNew_ = new TGetNewCommand(DataDirAnsi(), this, StatusBar1, ts_NewMail->tv_POPTree, hooks);
   ts_NewMail->EndPopSession = [this] { getNew_->EndSession(); };
-  connect(ts_NewMail->tbtn_GetNew, &QAction::triggered, getNew_, &TGetNewCommand::tbtn_GetMsgClick);
+  connect(ts_NewMail->tbtn_GetMsg, &QAction::triggered, getNew_, &TGetNewCommand::tbtn_GetMsgClick);
   connect(ts_NewMail->tbtn_Cancel, &QAction::triggered, getNew_, &TGetNewCommand::ToolButton15Click);
   connect(ts_NewMail->MaintenanceLog1, &QAction::triggered, getNew_, &TGetNewCommand::MaintenanceLog1Click);
   connect(ts_MailLists, &TMailListsPage::CurrentListChanged, getNew_,
