@@ -354,6 +354,7 @@ private:
   void HandshakeStep();
   void HandshakeEnded(int error, const std::string &message);
   void PumpReads();
+  void PostRecheck();
   std::unique_ptr<struct TSslState> FSsl;
 };
 

@@ -13,6 +13,7 @@
 #include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -345,6 +346,44 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
               (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
+  }
+}
+
+TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStall) {
+  // Over TLS a line reader can leave clear text inside the TLS layer, where no socket
+  // notifier sees it: a run of many messages would then wait for the server in vain.
+  TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  Pop3ServerFixture server("tester", "secret", certs.Cert("good"), certs.Key("good"));
+  constexpr int kCount = 200;
+  const std::string filler(60, 'x');
+  for (int n = 1; n <= kCount; ++n) {
+    std::string body;
+    for (int line = 0; line < 60; ++line) body += filler + " " + std::to_string(line) + "\r\n";
+    server.AddMessage("Subject: Message " + std::to_string(n) + "\r\n\r\n" + body);
+  }
+  for (const bool implicit : {false, true}) {
+    SCOPED_TRACE(implicit ? "implicit TLS" : "STLS");
+    TempDir data;
+    TPop3Cli client;
+    TestHost h;
+    TRetrievalRun r(data.Path(), client, h);
+    r.SetReplyTimeout(5000);
+    client.Host = "localhost";
+    client.Port = std::to_string(implicit ? server.TlsPort() : server.Port());
+    client.UserName = server.User();
+    client.PassWord = server.Password();
+    client.Security = implicit ? secSslTls : secStartTls;
+    client.WSocket().SslCAFile = certs.CaFile();
+    job.ListPath = data.Path();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 5000);
+    EXPECT_FALSE(h.SawError()) << (h.Statuses.empty() ? "" : h.Statuses.back());
+    EXPECT_EQ(r.Stored(), kCount);
+    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    ASSERT_EQ(inbox.size(), static_cast<size_t>(kCount));
+    for (int n = 1; n <= kCount; ++n) EXPECT_EQ(inbox[n - 1].Subject, "Message " + std::to_string(n));
+    EXPECT_EQ(Sections(data.File(kUidlFile)).size(), static_cast<size_t>(kCount));
   }
 }
 
