@@ -138,7 +138,8 @@ void TRetrievalRun::GetNewMail(const TRetrievalJob &job) {
   }
   running_ = true;
   TRunGuard guard{running_, host_};
-  stored_ = added_ = removed_ = 0;
+  stored_ = known_ = count_ = added_ = removed_ = 0;
+  loggedIn_ = false;
   TMaintenanceSettings settings = job.Maintenance;
   settings.ListRun = job.ListName != kPseudoListName;
   maintenance_ = std::make_unique<TListMaintenance>(job.ListPath, settings);
@@ -168,10 +169,12 @@ void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
     Quit();
     return;
   }
+  loggedIn_ = true;
   word_ = "STAT";
   const TWait stat = Request(&TPop3Cli::Stat, pop3Stat);
   if (stat == TWait::wCancelled || stat == TWait::wTimedOut) return;
   const int count = stat == TWait::wDone ? client_.MsgCount() : 0;
+  count_ = count;
   if (count > 0)
     host_.ShowProgressWindow("Retrieving " + std::to_string(count) + " messages from " + client_.Host + "...");
   identifiers_.assign(static_cast<size_t>(count) + 1, std::string());
@@ -209,6 +212,7 @@ bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
   }
   identifiers_[static_cast<size_t>(n)] = identifier_;
   if (history_->Seen(identifier_)) {
+    ++known_;
     host_.SetStatus("No new messages on the server.");
     host_.SetProtocolLine("");
     return true;

@@ -69,6 +69,11 @@ public:
   int Stored() const { return stored_; }
   int Added() const { return added_; }
   int Removed() const { return removed_; }
+  // The last run logged in (or found the session open), and the messages it left on the
+  // server unfetched: neither stored now nor recorded before (failures, a cancel, a drop).
+  bool LoggedIn() const { return loggedIn_; }
+  int MessageCount() const { return count_; }
+  int Unfetched() const { return count_ - known_ - stored_; }
   // The locale the message files are named in (the system's by default).
   void SetLocale(const QLocale &locale) { filer_ = TInboxFiler(locale); }
 
@@ -130,6 +135,9 @@ private:
   std::vector<std::string> identifiers_;
   std::vector<bool> deleted_;
   int stored_ = 0;
+  int known_ = 0;  // messages found recorded by an earlier run
+  int count_ = 0;
+  bool loggedIn_ = false;
   int added_ = 0;
   int removed_ = 0;
 };

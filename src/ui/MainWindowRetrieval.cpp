@@ -23,18 +23,7 @@ void Tfrm_Main::ConnectRetrieval() {
     TRetrievalJob job;
     job.ListName = ts_MailLists->CurrentListName();
     job.ListPath = list.Path;
-    TMaintenanceSettings &m = job.Maintenance;
-    m.AutoMaint = list.AutoMaint;
-    m.AddTo = list.AddTo;
-    m.AddToAddress = list.AddToAddress;
-    m.AddSub = list.AddSub;
-    m.AddSubAddress = list.AddSubAddress;
-    m.RemoveTo = list.RemoveTo;
-    m.RemoveToAddress = list.RemoveToAddress;
-    m.RemoveSub = list.RemoveSub;
-    m.RemoveSubAddress = list.RemoveSubAddress;
-    m.EnabledIARSubjects = settings_.EnabledIARSubjects;
-    m.IARSubjects = settings_.IARSubjects;
+    job.Maintenance = ListMaintenanceSettings(list, settings_.EnabledIARSubjects, settings_.IARSubjects);
     return job;
   };
   hooks.PopSettings = [this](bool listRun) {
