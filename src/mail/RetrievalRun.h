@@ -79,6 +79,7 @@ public:
 
   // The client's events.
   void Pop3Display(TComponent *Sender, const std::string &Msg);
+  void Pop3UidlLine(TComponent *Sender);
   void Pop3MessageBegin(TComponent *Sender);
   void Pop3MessageLine(TComponent *Sender);
   void Pop3MessageEnd(TComponent *Sender);
@@ -93,6 +94,8 @@ private:
   void FetchMail(const TRetrievalJob &job);
   // One message: UIDL, then RETR and what follows when it is new. False ends the run.
   bool FetchOne(const TRetrievalJob &job, int n);
+  // UIDL of one message, into identifier_ ("" when the server gave none). False ends the run.
+  bool AskIdentifier(int n);
   bool Delete(int n);
   void DeleteRecorded();
   void StoreMessage();

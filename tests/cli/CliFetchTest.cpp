@@ -127,6 +127,7 @@ TEST_F(CliFetch, EachFailureHasItsExitCode) {
   scripted.OnConnect = [](ScriptedServer &s) { s.Send("+OK ready\r\n"); };
   scripted.OnLine = [](ScriptedServer &s, const std::string &line) {
     if (line == "STAT") return s.Send("+OK 2 200\r\n");
+    if (line == "UIDL") return s.Send("-ERR no listing\r\n");  // asked one by one instead
     if (line == "UIDL 1") return s.Send("+OK 1 one\r\n");
     if (line == "UIDL 2") return s.Send("+OK 2 two\r\n");
     if (line == "RETR 1") return s.Send("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n");

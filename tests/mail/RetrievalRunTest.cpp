@@ -124,8 +124,8 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   Point(server);
   GetNew();
 
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "UIDL 2", "UIDL 3",
-                                                      "RETR 3", "QUIT"}));
+  // One listing of every identifier, then only the new messages.
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "RETR 3", "QUIT"}));
   EXPECT_EQ(Sections(dir.File(kUidlFile)),
             (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
   const std::vector<TFolderRecord> inbox = Inbox(list);
@@ -150,7 +150,7 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   // A second run finds nothing new.
   host.Commands.clear();
   GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "UIDL 2", "UIDL 3", "QUIT"}));
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "QUIT"}));
   EXPECT_TRUE(host.Saw("No new messages on the server."));
   EXPECT_EQ(Inbox(list).size(), 2u);
 }
@@ -176,8 +176,8 @@ TEST_F(RetrievalRun, DeleteReadDeletesStoredAndRecordedMessagesOnly) {
   Point(server);
   job.Delete = true;
   GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "DELE 1", "UIDL 2",
-                                                      "UIDL 3", "RETR 3", "DELE 3", "DELE 2", "QUIT"}));
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "DELE 1", "RETR 3",
+                                                      "DELE 3", "DELE 2", "QUIT"}));
   EXPECT_EQ(server.MessageCount(), 0u);
   EXPECT_EQ(Inbox(list).size(), 2u);
 }
@@ -296,6 +296,7 @@ void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &re
   s.OnLine = [retr2](ScriptedServer &srv, const std::string &line) {
     if (line == "RETR 2") return retr2(srv);
     if (line == "STAT") return srv.Send("+OK 2 200\r\n");
+    if (line == "UIDL") return srv.Send("+OK\r\n1 one\r\n2 two\r\n.\r\n");
     if (line == "UIDL 1") return srv.Send("+OK 1 one\r\n");
     if (line == "UIDL 2") return srv.Send("+OK 2 two\r\n");
     if (line == "RETR 1") return srv.Send("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n");
@@ -346,6 +347,45 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
               (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
+  }
+}
+
+TEST_F(RetrievalRun, AServerThatCannotListIdentifiersIsAskedMessageByMessage) {
+  const struct {
+    const char *listing;
+    std::vector<std::string> commands;
+  } cases[] = {
+      {"-ERR no listing here\r\n", {"STAT", "UIDL", "UIDL 1", "RETR 1", "UIDL 2", "RETR 2", "QUIT"}},
+      // A listing that leaves a message out: that one is asked for on its own.
+      {"+OK\r\n1 one\r\n.\r\n", {"STAT", "UIDL", "RETR 1", "UIDL 2", "RETR 2", "QUIT"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.listing);
+    TempDir data;
+    TPop3Cli client;
+    TestHost h;
+    TRetrievalRun r(data.Path(), client, h);
+    ScriptedServer server;
+    ServeTwo(server, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nbody\r\n.\r\n"); });
+    const std::string listing = c.listing;
+    auto serve = server.OnLine;
+    server.OnLine = [serve, listing](ScriptedServer &srv, const std::string &line) {
+      if (line == "UIDL") return srv.Send(listing);
+      serve(srv, line);
+    };
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserName = "u";
+    client.PassWord = "p";
+    job.ListPath = data.Path();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
+    std::vector<std::string> commands(server.Lines().begin() + 2, server.Lines().end());  // after USER, PASS
+    EXPECT_EQ(commands, c.commands);
+    EXPECT_EQ(Sections(data.File(kUidlFile)), (std::vector<std::string>{"127.0.0.1:one", "127.0.0.1:two"}));
+    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    ASSERT_EQ(inbox.size(), 2u);
+    EXPECT_EQ(ReadAll(inbox[1].FileName).rfind("> UIDL 2\r\n< +OK 2 two\r\nSubject: two\r\n", 0), 0u);
   }
 }
 
