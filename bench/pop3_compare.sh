@@ -14,7 +14,10 @@ BUILD=${BUILD:-build-bench}
 USER_NAME=tester
 PASSWORD=secret
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
+# CONFIGURE=0 keeps an existing build folder's configuration (one that also builds the tests).
+if [ "${CONFIGURE:-1}" != 0 ]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
+fi
 cmake --build "$BUILD" --target bench_Pop3Fetch bench_GetNew >/dev/null
 
 work=$(mktemp -d /tmp/pop3bench.XXXXXX)

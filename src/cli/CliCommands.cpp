@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "cli/CliRetrievalHost.h"
 #include "cli/DryRunServer.h"
 #include "cli/Newsletter.h"
 #include "compose/Scrooge.h"
@@ -9,6 +10,9 @@
 #include "lists/ListRecord.h"
 #include "mail/FieldSources.h"
 #include "mail/MailingRun.h"
+#include "mail/PopSettings.h"
+#include "mail/RetrievalRun.h"
+#include "storage/GeneralSettings.h"
 #include "storage/ListLock.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
@@ -218,8 +222,58 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   return run.Failed() > 0 ? ceSomeFailed : ceDone;
 }
 
-int FetchCommand(const TCliOptions &, const TCliContext &c) {
-  return Fail(c, "fetch is not available yet: this version cannot fetch mail from the command line; use Get New in the window");
+int FetchCommand(const TCliOptions &o, const TCliContext &c) {
+  std::string name;
+  TListRecord list;
+  // The pseudo-list fetches through the default POP server into the data folder, as Get
+  // New does in the window when no list is selected.
+  const bool pseudo = SameText(CleanListName(o.List), kPseudoListName);
+  if (pseudo) {
+    name = kPseudoListName;
+    list.Path = c.DataDir;
+  } else if (!FindList(c, o.List, &name, &list)) {
+    return ceUsage;
+  }
+  std::string settingsError;
+  const TGeneralSettings settings = ReadGeneralSettings(c.DataDir, &settingsError);
+  if (!settingsError.empty()) return Fail(c, settingsError);
+  const TPopSettings pop = pseudo ? DefaultPopSettings(c.DataDir, settings.PopServer)
+                                  : RecordPopSettings(c.DataDir, list, settings.PopServer);
+  if (Trim(pop.Host).empty())
+    return Fail(c, "list \"" + name + "\" has no POP server (\"POP Server\" in " + ListsFile(c.DataDir) +
+                       ") and no default POP server is set in Pop Servers.ini");
+
+  TListLock lock(list.Path, kProgram);
+  if (const int locked = LockList(c, lock, o.WaitSeconds); locked != ceDone) return locked;
+
+  TRetrievalJob job;
+  job.ListName = name;
+  job.ListPath = list.Path;
+  job.Delete = pop.Delete;
+  job.Maintenance = ListMaintenanceSettings(list, settings.EnabledIARSubjects, settings.IARSubjects);
+  TPop3Cli client;
+  client.Host = pop.Host;
+  client.Port = pop.Port;
+  client.UserName = pop.UserName;
+  client.PassWord = pop.PassWord;
+  client.Security = static_cast<TMailSecurity>(pop.Security == 1 || pop.Security == 2 ? pop.Security : 0);
+  client.TrustedFingerprint = pop.Certificate;
+  TCliRetrievalHost host(*c.Err, c.Terminal);
+  TRetrievalRun run(c.DataDir, client, host);
+  run.GetNewMail(job);
+  host.EndBar();
+
+  if (!run.LoggedIn()) {
+    *c.Err << kProgram << ": could not connect to " << pop.Host << " port " << pop.Port
+           << (host.LastError().empty() ? "" : ": " + host.LastError()) << "\n";
+    return ceNoConnection;
+  }
+  *c.Out << run.Stored() << " new messages fetched from " << pop.Host << " into the Inbox of list \"" << name
+         << "\", " << run.Unfetched() << " left unfetched; " << run.MessageCount() << " on the server.\n";
+  if (run.Added() > 0 || run.Removed() > 0)
+    *c.Out << "Addresses added: " << run.Added() << ", removed: " << run.Removed()
+           << ". Log: " << MaintenanceLogPath(list.Path) << "\n";
+  return run.Unfetched() > 0 || host.Errors() > 0 ? ceSomeFailed : ceDone;
 }
 
 int ImportCommand(const TCliOptions &o, const TCliContext &c) {

@@ -28,7 +28,14 @@ const std::array<TCommandInfo, 5> kCommands{{
      "  --wait SECONDS  wait this long for a list that another program is sending or fetching\n"},
     {TCliCommand::ccFetch, "fetch",
      "Usage: brevant-cli fetch --list NAME [--wait SECONDS]\n"
-     "Fetches the new mail of the list's POP3 mailbox into its Inbox (Get New).\n"},
+     "Fetches the new mail of the list's POP3 mailbox into its Inbox, exactly as Get New\n"
+     "does: each message once, subscribe, unsubscribe and bounce mail applied to the list's\n"
+     "addresses (see its Maintenance Log.txt), and the mail deleted from the server when\n"
+     "the list says so. --list Brevant fetches from the default POP server into the Inbox\n"
+     "of no particular list.\n"
+     "  --wait SECONDS  wait this long for a list that another program is sending or fetching\n"
+     "Exit status: 0 all fetched, 1 some messages were left on the server (an error),\n"
+     "2 bad usage or settings, 3 could not connect or log in, or the list is busy.\n"},
     {TCliCommand::ccImport, "import",
      "Usage: brevant-cli import --list NAME FILE [--wait SECONDS]\n"
      "Adds subscribers to the list. A .csv file has a header row naming its columns\n"

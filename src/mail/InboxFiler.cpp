@@ -55,7 +55,11 @@ TCaselessSet &TInboxFiler::Names(const std::string &listPath) {
 TFolderRecord TInboxFiler::File(const std::string &listPath, const std::vector<std::string> &lines,
                                 TFolderRecord record) {
   const std::string dir = MailFolderDir(listPath, TMailFolder::mfInbox);
-  if (!ForceDirectories(dir)) throw EFCreateError(dir);
+  // Made once per run and list, not per message.
+  if (FReady.count(dir) == 0) {
+    if (!ForceDirectories(dir)) throw EFCreateError(dir);
+    FReady.insert(dir);
+  }
   record.FileName = NewFileName(dir);
   WriteNewFile(record.FileName, JoinLines(lines));
   FUnsynced.insert(dir);

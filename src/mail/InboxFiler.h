@@ -22,6 +22,11 @@ public:
   // its full path; returns the record as written. Throws EFCreateError when a file
   // cannot be written; the record is written only after the message file.
   TFolderRecord File(const std::string &listPath, const std::vector<std::string> &lines, TFolderRecord record);
+  // Forgets what it learnt of the folders, which may change between runs.
+  void NewRun() {
+    FReady.clear();
+    FNames.clear();
+  }
   // Waits until the files and records written so far are on disk. Throws EFCreateError.
   void SyncToDisk();
 
@@ -34,4 +39,5 @@ private:
   double FLastDays = 0;  // day count of the last name handed out
   std::map<std::string, TCaselessSet> FNames;
   std::set<std::string> FUnsynced;  // Inbox folders written to since the last sync
+  std::set<std::string> FReady;     // Inbox folders known to exist
 };

@@ -2,6 +2,7 @@
 
 #include "lists/AddressRecord.h"
 #include "lists/ImportExport.h"
+#include "lists/ListRecord.h"
 #include "mail/BounceReport.h"
 #include "storage/IniFiles32.h"
 #include "storage/Strings.h"
@@ -83,3 +84,20 @@ std::string MaintenanceSummary(int added, int removed) {
 }
 
 std::string MaintenanceLogPath(const std::string &listPath) { return listPath + kMaintenanceLogFile; }
+
+TMaintenanceSettings ListMaintenanceSettings(const TListRecord &list, bool enabledIARSubjects,
+                                             const std::vector<std::string> &iarSubjects) {
+  TMaintenanceSettings m;
+  m.AutoMaint = list.AutoMaint;
+  m.AddTo = list.AddTo;
+  m.AddToAddress = list.AddToAddress;
+  m.AddSub = list.AddSub;
+  m.AddSubAddress = list.AddSubAddress;
+  m.RemoveTo = list.RemoveTo;
+  m.RemoveToAddress = list.RemoveToAddress;
+  m.RemoveSub = list.RemoveSub;
+  m.RemoveSubAddress = list.RemoveSubAddress;
+  m.EnabledIARSubjects = enabledIARSubjects;
+  m.IARSubjects = iarSubjects;
+  return m;
+}

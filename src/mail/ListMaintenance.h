@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct TListRecord;
+
 inline constexpr const char *kMaintenanceLogFile = "Maintenance Log.txt";
 
 // The list's maintenance settings and the general bounce settings, fixed for a run.
@@ -49,6 +51,10 @@ private:
   int FAdded = 0;
   int FRemoved = 0;
 };
+
+// A list's maintenance settings from its record, with the general bounce settings.
+TMaintenanceSettings ListMaintenanceSettings(const TListRecord &list, bool enabledIARSubjects,
+                                             const std::vector<std::string> &iarSubjects);
 
 // The status text of a run that changed the book, "" when it changed nothing.
 std::string MaintenanceSummary(int added, int removed);

@@ -1,5 +1,6 @@
 #include "mail/PopSettings.h"
 
+#include "lists/ListRecord.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 
@@ -23,4 +24,15 @@ TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &pan
     return own;
   }
   return DefaultPopSettings(dataDir, defaultPosition);
+}
+
+TPopSettings RecordPopSettings(const std::string &dataDir, const TListRecord &list, int defaultPosition) {
+  TPopSettings panel;
+  panel.Host = list.POPServer;
+  panel.UserName = list.POPUserName;
+  panel.PassWord = list.POPPassword;
+  panel.Delete = list.DeleteRead;
+  if (!Trim(list.POPServer).empty() && PopServerExists(dataDir, list.POPServer))
+    panel.Port = ReadPopServer(dataDir, list.POPServer, TIniMode::imOwn).Port;
+  return ListPopSettings(dataDir, panel, defaultPosition);
 }

@@ -3,6 +3,8 @@
 // default POP server of the registry for the pseudo-list and for a list that names none.
 #include <string>
 
+struct TListRecord;
+
 struct TPopSettings {
   std::string Host;
   std::string Port = "pop3";
@@ -20,3 +22,6 @@ TPopSettings DefaultPopSettings(const std::string &dataDir, int position);
 // entry; a list without a server of its own takes the default server whole (port, user
 // name, password, its delete flag and its security).
 TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &panel, int defaultPosition);
+// The same for a list as its record stores it (the command line has no panel): the port
+// is the one of the server's registry entry.
+TPopSettings RecordPopSettings(const std::string &dataDir, const TListRecord &list, int defaultPosition);

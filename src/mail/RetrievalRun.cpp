@@ -42,6 +42,7 @@ TRetrievalRun::TRetrievalRun(const std::string &dataDir, TPop3Cli &client, IRetr
   client_.OnMessageBegin = std::bind(&TRetrievalRun::Pop3MessageBegin, this, _1);
   client_.OnMessageLine = std::bind(&TRetrievalRun::Pop3MessageLine, this, _1);
   client_.OnMessageEnd = std::bind(&TRetrievalRun::Pop3MessageEnd, this, _1);
+  client_.OnUidlLine = std::bind(&TRetrievalRun::Pop3UidlLine, this, _1);
   client_.OnRequestDone = std::bind(&TRetrievalRun::Pop3RequestDone, this, _1, _2, _3);
 }
 
@@ -50,6 +51,7 @@ TRetrievalRun::~TRetrievalRun() {
   client_.OnMessageBegin = nullptr;
   client_.OnMessageLine = nullptr;
   client_.OnMessageEnd = nullptr;
+  client_.OnUidlLine = nullptr;
   client_.OnRequestDone = nullptr;
 }
 
@@ -138,7 +140,8 @@ void TRetrievalRun::GetNewMail(const TRetrievalJob &job) {
   }
   running_ = true;
   TRunGuard guard{running_, host_};
-  stored_ = added_ = removed_ = 0;
+  stored_ = known_ = count_ = added_ = removed_ = 0;
+  loggedIn_ = false;
   TMaintenanceSettings settings = job.Maintenance;
   settings.ListRun = job.ListName != kPseudoListName;
   maintenance_ = std::make_unique<TListMaintenance>(job.ListPath, settings);
@@ -154,7 +157,8 @@ void TRetrievalRun::GetNewMail(const TRetrievalJob &job) {
 
 void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
   cancelled_ = false;
-  history_ = std::make_unique<TUidlHistory>(dataDir_, client_.Host);
+  filer_.NewRun();
+  history_.reset();
   sinceCommit_.start();
   targets_ = std::make_unique<TFilterTargets>(dataDir_, job.ListPath);
   host_.SetStatus("Connecting to " + client_.Host + "...");
@@ -168,14 +172,30 @@ void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
     Quit();
     return;
   }
+  loggedIn_ = true;
   word_ = "STAT";
   const TWait stat = Request(&TPop3Cli::Stat, pop3Stat);
   if (stat == TWait::wCancelled || stat == TWait::wTimedOut) return;
   const int count = stat == TWait::wDone ? client_.MsgCount() : 0;
+  count_ = count;
   if (count > 0)
     host_.ShowProgressWindow("Retrieving " + std::to_string(count) + " messages from " + client_.Host + "...");
   identifiers_.assign(static_cast<size_t>(count) + 1, std::string());
   deleted_.assign(static_cast<size_t>(count) + 1, false);
+  if (count > 0) {
+    // One listing gives every identifier in one round trip; a server that cannot list
+    // them is asked message by message instead.
+    word_ = "UIDL listing";
+    client_.MsgNum = 0;
+    const TWait listed = Request(&TPop3Cli::Uidl, pop3Uidl);
+    if (listed == TWait::wCancelled || listed == TWait::wTimedOut) return;
+    if (listed != TWait::wDone) std::fill(identifiers_.begin(), identifiers_.end(), std::string());
+  }
+  const bool allListed = std::none_of(identifiers_.begin() + 1, identifiers_.end(),
+                                      [](const std::string &id) { return id.empty(); });
+  history_ = allListed ? std::make_unique<TUidlHistory>(
+                             dataDir_, client_.Host, std::vector<std::string>(identifiers_.begin() + 1, identifiers_.end()))
+                       : std::make_unique<TUidlHistory>(dataDir_, client_.Host);
   for (int n = 1; n <= count; ++n) {
     if (!client_.Connected()) return;
     if (cancelled_) break;
@@ -192,23 +212,19 @@ void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
 bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
   buffer_.clear();
   bufferBytes_ = 0;
-  identifier_.clear();
-  word_ = "UIDL";
-  client_.MsgNum = n;
-  const TWait uidl = Request(&TPop3Cli::Uidl, pop3Uidl);
-  if (uidl == TWait::wCancelled || uidl == TWait::wTimedOut) return false;
-  if (cancelled_) {
-    Quit();
+  identifier_ = identifiers_[static_cast<size_t>(n)];
+  if (!identifier_.empty()) {
+    // Known from the listing: the stored file still begins with the message's UIDL lines.
+    for (std::string line : {"> UIDL " + std::to_string(n), "< +OK " + std::to_string(n) + " " + identifier_}) {
+      bufferBytes_ += line.size() + 2;
+      buffer_.push_back(std::move(line));
+    }
+  } else if (!AskIdentifier(n)) {
     return false;
   }
-  // Without its identifier a message cannot be told from another: it stays on the server,
-  // neither fetched nor deleted, until a later run learns it.
-  if (uidl != TWait::wDone || identifier_.empty()) {
-    host_.SetStatus("Error - No identifier for message " + std::to_string(n) + "; it stays on the server.");
-    return client_.Connected();
-  }
-  identifiers_[static_cast<size_t>(n)] = identifier_;
+  if (identifier_.empty()) return client_.Connected();
   if (history_->Seen(identifier_)) {
+    ++known_;
     host_.SetStatus("No new messages on the server.");
     host_.SetProtocolLine("");
     return true;
@@ -237,6 +253,26 @@ bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
   // A long run makes what it filed durable now and then, so a crash costs little refetching.
   if (sinceCommit_.elapsed() >= kCommitIntervalMs && !Commit()) return false;
   return !job.Delete || Delete(n);
+}
+
+bool TRetrievalRun::AskIdentifier(int n) {
+  word_ = "UIDL";
+  client_.MsgNum = n;
+  const TWait uidl = Request(&TPop3Cli::Uidl, pop3Uidl);
+  if (uidl == TWait::wCancelled || uidl == TWait::wTimedOut) return false;
+  if (cancelled_) {
+    Quit();
+    return false;
+  }
+  // Without its identifier a message cannot be told from another: it stays on the server,
+  // neither fetched nor deleted, until a later run learns it.
+  if (uidl != TWait::wDone || identifier_.empty()) {
+    identifier_.clear();
+    host_.SetStatus("Error - No identifier for message " + std::to_string(n) + "; it stays on the server.");
+    return true;
+  }
+  identifiers_[static_cast<size_t>(n)] = identifier_;
+  return true;
 }
 
 bool TRetrievalRun::Delete(int n) {
@@ -309,6 +345,13 @@ void TRetrievalRun::Pop3Display(TComponent *, const std::string &Msg) {
   buffer_.push_back(Msg);
   bufferBytes_ += Msg.size() + 2;
   if (Msg.find("< +OK ") != std::string::npos) identifier_ = MessageIdentifier(Msg);
+}
+
+void TRetrievalRun::Pop3UidlLine(TComponent *) {
+  if (silence_) silence_->start();
+  const size_t n = static_cast<size_t>(std::max(client_.MsgNum, 0));
+  // The same rule as for a single reply, so both ways give one identifier.
+  if (n >= 1 && n < identifiers_.size()) identifiers_[n] = MessageIdentifier("< +OK " + client_.LastResponse());
 }
 
 void TRetrievalRun::Pop3MessageBegin(TComponent *) {

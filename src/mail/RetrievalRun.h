@@ -69,11 +69,17 @@ public:
   int Stored() const { return stored_; }
   int Added() const { return added_; }
   int Removed() const { return removed_; }
+  // The last run logged in (or found the session open), and the messages it left on the
+  // server unfetched: neither stored now nor recorded before (failures, a cancel, a drop).
+  bool LoggedIn() const { return loggedIn_; }
+  int MessageCount() const { return count_; }
+  int Unfetched() const { return count_ - known_ - stored_; }
   // The locale the message files are named in (the system's by default).
   void SetLocale(const QLocale &locale) { filer_ = TInboxFiler(locale); }
 
   // The client's events.
   void Pop3Display(TComponent *Sender, const std::string &Msg);
+  void Pop3UidlLine(TComponent *Sender);
   void Pop3MessageBegin(TComponent *Sender);
   void Pop3MessageLine(TComponent *Sender);
   void Pop3MessageEnd(TComponent *Sender);
@@ -88,6 +94,8 @@ private:
   void FetchMail(const TRetrievalJob &job);
   // One message: UIDL, then RETR and what follows when it is new. False ends the run.
   bool FetchOne(const TRetrievalJob &job, int n);
+  // UIDL of one message, into identifier_ ("" when the server gave none). False ends the run.
+  bool AskIdentifier(int n);
   bool Delete(int n);
   void DeleteRecorded();
   void StoreMessage();
@@ -130,6 +138,9 @@ private:
   std::vector<std::string> identifiers_;
   std::vector<bool> deleted_;
   int stored_ = 0;
+  int known_ = 0;  // messages found recorded by an earlier run
+  int count_ = 0;
+  bool loggedIn_ = false;
   int added_ = 0;
   int removed_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr const char *kUidlFile = "UIDLs.dat";
 
@@ -14,6 +15,9 @@ public:
   // Reads the sections of `host` from the file in the data directory (a missing file is
   // an empty history). The file is read piece by piece, never held whole.
   TUidlHistory(const std::string &dataDir, const std::string &host);
+  // The same, keeping only the identifiers of `wanted` (those on the server): the file is
+  // still read once, but memory and lookups stay with the mailbox, not the history.
+  TUidlHistory(const std::string &dataDir, const std::string &host, const std::vector<std::string> &wanted);
 
   // Whether "host:identifier" is a recorded section, compared exactly.
   bool Seen(std::string_view identifier) const;
@@ -27,6 +31,7 @@ public:
 
 private:
   void Add(std::string_view identifier);
+  template <class Keep> void Read(Keep &&keep);
 
   std::string FFile;
   std::string FHost;

@@ -130,6 +130,7 @@ struct TSslState {
   bool Dead = false;       // a fatal error or the peer's close_notify: no more TLS traffic
   bool Failed = false;     // a fatal error: not even a close_notify may follow
   bool ClosePosted = false;
+  bool RecheckPosted = false;  // a look at the clear text left after this read event is due
   std::string Plain;       // received clear text not yet read
   size_t PlainPos = 0;
   std::string Out;         // the record being written; retried with the same bytes
@@ -354,7 +355,24 @@ int TCustomSslWSocket::SocketRecv(void *buffer, int size) {
   }
   std::memcpy(buffer, FSsl->Plain.data() + FSsl->PlainPos, n);
   FSsl->PlainPos += n;
+  PostRecheck();
   return static_cast<int>(n);
+}
+
+void TCustomSslWSocket::PostRecheck() {
+  // Clear text decrypted while the reader was busy waits here or inside OpenSSL, where no
+  // notifier of the handle sees it. Once the event that read has ended, a reader that took
+  // something is called again for what is left; one that took nothing is not, or it would
+  // be called for ever.
+  if (FSsl->RecheckPosted) return;
+  FSsl->RecheckPosted = true;
+  TSslState *state = FSsl.get();
+  Post([this, state]() {
+    if (FSsl.get() != state) return;
+    FSsl->RecheckPosted = false;
+    if (FSsl->Handshaking || (FSsl->PlainSize() == 0 && (FSsl->Dead || !SSL_has_pending(FSsl->Ssl)))) return;
+    Dispatch(fdRead, 0);
+  });
 }
 
 namespace {

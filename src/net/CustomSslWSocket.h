@@ -46,5 +46,6 @@ private:
   void HandshakeStep();
   void HandshakeEnded(int error, const std::string &message);
   void PumpReads();
+  void PostRecheck();
   std::unique_ptr<struct TSslState> FSsl;
 };

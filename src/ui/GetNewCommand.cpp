@@ -2,6 +2,7 @@
 
 #include "lists/ListRecord.h"
 #include "storage/Ansi.h"
+#include "storage/ListLock.h"
 #include "storage/TextFile.h"
 #include "ui/MailDialog.h"
 #include "ui/StatusBar1.h"
@@ -86,6 +87,14 @@ void TGetNewCommand::tbtn_GetMsgClick() {
   if (!Pop3.Connected()) LoadPopSettings(job.ListName != kPseudoListName);
   TRetrievalJob withDelete = job;
   withDelete.Delete = pop.Delete;
+  // The command line may be sending or fetching this list's mail right now.
+  TListLock lock(job.ListPath.empty() ? dataDir_ : job.ListPath, "brevant");
+  if (!lock.TryAcquire()) {
+    const std::string busy = ListBusyText(lock);
+    SetStatus(busy);
+    QMessageBox::information(window_, QStringLiteral("Brevant"), AnsiToQString(busy));
+    return;
+  }
   try {
     run_.GetNewMail(withDelete);
   } catch (const std::exception &e) {

@@ -167,7 +167,7 @@ void TMailPage::CreateToolBars() {
     a->setToolTip(hint);
     return a;
   };
-  tbtn_GetNew = add("tbtn_GetNew", QStyle::SP_BrowserReload, " Get New", "Get new messages");
+  tbtn_GetMsg = add("tbtn_GetMsg", QStyle::SP_BrowserReload, " Get New", "Get new messages");
   tbtn_Delete = add("tbtn_Delete", QStyle::SP_TrashIcon, "Delete", "Delete message");
   tbtn_Reply = add("tbtn_Reply", QStyle::SP_ArrowBack, " Reply", "Reply to sender");
   tbtn_Forward = add("ToolButton5", QStyle::SP_ArrowForward, " Forward", "Forward message");

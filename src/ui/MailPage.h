@@ -93,7 +93,7 @@ public:
   QListWidget *lv_Attachments = nullptr;
   QToolBar *tool_POP = nullptr;
   QToolBar *tool_Mail = nullptr;
-  QAction *tbtn_GetNew, *tbtn_Delete, *tbtn_Reply, *tbtn_Forward, *tbtn_Cancel;
+  QAction *tbtn_GetMsg, *tbtn_Delete, *tbtn_Reply, *tbtn_Forward, *tbtn_Cancel;
   QMenu *pm_MailTools = nullptr;
   QAction *MaintenanceLog1, *PurgeInbox1, *PurgeSent1, *PurgeTrash1, *All1, *Normal1;
 

@@ -23,18 +23,7 @@ void Tfrm_Main::ConnectRetrieval() {
     TRetrievalJob job;
     job.ListName = ts_MailLists->CurrentListName();
     job.ListPath = list.Path;
-    TMaintenanceSettings &m = job.Maintenance;
-    m.AutoMaint = list.AutoMaint;
-    m.AddTo = list.AddTo;
-    m.AddToAddress = list.AddToAddress;
-    m.AddSub = list.AddSub;
-    m.AddSubAddress = list.AddSubAddress;
-    m.RemoveTo = list.RemoveTo;
-    m.RemoveToAddress = list.RemoveToAddress;
-    m.RemoveSub = list.RemoveSub;
-    m.RemoveSubAddress = list.RemoveSubAddress;
-    m.EnabledIARSubjects = settings_.EnabledIARSubjects;
-    m.IARSubjects = settings_.IARSubjects;
+    job.Maintenance = ListMaintenanceSettings(list, settings_.EnabledIARSubjects, settings_.IARSubjects);
     return job;
   };
   hooks.PopSettings = [this](bool listRun) {
@@ -53,7 +42,7 @@ void Tfrm_Main::ConnectRetrieval() {
   };
   getNew_ = new TGetNewCommand(DataDirAnsi(), this, StatusBar1, ts_NewMail->tv_POPTree, hooks);
   ts_NewMail->EndPopSession = [this] { getNew_->EndSession(); };
-  connect(ts_NewMail->tbtn_GetNew, &QAction::triggered, getNew_, &TGetNewCommand::tbtn_GetMsgClick);
+  connect(ts_NewMail->tbtn_GetMsg, &QAction::triggered, getNew_, &TGetNewCommand::tbtn_GetMsgClick);
   connect(ts_NewMail->tbtn_Cancel, &QAction::triggered, getNew_, &TGetNewCommand::ToolButton15Click);
   connect(ts_NewMail->MaintenanceLog1, &QAction::triggered, getNew_, &TGetNewCommand::MaintenanceLog1Click);
   connect(ts_MailLists, &TMailListsPage::CurrentListChanged, getNew_,

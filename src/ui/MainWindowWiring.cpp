@@ -215,7 +215,7 @@ void Tfrm_Main::ConnectMailing() {
     return record.Email;
   };
   mailing_ = new TMailingCommands(DataDirAnsi(), this, StatusBar1, hooks);
-  mailing_->SetBusyActions({SendMail1, tbtn_Send, ts_NewMail->tbtn_GetNew});
+  mailing_->SetBusyActions({SendMail1, tbtn_Send, ts_NewMail->tbtn_GetMsg});
   connect(SendMail1, &QAction::triggered, this, [this] {
     // One source for the run: the list as saved, after the user chose what to do with edits.
     if (!ts_MailLists->SettleUnsavedList()) return;

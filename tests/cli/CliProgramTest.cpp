@@ -134,7 +134,7 @@ TEST_F(CliProgram, BadUsageAndSettingsNameWhatIsWrong) {
       {{"send", "--list", "News", File("missing.bvd")}, 2, "missing.bvd"},
       {{"send", "--list", "News"}, 2, "send needs a file"},
       {{"bogus"}, 2, "unknown command"},
-      {{"fetch", "--list", "News"}, 2, "fetch is not available yet"},
+      {{"fetch", "--list", "Nope"}, 2, "no mailing list \"Nope\" in "},
       {{"import", "--list", "News", File("none.csv")}, 2, "none.csv"},
   };
   for (const auto &c : cases) {

@@ -13,6 +13,7 @@
 #include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -123,8 +124,8 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   Point(server);
   GetNew();
 
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "UIDL 2", "UIDL 3",
-                                                      "RETR 3", "QUIT"}));
+  // One listing of every identifier, then only the new messages.
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "RETR 3", "QUIT"}));
   EXPECT_EQ(Sections(dir.File(kUidlFile)),
             (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
   const std::vector<TFolderRecord> inbox = Inbox(list);
@@ -149,7 +150,7 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   // A second run finds nothing new.
   host.Commands.clear();
   GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "UIDL 2", "UIDL 3", "QUIT"}));
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "QUIT"}));
   EXPECT_TRUE(host.Saw("No new messages on the server."));
   EXPECT_EQ(Inbox(list).size(), 2u);
 }
@@ -175,8 +176,8 @@ TEST_F(RetrievalRun, DeleteReadDeletesStoredAndRecordedMessagesOnly) {
   Point(server);
   job.Delete = true;
   GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL 1", "RETR 1", "DELE 1", "UIDL 2",
-                                                      "UIDL 3", "RETR 3", "DELE 3", "DELE 2", "QUIT"}));
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "DELE 1", "RETR 3",
+                                                      "DELE 3", "DELE 2", "QUIT"}));
   EXPECT_EQ(server.MessageCount(), 0u);
   EXPECT_EQ(Inbox(list).size(), 2u);
 }
@@ -295,6 +296,7 @@ void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &re
   s.OnLine = [retr2](ScriptedServer &srv, const std::string &line) {
     if (line == "RETR 2") return retr2(srv);
     if (line == "STAT") return srv.Send("+OK 2 200\r\n");
+    if (line == "UIDL") return srv.Send("+OK\r\n1 one\r\n2 two\r\n.\r\n");
     if (line == "UIDL 1") return srv.Send("+OK 1 one\r\n");
     if (line == "UIDL 2") return srv.Send("+OK 2 two\r\n");
     if (line == "RETR 1") return srv.Send("+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n");
@@ -345,6 +347,83 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
               (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
+  }
+}
+
+TEST_F(RetrievalRun, AServerThatCannotListIdentifiersIsAskedMessageByMessage) {
+  const struct {
+    const char *listing;
+    std::vector<std::string> commands;
+  } cases[] = {
+      {"-ERR no listing here\r\n", {"STAT", "UIDL", "UIDL 1", "RETR 1", "UIDL 2", "RETR 2", "QUIT"}},
+      // A listing that leaves a message out: that one is asked for on its own.
+      {"+OK\r\n1 one\r\n.\r\n", {"STAT", "UIDL", "RETR 1", "UIDL 2", "RETR 2", "QUIT"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.listing);
+    TempDir data;
+    TPop3Cli client;
+    TestHost h;
+    TRetrievalRun r(data.Path(), client, h);
+    ScriptedServer server;
+    ServeTwo(server, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nbody\r\n.\r\n"); });
+    const std::string listing = c.listing;
+    auto serve = server.OnLine;
+    server.OnLine = [serve, listing](ScriptedServer &srv, const std::string &line) {
+      if (line == "UIDL") return srv.Send(listing);
+      serve(srv, line);
+    };
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserName = "u";
+    client.PassWord = "p";
+    job.ListPath = data.Path();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
+    std::vector<std::string> commands(server.Lines().begin() + 2, server.Lines().end());  // after USER, PASS
+    EXPECT_EQ(commands, c.commands);
+    EXPECT_EQ(Sections(data.File(kUidlFile)), (std::vector<std::string>{"127.0.0.1:one", "127.0.0.1:two"}));
+    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    ASSERT_EQ(inbox.size(), 2u);
+    EXPECT_EQ(ReadAll(inbox[1].FileName).rfind("> UIDL 2\r\n< +OK 2 two\r\nSubject: two\r\n", 0), 0u);
+  }
+}
+
+TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStall) {
+  // Over TLS a line reader can leave clear text inside the TLS layer, where no socket
+  // notifier sees it: a run of many messages would then wait for the server in vain.
+  TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  Pop3ServerFixture server("tester", "secret", certs.Cert("good"), certs.Key("good"));
+  constexpr int kCount = 200;
+  const std::string filler(60, 'x');
+  for (int n = 1; n <= kCount; ++n) {
+    std::string body;
+    for (int line = 0; line < 60; ++line) body += filler + " " + std::to_string(line) + "\r\n";
+    server.AddMessage("Subject: Message " + std::to_string(n) + "\r\n\r\n" + body);
+  }
+  for (const bool implicit : {false, true}) {
+    SCOPED_TRACE(implicit ? "implicit TLS" : "STLS");
+    TempDir data;
+    TPop3Cli client;
+    TestHost h;
+    TRetrievalRun r(data.Path(), client, h);
+    r.SetReplyTimeout(5000);
+    client.Host = "localhost";
+    client.Port = std::to_string(implicit ? server.TlsPort() : server.Port());
+    client.UserName = server.User();
+    client.PassWord = server.Password();
+    client.Security = implicit ? secSslTls : secStartTls;
+    client.WSocket().SslCAFile = certs.CaFile();
+    job.ListPath = data.Path();
+    r.GetNewMail(job);
+    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 5000);
+    EXPECT_FALSE(h.SawError()) << (h.Statuses.empty() ? "" : h.Statuses.back());
+    EXPECT_EQ(r.Stored(), kCount);
+    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    ASSERT_EQ(inbox.size(), static_cast<size_t>(kCount));
+    for (int n = 1; n <= kCount; ++n) EXPECT_EQ(inbox[n - 1].Subject, "Message " + std::to_string(n));
+    EXPECT_EQ(Sections(data.File(kUidlFile)).size(), static_cast<size_t>(kCount));
   }
 }
 

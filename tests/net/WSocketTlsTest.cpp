@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -119,6 +121,27 @@ TEST(WSocketTls, TlsOnRequestDropsWhatCameInClearTextBeforeIt) {
   // "INJECTED" came in the same clear-text write as "GO": it is never read.
   EXPECT_EQ(c.Lines, (std::vector<std::string>{"PLAIN", "GO", "HELLO", "SECRET"}));
   EXPECT_EQ(c.Connected, 0);
+}
+
+TEST(WSocketTls, AnswerDecryptedDuringASlowHandlerIsStillDelivered) {
+  // Each line's handler asks for the next one and then takes its time (as storing a message
+  // does), so the answer is already in when the handler returns and the layer decrypts it
+  // before anyone reads it: nothing on the handle is left to wake the reader for it.
+  ASSERT_TRUE(Certs().IsValid());
+  auto server = TlsServer("echo");
+  ASSERT_NE(server->Port(), 0);
+  Client c(server->Port(), true);
+  constexpr int kAsked = 12;
+  int asked = 0;
+  c.OnLine = [&](const std::string &) {
+    if (asked == kAsked) return;
+    c.S.SendStr("line " + std::to_string(++asked) + "\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  };
+  ASSERT_TRUE(RunEventsUntil([&] { return c.Lines.size() > size_t(kAsked) || c.Closed >= 0; }, 5000))
+      << c.Lines.size() << " lines, the last " << c.Lines.back();
+  EXPECT_EQ(c.Lines.back(), "LINE " + std::to_string(kAsked));
+  EXPECT_EQ(c.Closed, -1);
 }
 
 TEST(WSocketTls, CertificatesThatFailAreRefusedWithReasonAndFingerprint) {

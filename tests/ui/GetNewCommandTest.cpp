@@ -2,6 +2,7 @@
 // bar during a run against a real Dovecot, and the missing-server message.
 #include "lists/ListRecord.h"
 #include "mail/FolderIndex.h"
+#include "storage/ListLock.h"
 #include "support/ModalAnswer.h"
 #include "support/Pop3ServerFixture.h"
 #include "support/TempDir.h"
@@ -16,6 +17,8 @@
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <unistd.h>
 
 class GetNewCommandTest : public QObject {
   Q_OBJECT
@@ -115,6 +118,26 @@ private slots:
     QTRY_COMPARE(server.MessageCount(), size_t(0));  // "Delete" of the default server
     // The progress window is gone once the run is over.
     for (QWidget *top : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<Tfrm_MailDialog *>(top) || !top->isVisible());
+  }
+
+  void aListBusyElsewhereIsNotFetchedAndTheHolderIsNamed() {
+    Pop3ServerFixture server;
+    server.AddMessage("From: a@example.org\r\nTo: list@example.org\r\nSubject: Hello\r\n\r\nbody\r\n");
+    Window w;
+    w.pop = {server.Host(), server.PortText(), server.User(), server.Password(), false, 0, ""};
+    TListLock other(w.data.Path(), "brevant-cli");
+    QVERIFY(other.TryAcquire());
+    QString text;
+    AnswerNextMessageBox(QMessageBox::Ok, &text);
+    w.command->tbtn_GetMsgClick();
+    QVERIFY2(text.contains(QString("process %1 (brevant-cli)").arg(getpid())), qPrintable(text));
+    QVERIFY(TFolderIndex(w.data.Path(), TMailFolder::mfInbox).ReadAll().empty());
+    QVERIFY(!w.command->Pop3.Connected());
+    // Once the other program is done, Get New fetches, and leaves the list free again.
+    other.Release();
+    w.command->tbtn_GetMsgClick();
+    QCOMPARE(TFolderIndex(w.data.Path(), TMailFolder::mfInbox).ReadAll().size(), size_t(1));
+    QVERIFY(other.TryAcquire());
   }
 };
 
