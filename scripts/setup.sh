@@ -9,7 +9,7 @@ packages=(
   libhunspell-dev libmythes-dev hunspell-en-us mythes-en-us
   xvfb xauth imagemagick dpkg-dev file desktop-file-utils
   python3 python3-aiosmtpd dovecot-pop3d
-  msmtp fetchmail unrtf hyperfine
+  msmtp fetchmail unrtf hyperfine spamassassin
 )
 missing=()
 for p in "${packages[@]}"; do

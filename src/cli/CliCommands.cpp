@@ -12,11 +12,14 @@
 #include "mail/MailingRun.h"
 #include "mail/PopSettings.h"
 #include "mail/RetrievalRun.h"
+#include "storage/Ansi.h"
 #include "storage/GeneralSettings.h"
 #include "storage/ListLock.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
+
+#include <QFileInfo>
 
 #include <ostream>
 
@@ -87,6 +90,13 @@ public:
   }
   void SetProtocolLine(const std::string &) override {}
   void SetProgress(int) override {}
+  // A run of the same newsletter that stopped half-way is finished, not repeated.
+  TAnswer AskResume(int already, int total, int remaining) override {
+    *c_.Err << kProgram << ": " << already << " of " << total
+            << " recipients already received this newsletter; sending to the remaining " << remaining << ".\n";
+    total_ = static_cast<size_t>(remaining);
+    return TAnswer::aYes;
+  }
   void ShowInformation(const std::string &text) override { *c_.Err << kProgram << ": " << ReplaceAll(text, "\r\n", "\n") << "\n"; }
 
   void EndBar() {
@@ -186,8 +196,10 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   job.ListUser = list.SMTPUsername;
   job.ListMethod = list.SendMethod;
   job.ListBatchSize = list.RCPTTO;
+  SetListSender(job, name, list, settings.Name);
   job.DefaultServer = defaultServer;
   job.Subject = newsletter.Subject;
+  job.NewsletterFile = QStringToAnsi(QFileInfo(AnsiToQString(o.File)).absoluteFilePath());
   job.GenEmail = settings.EMail;
   job.GenReply = settings.Reply;
 

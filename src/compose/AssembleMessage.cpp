@@ -200,7 +200,21 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
   const TDigestTexts &texts = general ? in.GeneralTexts : in.ListTexts;
   const std::string workFile = in.DataDir + kWorkFile;
 
-  std::vector<std::string> body;
+  // The body editor's lines in plain text, field codes merged when asked.
+  auto plainBody = [&]() -> std::vector<std::string> {
+    if (!MergeCodes) return in.BodyLines;
+    std::string text;
+    for (size_t i = 0; i < in.BodyLines.size(); ++i) {
+      if (i) text += "\r\n";
+      text += in.BodyLines[i];
+    }
+    std::vector<std::string> lines = SplitLines(MergeFieldCodes(text, BuildReplacementList(in.Recipient, in.List, in.Personal)));
+    // A final empty line is kept as a line of its own.
+    if (!in.BodyLines.empty() && in.BodyLines.back().empty()) lines.emplace_back();
+    return lines;
+  };
+
+  std::vector<std::string> body, textBody;
   if (ForSend && in.SendHtml) {
     if (!converter) throw std::logic_error("HTML assembly without a converter");
     digest.ContentType = TDigestContent::dcHTML;
@@ -213,20 +227,10 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
         converter->ConvertToHtml(in.BodyRtf, in.Subject, BodyOptions(in.Background), MergeCodes ? &replacements : nullptr);
     WriteWorkFile(workFile, html);
     body = SplitLines(html);
+    textBody = plainBody();
   } else if (ForSend) {
     digest.ContentType = TDigestContent::dcPlainText;
-    if (MergeCodes) {
-      std::string text;
-      for (size_t i = 0; i < in.BodyLines.size(); ++i) {
-        if (i) text += "\r\n";
-        text += in.BodyLines[i];
-      }
-      body = SplitLines(MergeFieldCodes(text, BuildReplacementList(in.Recipient, in.List, in.Personal)));
-      // A final empty line is kept as a line of its own.
-      if (!in.BodyLines.empty() && in.BodyLines.back().empty()) body.emplace_back();
-    } else {
-      body = in.BodyLines;
-    }
+    body = plainBody();
   } else {
     WriteWorkFile(workFile, in.BodyRtf);
     body = in.BodyLines;
@@ -245,6 +249,12 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
   Append(digest.Lines, before);
   Append(digest.Lines, body);
   Append(digest.Lines, after);
+  if (ForSend && in.SendHtml) {
+    digest.TextLines.reserve(before.size() + textBody.size() + after.size());
+    Append(digest.TextLines, before);
+    Append(digest.TextLines, textBody);
+    Append(digest.TextLines, after);
+  }
 
   if (!ForSend) {
     digest.Rtf = InsertRtfLines(in.BodyRtf, before, after);

@@ -64,6 +64,9 @@ struct TAssemblyInput {
 struct TDigest {
   std::vector<std::string> Lines;  // the message as sent (for the preview: its text form)
   TDigestContent ContentType = TDigestContent::dcPlainText;
+  // An HTML send: the same message in plain text (field codes merged the same way), for the
+  // text/plain alternative.
+  std::vector<std::string> TextLines;
   std::string Rtf;       // preview only: the formatted digest for the text view
   std::string HtmlFile;  // preview only: full path of the HTML preview
 };

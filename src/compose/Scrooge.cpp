@@ -1,5 +1,7 @@
 #include "compose/Scrooge.h"
 
+#include "storage/TextCharset.h"
+
 #include "compose/RtfWriter.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
@@ -125,7 +127,7 @@ void TScrooge::ConfigureForMainWindow() {
   DefaultFontName = "Arial,Helvetica";
   DefaultFontSize = 10;
   FailIfFileExists = false;
-  MetaContentType = "text/html;CHARSET=iso8859-1";
+  MetaContentType = std::string("text/html; charset=") + kTextCharset;
   Options = {soUseColors,       soUseTitle,        soWrapHTML,       soOptimize,
              soProcessFontFace, soProcessFontSize, soMoreCompatible, soHyperlinks};
 }

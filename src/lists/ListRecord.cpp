@@ -35,6 +35,7 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   if (r.Path.empty()) r.MissingPath = stored;
   r.ToAddress = text("To Address");
   r.FromAddress = text("From Address");
+  r.FromName = text("From Name");
   r.ReplyAddress = text("Reply Address");
   r.Comments = DecodeLineBreaks(text("Comments"));
   r.SMTPServer = text("SMTP Server");
@@ -43,6 +44,7 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   r.SMTPPort = text("SMTP Port", "smtp");
   r.SendMethod = ini.ReadInteger(name, "Send Method", 0);
   r.RCPTTO = ini.ReadInteger(name, "RCPT TO", 1);
+  r.MessagesPerMinute = std::max(0, ini.ReadInteger(name, "Messages Per Minute", 0));
   r.POPServer = text("POP Server");
   r.POPUserName = text("POP UserName");
   r.POPPassword = text("POP Password");
@@ -82,6 +84,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     text("Path", r.Path.empty() ? r.MissingPath : StoreListFolder(dataDir, r.Path));
     text("To Address", r.ToAddress);
     text("From Address", r.FromAddress);
+    text("From Name", r.FromName);
     text("Reply Address", r.ReplyAddress);
     text("Comments", EncodeLineBreaks(r.Comments));
     text("SMTP Server", r.SMTPServer);
@@ -90,6 +93,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     text("SMTP Port", r.SMTPPort);
     ini.WriteInteger(name, "Send Method", r.SendMethod);
     ini.WriteInteger(name, "RCPT TO", r.RCPTTO);
+    text("Messages Per Minute", r.MessagesPerMinute > 0 ? std::to_string(r.MessagesPerMinute) : std::string());
     text("POP Server", r.POPServer);
     text("POP UserName", r.POPUserName);
     text("POP Password", r.POPPassword);

@@ -16,6 +16,7 @@ struct TListRecord {
   std::string MissingPath;
   std::string ToAddress;
   std::string FromAddress;
+  std::string FromName;  // display name of the From header; "" means the user's name
   std::string ReplyAddress;
   std::string Comments;
   std::string SMTPServer;
@@ -24,6 +25,7 @@ struct TListRecord {
   std::string SMTPPort = "smtp";
   int SendMethod = 0;  // 0 one at a time, 1 RCPTTO at a time, 2 all at once
   int RCPTTO = 1;
+  int MessagesPerMinute = 0;  // pace of the list's own server; 0 means no limit
   std::string POPServer;
   std::string POPUserName;
   std::string POPPassword;

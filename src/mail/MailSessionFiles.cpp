@@ -2,9 +2,12 @@
 
 #include "storage/Ansi.h"
 #include "storage/FileErrors.h"
+#include "storage/Strings.h"
 #include "storage/TextFile.h"
 
 #include <QFile>
+
+#include <algorithm>
 
 TMailSessionFiles::TMailSessionFiles(const std::string &dataDir) : dataDir_(dataDir) {}
 
@@ -58,4 +61,16 @@ void TMailSessionFiles::Finish(int sent, int failed) {
   AppendToFile(LogPath(), JoinLines({"", std::to_string(sent) + " messages sent succesfully. " +
                                              std::to_string(failed) + " failed."}));
   AppendToFile(FailedPath(), JoinLines({"", std::to_string(failed) + " addresses failed."}));
+}
+
+std::vector<std::string> ReadFailedAddresses(const std::string &dataDir) {
+  // "Failed Addresses", an empty line, the start line, then one address a line up to the
+  // empty line before the total.
+  const std::vector<std::string> lines = SplitLines(ReadFileBytes(dataDir + "Failed.txt"));
+  std::vector<std::string> out;
+  for (size_t i = 3; i < lines.size() && !Trim(lines[i]).empty(); ++i) {
+    const std::string address = Trim(lines[i]);
+    if (std::find(out.begin(), out.end(), address) == out.end()) out.push_back(address);
+  }
+  return out;
 }

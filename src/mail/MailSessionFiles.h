@@ -5,8 +5,12 @@
 // them for every line.
 #include <memory>
 #include <string>
+#include <vector>
 
 class QFile;
+
+// The addresses listed in the last run's "Failed.txt", in order, each once.
+std::vector<std::string> ReadFailedAddresses(const std::string &dataDir);
 
 class TMailSessionFiles {
 public:

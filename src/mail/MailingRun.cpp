@@ -2,14 +2,21 @@
 
 #include "compose/FieldCodes.h"
 #include "lists/AddressRecord.h"
+#include "lists/ListRecord.h"
 #include "mail/Recipients.h"
 #include "mail/SentRecord.h"
+#include "net/MimeEncode.h"
 #include "storage/Ansi.h"
+#include "storage/TextCharset.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
+#include "storage/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocale>
 #include <QTimer>
 #include <algorithm>
@@ -47,6 +54,14 @@ struct TRunGuard {
 };
 }  // namespace
 
+void SetListSender(TMailingJob &job, const std::string &listName, const TListRecord &list,
+                   const std::string &userName) {
+  job.ListName = listName;
+  job.FromName = Trim(list.FromName).empty() ? userName : list.FromName;
+  job.Unsubscribe = {list.RemoveTo, list.RemoveToAddress, list.RemoveSub, list.RemoveSubAddress};
+  job.ListPace = list.MessagesPerMinute;
+}
+
 TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingHost &host)
     : dataDir_(dataDir), client_(client), host_(host), files_(dataDir) {
   using namespace std::placeholders;
@@ -55,7 +70,7 @@ TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingH
   client_.OnProcessHeader = std::bind(&TMailingRun::SmtpCli3ProcessHeader, this, _1, _2);
   client_.OnGetData = std::bind(&TMailingRun::SmtpCli3GetData, this, _1, _2, _3, _4, _5);
   client_.OnRequestDone = std::bind(&TMailingRun::SmtpCli3RequestDone, this, _1, _2, _3);
-  client_.CharSet = "iso-8859-1";
+  client_.CharSet = kTextCharset;
 }
 
 TMailingRun::~TMailingRun() {
@@ -100,6 +115,9 @@ void TMailingRun::Request(void (TSmtpCli::*call)(), TSmtpRequest expected) {
 
 void TMailingRun::Assemble(bool mergeCodes) {
   TDigest digest = host_.AssembleMessage(mergeCodes);
+  TMessageForm form = BuildMessageForm(digest);
+  client_.BodyHeaders = std::move(form.BodyHeaders);
+  wire_ = std::move(form.Lines);
   digest_ = std::move(digest.Lines);
   client_.SetContentType(digest.ContentType == TDigestContent::dcHTML ? smtpHTML : smtpPlainText);
 }
@@ -116,6 +134,11 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
       case IMailingHost::TAnswer::aCancel: return {};
     }
   }
+  // The pseudo-list's folder is the data directory.
+  const std::string folder = run.ListFolder.empty() ? dataDir_ : run.ListFolder;
+  bool resumed = false;
+  const bool journal = run.FileSentCopy && run.KeepJournal;
+  if (journal && !ApplyJournal(run, folder, &resumed)) return {};
   host_.SetStatus("Preparing to send...");
   std::string addresses;
   int count = 0;
@@ -131,7 +154,14 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
       return {};
     }
   }
-  if (!StartMailing(run, addresses, count)) {
+  if (journal) {
+    ForceDirectories(folder);
+    journal_.Begin(folder, run.NewsletterFile, JoinTextLines(run.Subject), resumed);
+  }
+  const bool started = StartMailing(run, addresses, count);
+  // The run came to its end: nothing is left to resume.
+  journal_.Finish();
+  if (!started) {
     // Filing a copy of a message that never went out would tell the user it was sent.
     host_.SetStatus("");
     host_.ShowInformation("No send method has been chosen for this list or server, so nothing was sent.");
@@ -154,6 +184,36 @@ std::string TMailingRun::PrepareSend(const TMailingJob &job) {
   copy.Lines = sentDigest_;
   // No list folder means the pseudo-list, whose folder is the data directory.
   return RecordSentMessage(run.ListFolder.empty() ? dataDir_ : run.ListFolder, copy);
+}
+
+bool TMailingRun::ApplyJournal(TMailingJob &job, const std::string &folder, bool *resumed) {
+  const std::set<std::string> done = TSendJournal::AlreadySent(folder, job.NewsletterFile, JoinTextLines(job.Subject));
+  if (done.empty()) return true;
+  std::vector<std::string> entries = job.CheckedEntries;
+  if (!job.FromList) {
+    entries.clear();
+    std::string rest = AddressPageAddresses(job.TypedAddresses);
+    while (!rest.empty() && !TakeBatch(rest, 1, &entries).empty()) {
+    }
+  }
+  std::vector<std::string> remaining;
+  for (const std::string &entry : entries)
+    if (!done.count(LowerCase(EnvelopeAddress(entry)))) remaining.push_back(entry);
+  const int already = static_cast<int>(entries.size() - remaining.size());
+  if (already == 0) return true;
+  switch (host_.AskResume(already, static_cast<int>(entries.size()), static_cast<int>(remaining.size()))) {
+    case IMailingHost::TAnswer::aCancel: return false;
+    case IMailingHost::TAnswer::aNo: return true;
+    case IMailingHost::TAnswer::aYes: break;
+  }
+  *resumed = true;
+  if (job.FromList) {
+    job.CheckedEntries = remaining;
+  } else {
+    job.TypedAddresses.clear();
+    for (const std::string &entry : remaining) job.TypedAddresses += entry + ",";
+  }
+  return true;
 }
 
 void TMailingRun::SetServer(const std::string &host, const std::string &port, const std::string &signOn) {
@@ -181,31 +241,39 @@ void TMailingRun::SetServerSecurity(const TSmtpServer &server) {
   client_.TrustedFingerprint = server.Certificate;
 }
 
-void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *perMessage) {
+void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *perMessage, int *pace) {
   if (Trim(job.ListServer).empty() && !Trim(job.DefaultServer).empty()) {
     const TSmtpServer server = ReadSmtpServer(dataDir_, job.DefaultServer, TIniMode::imOwn);
     SetServer(job.DefaultServer, server.Port, server.Username);
     *method = server.SendMethod;
     *perMessage = server.RcptTo;
+    *pace = server.MessagesPerMinute;
     return;
   }
   SetServer(job.ListServer, job.ListPort, job.ListUser);
   *method = job.ListMethod;
   *perMessage = job.ListBatchSize;
+  *pace = job.ListPace;
 }
 
 bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addresses, int count) {
   int method = 0;
   int perMessage = 1;
+  int pace = 0;
   if (job.FromList) {
-    ListServerChoice(job, &method, &perMessage);
+    ListServerChoice(job, &method, &perMessage, &pace);
   } else {
     const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
     SetServer(job.Server, server.Port, server.Username);
     SetServerSecurity(server);
     method = server.SendMethod;
     perMessage = server.RcptTo;
+    pace = server.MessagesPerMinute;
   }
+  paceMs_ = pace > 0 ? 60000.0 / pace : 0;
+  nextSlot_ = 0;
+  messageStarts_.clear();
+  messageSlots_.clear();
   int batchSize = 0;
   switch (method) {
     case 0: batchSize = 1; break;
@@ -227,11 +295,21 @@ void TMailingRun::RunMailing(const TMailingJob &job, std::string addresses, int 
   sentDigest_.clear();
   outcome_ = TMailingOutcome{};
   outcome_.Host = client_.Host;
+  listHeaders_.clear();
+  if (job.FromList && !Trim(job.ListName).empty() && CompareText(job.ListName, kPseudoListName) != 0) {
+    const std::string unsubscribe = ListUnsubscribeValue(job.Unsubscribe, job.ListFrom);
+    if (!unsubscribe.empty()) listHeaders_.push_back("List-Unsubscribe: " + unsubscribe);
+    listHeaders_.push_back("List-Id: " + ListIdValue(job.ListName, job.ListFrom));
+  }
   WaitUntilReady();
+  deferred_.clear();
+  retryRound_ = 0;
+  cancelled_ = false;
   if (job.FieldCodes)
     RunPerRecipient(job);
   else
     RunBatches(job, std::move(addresses), batchSize);
+  RetryDeferred(job, batchSize);
   WaitUntilReady();
   if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
   files_.Finish(sent_, failed_);
@@ -246,11 +324,21 @@ void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::stri
                              const std::string &hdrTo, const std::string &hdrFrom, const std::string &hdrReplyTo) {
   client_.RcptName = recipients;
   client_.HdrTo = hdrTo;
-  client_.HdrFrom = hdrFrom;
-  client_.FromName = hdrFrom;
+  // A display name makes the sender known to the reader (and to spam filters).
+  client_.HdrFrom = Trim(job.FromName).empty() ? Trim(hdrFrom) : MailboxText(job.FromName, hdrFrom, kTextCharset, 6);
+  client_.FromName = BareAddress(hdrFrom);
   client_.HdrReplyTo = hdrReplyTo;
-  client_.HdrSubject = JoinTextLines(job.Subject);
-  client_.SetEmailFiles(job.Attachments);
+  client_.HdrSubject = EncodeHeaderText(JoinTextLines(job.Subject), kTextCharset, 9);
+  // The client opens the files by their names in the file system's encoding; the message
+  // names them in its own charset.
+  std::vector<std::string> files, names;
+  for (const std::string &path : job.Attachments) {
+    if (Trim(path).empty()) continue;
+    files.push_back(QFile::encodeName(AnsiToQString(Trim(path))).toStdString());
+    names.push_back(ExtractFileName(Trim(path)));
+  }
+  client_.SetEmailFiles(files);
+  client_.EmailFileNames = names;
 }
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {
@@ -269,6 +357,7 @@ void TMailingRun::RunPerRecipient(const TMailingJob &job) {
 
 void TMailingRun::SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry) {
   host_.SetProgress(0);
+  shown_ = shownEntry;
   std::string email = EnvelopeAddress(entry);
   // One recipient's error (a field code that cannot be merged, an attachment gone) fails
   // that recipient only.
@@ -292,6 +381,7 @@ void TMailingRun::SendToRecipient(const TMailingJob &job, const std::string &ent
 }
 
 void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int batchSize) {
+  shown_.clear();
   while (!addresses.empty()) {
     files_.Open();
     WaitUntilReady();
@@ -347,8 +437,99 @@ std::string TMailingRun::ClientReason(int error) const {
   return error == 10004 ? "The server closed the connection" : "Error " + std::to_string(error);
 }
 
+void TMailingRun::KeepPace() {
+  static QElapsedTimer clock;
+  if (!clock.isValid()) clock.start();
+  auto now = [] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; };
+  const bool wait = paceMs_ > 0 && nextSlot_ > now();
+  messageSlots_.push_back(wait ? nextSlot_ : 0);
+  if (wait) {
+    // A timer wakes the run at its slot; nothing spins meanwhile.
+    QEventLoop loop;
+    QTimer slot;
+    slot.setSingleShot(true);
+    slot.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&slot, &QTimer::timeout, &loop, &QEventLoop::quit);
+    slot.start(static_cast<int>(std::ceil(nextSlot_ - now())));
+    loop.exec();
+  }
+  const double start = now();
+  messageStarts_.push_back(start);
+  // The slots follow each other at the pace; a message that started late does not make
+  // the next one wait longer.
+  if (paceMs_ > 0) nextSlot_ = std::max(start, nextSlot_) + paceMs_;
+}
+
+void TMailingRun::Cancel() {
+  cancelled_ = true;
+  if (retryWait_) retryWait_->quit();
+}
+
+int TMailingRun::ReplyCodeOf(int error) const {
+  if (error >= 100 && error < 600) return error;
+  return ParseSmtpReply(client_.ErrorMessage()).Code;
+}
+
+void TMailingRun::Defer(const std::string &entry, const std::string &recipient, const std::string &reason) {
+  deferred_.push_back({entry, shown_.empty() ? entry : shown_, recipient, reason});
+  files_.Log("Deferred " + recipient + ": " + reason);
+}
+
+bool TMailingRun::WaitBeforeRetry(int ms, int round) {
+  QEventLoop loop;
+  QTimer tick;
+  const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + ms;
+  const int count = static_cast<int>(deferred_.size());
+  auto show = [&] {
+    const qint64 left = deadline - QDateTime::currentMSecsSinceEpoch();
+    if (left <= 0) {
+      loop.quit();
+      return;
+    }
+    host_.SetStatus("Retrying " + std::to_string(count) + " deferred " + (count == 1 ? "address" : "addresses") +
+                    " in " + std::to_string((left + 999) / 1000) + " s (round " + std::to_string(round) + " of 3)");
+    // The next tick when the shown seconds change (or the wait ends).
+    tick.start(static_cast<int>(left % 1000 == 0 ? 1000 : left % 1000));
+  };
+  QObject::connect(&tick, &QTimer::timeout, show);
+  tick.setSingleShot(true);
+  retryWait_ = &loop;
+  host_.BeginRetryWait(count);
+  show();
+  if (!cancelled_ && QDateTime::currentMSecsSinceEpoch() < deadline) loop.exec();
+  retryWait_ = nullptr;
+  host_.EndRetryWait();
+  return !cancelled_;
+}
+
+void TMailingRun::RetryDeferred(const TMailingJob &job, int batchSize) {
+  for (size_t round = 0; round < job.RetryPauses.size() && round < 3 && !deferred_.empty(); ++round) {
+    if (!WaitBeforeRetry(job.RetryPauses[round], static_cast<int>(round) + 1)) break;
+    std::vector<TDeferred> again;
+    again.swap(deferred_);
+    retryRound_ = static_cast<int>(round) + 1;
+    files_.Open();
+    files_.Log("Retry " + std::to_string(retryRound_) + ": " + std::to_string(again.size()) + " deferred addresses");
+    if (job.FieldCodes) {
+      for (const TDeferred &d : again) SendToRecipient(job, d.Entry, d.Shown);
+    } else {
+      std::vector<std::string> entries;
+      for (const TDeferred &d : again) entries.push_back(d.Entry);
+      RunBatches(job, ListPageAddresses(entries), batchSize);
+    }
+    files_.Close();
+  }
+  if (deferred_.empty()) return;
+  files_.Open();
+  for (const TDeferred &d : deferred_)
+    CountFailed({d.Recipient}, (cancelled_ ? "Cancelled while deferred: " : "Still deferred: ") + d.Reason);
+  deferred_.clear();
+  files_.Close();
+}
+
 void TMailingRun::SendOneMessage(const std::vector<std::string> &entries) {
   const std::vector<std::string> recipients = client_.RcptName;
+  auto entryOf = [&](size_t i) { return i < entries.size() ? entries[i] : recipients[i]; };
   try {
     WaitUntilReady();
     if (!client_.Connected()) {
@@ -357,8 +538,15 @@ void TMailingRun::SendOneMessage(const std::vector<std::string> &entries) {
       Request(&TSmtpCli::Open, smtpOpen);
       // One attempt per message: a server that cannot be reached fails this message only.
       if (!client_.Connected() || openError_ != 0) {
-        outcome_.ConnectError = ClientReason(openError_);
+        const std::string reason = ClientReason(openError_);
+        const int code = ReplyCodeOf(openError_);
         if (client_.Connected()) Request(&TSmtpCli::Quit, smtpQuit);
+        // A server that is busy for now (421, 4xx to the greeting) is tried again later.
+        if (code >= 400 && code < 500) {
+          for (size_t i = 0; i < recipients.size(); ++i) Defer(entryOf(i), recipients[i], reason);
+          return;
+        }
+        outcome_.ConnectError = reason;
         CountFailed(recipients, outcome_.ConnectError);
         return;
       }
@@ -367,13 +555,21 @@ void TMailingRun::SendOneMessage(const std::vector<std::string> &entries) {
     mailError_ = 0;
     refused_.clear();
     rcptAwaiting_ = false;
+    KeepPace();
     Request(&TSmtpCli::Mail, smtpMail);
     const std::string mailReason = mailError_ != 0 ? ClientReason(mailError_) : std::string();
+    const int mailCode = mailError_ != 0 ? ReplyCodeOf(mailError_) : 0;
     Request(&TSmtpCli::Quit, smtpQuit);
     // The server took the message only when the whole request succeeded; then only the
-    // recipients it accepted have it.
+    // recipients it accepted have it. A 4xx reply defers a recipient rather than failing it.
     if (mailError_ != 0) {
-      for (const std::string &recipient : recipients) CountFailed({recipient}, RefusalOf(recipient, mailReason));
+      for (size_t i = 0; i < recipients.size(); ++i) {
+        const std::string refusal = RefusalOf(recipients[i], std::string());
+        const int code = refusal.empty() ? mailCode : ParseSmtpReply(refusal).Code;
+        const std::string reason = refusal.empty() ? mailReason : refusal;
+        if (code >= 400 && code < 500) Defer(entryOf(i), recipients[i], reason);
+        else CountFailed({recipients[i]}, reason);
+      }
       return;
     }
   } catch (const std::exception &e) {
@@ -388,12 +584,16 @@ void TMailingRun::SendOneMessage(const std::vector<std::string> &entries) {
   for (size_t i = 0; i < recipients.size(); ++i) {
     const std::string refusal = RefusalOf(recipients[i], std::string());
     if (!refusal.empty()) {
-      CountFailed({recipients[i]}, refusal);
+      const int code = ParseSmtpReply(refusal).Code;
+      if (code >= 400 && code < 500) Defer(entryOf(i), recipients[i], refusal);
+      else CountFailed({recipients[i]}, refusal);
       continue;
     }
     ++sent_;
     anyAccepted = true;
-    accepted_.push_back(i < entries.size() ? entries[i] : recipients[i]);
+    accepted_.push_back(entryOf(i));
+    journal_.Accepted(recipients[i]);
+    if (retryRound_ > 0) files_.Log("Sent to " + recipients[i] + " on try " + std::to_string(retryRound_ + 1));
   }
   if (anyAccepted) sentDigest_ = digest_;
 }
@@ -429,8 +629,9 @@ void TMailingRun::SmtpCli3ProcessHeader(TComponent *, std::vector<std::string> &
   for (auto line = HdrLines.begin(); line != HdrLines.end(); ++line)
     if (StartsText("Subject:", *line)) {
       HdrLines.insert(line + 1, kXMailer);
-      return;
+      break;
     }
+  HdrLines.insert(HdrLines.end(), listHeaders_.begin(), listHeaders_.end());
 }
 
 void TMailingRun::SmtpCli3GetData(TComponent *, int32_t LineNum, char *MsgLine, int32_t MaxLen, bool &More) {
@@ -440,11 +641,11 @@ void TMailingRun::SmtpCli3GetData(TComponent *, int32_t LineNum, char *MsgLine, 
     dataLine_ = 0;
     dataOffset_ = 0;
   }
-  if (dataLine_ >= digest_.size() || MaxLen < 2) {
+  if (dataLine_ >= wire_.size() || MaxLen < 2) {
     More = false;
     return;
   }
-  const std::string &line = digest_[dataLine_];
+  const std::string &line = wire_[dataLine_];
   // Servers take at most 998 characters a line; a longer line goes out in pieces.
   const size_t take = std::min({line.size() - dataOffset_, static_cast<size_t>(MaxLen - 1), size_t{998}});
   std::memcpy(MsgLine, line.data() + dataOffset_, take);
@@ -454,7 +655,7 @@ void TMailingRun::SmtpCli3GetData(TComponent *, int32_t LineNum, char *MsgLine, 
     ++dataLine_;
     dataOffset_ = 0;
   }
-  host_.SetProgress(Percent(static_cast<double>(dataLine_), static_cast<double>(digest_.size())));
+  host_.SetProgress(Percent(static_cast<double>(dataLine_), static_cast<double>(wire_.size())));
 }
 
 void TMailingRun::SmtpCli3Display(TComponent *, const std::string &Msg) {

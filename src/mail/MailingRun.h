@@ -6,12 +6,15 @@
 #include "compose/AssembleMessage.h"
 #include "mail/FailureReport.h"
 #include "mail/MailSessionFiles.h"
+#include "mail/MessageForm.h"
+#include "mail/SendJournal.h"
 #include "net/SmtpProt.h"
 #include "storage/ServerRegistry.h"
 
 #include <string>
 #include <vector>
 
+class QEventLoop;
 class QTimer;
 
 // The window side of the run.
@@ -29,7 +32,13 @@ public:
   virtual void ShowInformation(const std::string &text) = 0;
   // The report of a run that ended with failures.
   virtual void ShowFailureReport(const std::string &text) { ShowInformation(text); }
+  // The run waits before trying deferred recipients again; Cancel() of the run stops it.
+  virtual void BeginRetryWait(int /*deferred*/) {}
+  virtual void EndRetryWait() {}
   enum class TAnswer { aYes, aNo, aCancel };
+  // A run of this newsletter to this list stopped half-way: "N of M recipients already
+  // received this newsletter. Send to the remaining K only?" Yes sends to the K, No to all.
+  virtual TAnswer AskResume(int /*already*/, int /*total*/, int /*remaining*/) { return TAnswer::aYes; }
   // The message holds field codes but merging was not asked for: merge them (Yes), send
   // the codes as they are (No) or send nothing (Cancel).
   virtual TAnswer AskMergeFieldCodes() { return TAnswer::aNo; }
@@ -54,11 +63,25 @@ struct TMailingJob {
   std::string DefaultServer;    // the default SMTP server, for a list without a server of its own
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none
   int ListBatchSize = 1;
+  int ListPace = 0;             // at most so many messages a minute through the list's server; 0 none
+  std::string ListName;         // the list's name; "" for no real list
+  std::string FromName;         // display name of the From header
+  TUnsubscribeSettings Unsubscribe;
   // The newsletter.
+  std::string NewsletterFile;   // its file; "" while untitled
   std::string Subject;
   std::vector<std::string> Attachments;
   bool FileSentCopy = true;     // false for a trial run whose messages go nowhere real
+  bool KeepJournal = true;      // the journal that lets an interrupted run be resumed
+  // Pauses before the rounds that try deferred (4xx) recipients again, in milliseconds.
+  std::vector<int> RetryPauses = {30000, 120000, 300000};
 };
+
+struct TListRecord;
+// The list's sender name (the user's name when it has none), unsubscribe settings, name
+// and the pace of its own server.
+void SetListSender(TMailingJob &job, const std::string &listName, const TListRecord &list,
+                   const std::string &userName);
 
 class TMailingRun {
 public:
@@ -79,10 +102,17 @@ public:
   bool Running() const { return running_; }
   // How long the server may stay silent before a request is given up.
   void SetReplyTimeout(int ms) { replyTimeoutMs_ = ms; }
+  // When each message of the last run was started (milliseconds of a steady clock).
+  const std::vector<double> &MessageStarts() const { return messageStarts_; }
+  // The slot the pace gave each of them (0 when it could start at once).
+  const std::vector<double> &MessageSlots() const { return messageSlots_; }
   // The lines of the message last assembled.
   const std::vector<std::string> &Digest() const { return digest_; }
   // What the last run did, for its report.
   const TMailingOutcome &Outcome() const { return outcome_; }
+  // Stops the wait before a retry round; what is still deferred counts as failed.
+  void Cancel();
+  bool Cancelled() const { return cancelled_; }
 
   // The client's events.
   void SmtpCli3RequestDone(TComponent *Sender, TSmtpRequest RqType, uint16_t Error);
@@ -110,19 +140,44 @@ private:
   std::string RefusalOf(const std::string &recipient, const std::string &otherwise) const;
   // Server, port, sign-on and method of the list, or of the default server when the list
   // has no server of its own.
-  void ListServerChoice(const TMailingJob &job, int *method, int *perMessage);
+  void ListServerChoice(const TMailingJob &job, int *method, int *perMessage, int *pace);
   void RunPerRecipient(const TMailingJob &job);
   void SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry);
   void RunBatches(const TMailingJob &job, std::string addresses, int batchSize);
+  // A 4xx reply: the recipient is tried again at the end of the run.
+  void Defer(const std::string &entry, const std::string &recipient, const std::string &reason);
+  // The reply code behind a request's error: the code itself, or that of the failure reply.
+  int ReplyCodeOf(int error) const;
+  void RetryDeferred(const TMailingJob &job, int batchSize);
+  // Leaves out the recipients the journal of an interrupted run names, when the user
+  // agrees; false when the user cancelled. `resumed` tells whether any were left out.
+  bool ApplyJournal(TMailingJob &job, const std::string &folder, bool *resumed);
+  bool WaitBeforeRetry(int ms, int round);
+  // Waits, in the event loop, until the server's pace allows the next message.
+  void KeepPace();
 
   std::string dataDir_;
   TSmtpCli &client_;
   IMailingHost &host_;
   TMailSessionFiles files_;
   std::vector<std::string> digest_;
+  std::vector<std::string> wire_;        // the digest in its MIME form, as sent
+  std::vector<std::string> listHeaders_; // List-Unsubscribe and List-Id of a real list
   std::vector<std::string> sentDigest_;  // the last message some recipient accepted
   std::vector<std::string> accepted_;    // the entries that accepted a message
   TMailingOutcome outcome_;
+  TSendJournal journal_;
+  double paceMs_ = 0;       // least time between two message starts; 0 no limit
+  double nextSlot_ = 0;     // earliest start of the next message
+  std::vector<double> messageStarts_, messageSlots_;
+  struct TDeferred {
+    std::string Entry, Shown, Recipient, Reason;
+  };
+  std::vector<TDeferred> deferred_;
+  std::string shown_;  // per-recipient mode: the entry shown for the message under way
+  int retryRound_ = 0;
+  bool cancelled_ = false;
+  QEventLoop *retryWait_ = nullptr;
   bool timedOut_ = false;
   int sent_ = 0;
   int failed_ = 0;

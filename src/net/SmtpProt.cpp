@@ -1,5 +1,7 @@
 #include "net/SmtpProt.h"
 
+#include "net/MimeEncode.h"
+
 #include <QByteArray>
 #include <QMetaObject>
 #include <QObject>
@@ -574,21 +576,30 @@ void TSmtpCli::BuildHeader() {
   if (!Trim(HdrReplyTo).empty()) FHdrLines.push_back("Reply-To: " + HdrReplyTo);
   if (!Trim(HdrReturnPath).empty()) FHdrLines.push_back("Return-Path: " + HdrReturnPath);
   FHdrLines.push_back("From: " + HdrFrom);
-  FHdrLines.push_back("To: " + HdrTo);
+  // A blank To (a blind copy) names no one, as an empty group.
+  FHdrLines.push_back("To: " + (Trim(HdrTo).empty() ? std::string("undisclosed-recipients:;") : Trim(HdrTo)));
   FHdrLines.push_back("Subject: " + HdrSubject);
   FHdrLines.push_back("Mime-Version: 1.0");
   FHdrLines.push_back(textType);
   FHdrLines.push_back("Date: " + SmtpDateText(now));
+  FHdrLines.push_back("Message-ID: " + NewMessageId(HdrFrom));
+  std::vector<std::string> bodyHeaders = BodyHeaders;
+  if (bodyHeaders.empty()) bodyHeaders = {textType, "Content-Transfer-Encoding: 7bit"};
   if (!FEmailFiles.empty()) {
-    FBoundary = "= Multipart Boundary " + now.toString("MMddyyhhmm").toStdString();
+    // "=_" cannot occur in base64 or quoted-printable text.
+    FBoundary = NewBoundary();
     for (std::string &l : FHdrLines) {
       if (l.size() >= 13 && SameTextPrefix(l, "Content-Type:")) {
         l = "Content-Type: multipart/mixed;\r\n\tboundary=\"" + FBoundary + "\"";
         break;
       }
     }
-    FMimeLines = {"This is a multipart MIME message.", "", "--" + FBoundary, textType,
-                  "Content-Transfer-Encoding: 7bit", ""};
+    FMimeLines = {"This is a multipart MIME message.", "", "--" + FBoundary};
+    FMimeLines.insert(FMimeLines.end(), bodyHeaders.begin(), bodyHeaders.end());
+    FMimeLines.push_back("");
+  } else if (!BodyHeaders.empty()) {
+    const auto type = std::find(FHdrLines.begin(), FHdrLines.end(), textType);
+    FHdrLines.insert(FHdrLines.erase(type), BodyHeaders.begin(), BodyHeaders.end());
   }
   if (OnProcessHeader) OnProcessHeader(this, FHdrLines);
   FHdrLines.push_back("");
@@ -721,7 +732,8 @@ void TSmtpCli::QueueFileHeader() {
     return;
   }
   const std::string &path = FEmailFiles[FFileIndex];
-  std::string name = BaseName(path);
+  const std::string own = FFileIndex < EmailFileNames.size() ? EmailFileNames[FFileIndex] : BaseName(path);
+  std::string name = own;
   std::string type = "application/octet-stream";
   if (OnAttachContentType) OnAttachContentType(this, static_cast<int32_t>(FFileIndex), name, type);
   if (!OpenFile()) {
@@ -731,9 +743,9 @@ void TSmtpCli::QueueFileHeader() {
     FailSession("500 Cannot open file " + path);
     return;
   }
-  FMimeLines.insert(FMimeLines.end(), {"", "--" + FBoundary, "Content-Type: " + type + ";",
-                                       "\tname=\"" + name + "\"", "Content-Transfer-Encoding: base64",
-                                       "Content-Disposition: attachment;", "\tfilename=\"" + BaseName(path) + "\"", ""});
+  FMimeLines.insert(FMimeLines.end(), {"", "--" + FBoundary});
+  for (std::string &line : AttachmentHeaderLines(type, name, own, CharSet)) FMimeLines.push_back(std::move(line));
+  FMimeLines.push_back("");
 }
 
 bool TSmtpCli::OpenFile() {

@@ -87,6 +87,9 @@ public:
   std::vector<std::string> RcptName;
   std::string HdrFrom, HdrTo, HdrReplyTo, HdrReturnPath, HdrSubject;
   std::string CharSet = "iso-8859-1";
+  // The header lines of the text body (its Content-Type and Content-Transfer-Encoding),
+  // when the owner hands out a body already encoded; empty: the plain text type and 7bit.
+  std::vector<std::string> BodyHeaders;
   TSmtpContentType ContentType() const { return FContentType; }
   void SetContentType(TSmtpContentType value);
   const std::string &ErrorMessage() const { return FErrorMessage; }
@@ -95,6 +98,9 @@ public:
   const std::vector<std::string> &EmailFiles() const { return FEmailFiles; }
   // Keeps the non-blank, trimmed entries; raises "File not found '...'" for a missing file.
   void SetEmailFiles(const std::vector<std::string> &files);
+  // The names the message gives the files of EmailFiles, in CharSet, when their paths are
+  // in the file system's encoding; empty: each file's own name.
+  std::vector<std::string> EmailFileNames;
 
   // Security and login. With none of them asked for, the session is the plain HELO one.
   TMailSecurity Security = secNone;

@@ -57,6 +57,7 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.Port = ini.ReadString(name, "Port", s.Port);
   s.SendMethod = ini.ReadInteger(name, "Send Method", s.SendMethod);
   s.RcptTo = ini.ReadInteger(name, "RCPT TO", s.RcptTo);
+  s.MessagesPerMinute = std::max(0, ini.ReadInteger(name, "Messages Per Minute", 0));
   // Keys the older program does not know; absent, the session is the plain one.
   s.Security = ini.ReadInteger(name, "Security", s.Security);
   s.Login = ini.ReadBool(name, "Login", s.Login);
@@ -86,6 +87,7 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteString(s.Name, "Port", s.Port);
   ini.WriteInteger(s.Name, "Send Method", s.SendMethod);
   ini.WriteInteger(s.Name, "RCPT TO", s.RcptTo);
+  ini.WriteInteger(s.Name, "Messages Per Minute", s.MessagesPerMinute);
   ini.WriteInteger(s.Name, "Security", s.Security);
   ini.WriteBool(s.Name, "Login", s.Login);
   ini.WriteString(s.Name, "Password", s.Password);

@@ -16,6 +16,7 @@ struct TSmtpServer {
   std::string Password{};
   bool ClearText = false;    // the password may go out without TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
+  int MessagesPerMinute = 0;  // the server's pace; 0 means no limit
   bool operator==(const TSmtpServer &) const = default;
 };
 

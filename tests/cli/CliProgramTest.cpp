@@ -10,6 +10,8 @@
 #include "support/QtTestApp.h"
 
 #include <QDir>
+#include <QFile>
+#include <map>
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -186,3 +188,37 @@ TEST_F(CliProgram, ListInUseElsewhereIsNotTouched) {
   EXPECT_TRUE(server.Messages().empty());
 }
 }  // namespace
+
+TEST_F(CliProgram, AKilledSendIsResumedAndNobodyGetsItTwice) {
+  std::vector<std::string> everyone = {"ann@example.org", "bob@example.org", "cy@example.org"};
+  for (int i = 0; i < 12; ++i) {
+    const std::string email = "reader" + std::to_string(i) + "@example.org";
+    WriteAddress(listPath, AddressKey(email), {"Reader", "", "", email, "", "", "", "", ""});
+    everyone.push_back(email);
+  }
+  const std::string journal = listPath + "Send Journal.txt";
+  // The server stops answering after five messages; the program is killed while it waits.
+  server.HoldAfter(5);
+  QProcess child;
+  child.start(BREVANT_CLI_PATH, {"--data-dir", QString::fromStdString(data.Path()), "send", "--list", "news",
+                                 File("issue.bvd"), "--field-codes"});
+  ASSERT_TRUE(child.waitForStarted(10000));
+  for (int i = 0; i < 600 && (server.Messages().size() < 5 || SplitLines(ReadAll(journal)).size() < 5); ++i)
+    child.waitForFinished(50);  // a pause that also notices an early end
+  ASSERT_EQ(server.Messages().size(), 5u);
+  child.kill();
+  child.waitForFinished(10000);
+  server.ReleaseHold();
+  EXPECT_EQ(SplitLines(ReadAll(journal)).size(), 5u);
+
+  const TRun resumed = Run({"send", "--list", "news", File("issue.bvd"), "--field-codes"});
+  ASSERT_EQ(resumed.Exit, 0) << resumed.Err;
+  EXPECT_TRUE(Has(resumed.Err, "5 of 15 recipients already received this newsletter; sending to the remaining 10."))
+      << resumed.Err;
+  std::map<std::string, int> got;
+  for (const ReceivedMessage &m : server.Messages())
+    for (const std::string &r : m.RcptTo) ++got[r];
+  for (const std::string &email : everyone) EXPECT_EQ(got[email], 1) << email;
+  EXPECT_EQ(got.size(), everyone.size());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(journal)));  // a finished run leaves none
+}

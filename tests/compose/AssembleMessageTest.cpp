@@ -204,3 +204,21 @@ TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
   in.DataDir = dir.File("missing/");
   EXPECT_THROW(AssembleMessage(in, false, false, &converter), EFCreateError);
 }
+
+TEST(AssembleMessage, HtmlSendCarriesThePlainTextForm) {
+  TempDir dir;
+  TAssemblyInput in = Newsletter(dir);
+  in.BodyLines = {"Dear %Name%,", "bye"};
+  in.SendHtml = true;
+  in.ListChosen = true;
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest merged = AssembleMessage(in, true, true, &converter);
+  // The same document in plain-text mode, codes merged the same way, with the list's texts.
+  EXPECT_EQ(merged.TextLines, (std::vector<std::string>{"List head", "", "Dear Ann,", "bye", "", "", "List foot"}));
+  const TDigest raw = AssembleMessage(in, true, false, &converter);
+  EXPECT_EQ(raw.TextLines[2], "Dear %Name%,");
+  in.SendHtml = false;
+  EXPECT_TRUE(AssembleMessage(in, true, true, &converter).TextLines.empty());  // plain text needs no second form
+}

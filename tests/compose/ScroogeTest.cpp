@@ -41,7 +41,7 @@ TEST(Scrooge, WorkedExampleComesOutByteForByte) {
   s.ConvertRTF(rtf, html);
   EXPECT_EQ(html,
             "<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>\r\n"
-            "<meta http-equiv=\"content-type\" content=\"text/html;CHARSET=iso8859-1\">\r\n"
+            "<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1252\">\r\n"
             "</HEAD>\r\n<BODY BGCOLOR=#FFFFFF>\r\n"
             "<FONT FACE=\"Arial,Helvetica\">Hello <B>world</B><BR>\r\n"
             "\r\n</BODY>\r\n</HTML>");

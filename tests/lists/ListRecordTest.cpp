@@ -13,6 +13,8 @@ TListRecord SampleRecord() {
   TListRecord r = NewListRecord(TListRecord());
   r.ToAddress = "list@example.com";
   r.FromAddress = "editor@example.com";
+  r.FromName = "Caf\xe9 Editor";
+  r.MessagesPerMinute = 30;
   r.Comments = "first line\r\nsecond line\r\n\r\nlast";
   r.SMTPServer = "smtp.example.com";
   r.SMTPUsername = "ann";

@@ -12,6 +12,7 @@
 #include "support/TestCertificates.h"
 
 #include <QByteArray>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -122,12 +123,15 @@ TEST_F(MailingRunTest, ListInBatchesOfTwo) {
 
   // The header: list addresses, X-Mailer right after Subject, the MIME lines and the date.
   const Lines &headers = messages[2].Headers;
-  ASSERT_GE(headers.size(), 8u);
+  ASSERT_GE(headers.size(), 10u);
   EXPECT_EQ(Lines(headers.begin(), headers.begin() + 7),
             (Lines{"Reply-To: reply@example.org", "From: editor@example.org", "To: list@example.org",
                    "Subject: Spring news", "X-Mailer: Brevant 2.0 by Tarnwick", "Mime-Version: 1.0",
-                   "Content-Type: text/plain; charset=\"iso-8859-1\""}));
-  EXPECT_EQ(headers[7].rfind("Date: ", 0), 0u);
+                   "Content-Type: text/plain; charset=\"windows-1252\""}));
+  EXPECT_EQ(headers[7], "Content-Transfer-Encoding: 7bit");
+  EXPECT_EQ(headers[8].rfind("Date: ", 0), 0u);
+  EXPECT_EQ(headers[9].rfind("Message-ID: <", 0), 0u);
+  EXPECT_EQ(headers.size(), 10u);  // no list headers without a list name
   EXPECT_EQ(messages[2].Body, (Lines{"Dear %Name%,", "the news."}));
 
   // The log holds the dialogue as displayed: body lines, no header lines.
@@ -187,11 +191,11 @@ TEST_F(MailingRunTest, TypedAddressesWithTheRegistrysMethod) {
   ASSERT_EQ(messages.size(), 4u);
   EXPECT_EQ(client.SignOn, "desk");
   EXPECT_EQ(messages[0].RcptTo, (Lines{"one@x.org", "two@x.org"}));
-  EXPECT_EQ(messages[0].Header("To"), "To:  two@x.org");  // the last of the batch
+  EXPECT_EQ(messages[0].Header("To"), "To: two@x.org");  // the last of the batch, without the blank before it
   EXPECT_EQ(messages[0].Header("From"), "From: typed@example.org");
   EXPECT_EQ(messages[0].Header("Reply-To"), "Reply-To: typed@example.org");
   EXPECT_EQ(messages[0].MailFrom, "typed@example.org");
-  EXPECT_EQ(messages[1].Header("To"), "To: ");
+  EXPECT_EQ(messages[1].Header("To"), "To: undisclosed-recipients:;");
   EXPECT_EQ(messages[1].Header("From"), "From: me@example.org");
   EXPECT_EQ(messages[1].Header("Reply-To"), "Reply-To: answers@example.org");
   EXPECT_EQ(messages[2].RcptTo, Lines{"one@x.org"});
@@ -217,7 +221,7 @@ TEST_F(MailingRunTest, FieldCodesGiveEachRecipientHisOwnMessage) {
   EXPECT_EQ(messages[0].Body.at(0), "Dear Ann,");
   EXPECT_EQ(messages[1].RcptTo, Lines{"bob@x.org"});
   EXPECT_EQ(messages[1].Body.at(0), "Dear Bob,");
-  EXPECT_EQ(messages[1].Header("To"), "To: ");
+  EXPECT_EQ(messages[1].Header("To"), "To: undisclosed-recipients:;");
   EXPECT_EQ(messages[1].Header("From"), "From: editor@example.org");
   EXPECT_EQ(host.CountStatus("Preparing to send message to bob@x.org"), 1);
   EXPECT_EQ(run.Sent(), 2);
@@ -421,7 +425,7 @@ TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
   job.Attachments = {dir.File("data.bin")};
   job.FromList = true;
   job.CheckedEntries = {"a@x.org"};
-  // A line longer than a server takes goes out in pieces, not cut.
+  // A line longer than a server takes goes out whole, not cut.
   const std::string longLine = std::string(1500, 'a') + std::string(1000, 'b');
   host.Template = {"start", longLine, ".end"};
   std::string subject;
@@ -444,10 +448,19 @@ TEST_F(MailingRunTest, AttachmentsLongLinesAndLongSubjects) {
   EXPECT_EQ(m.Headers[i], "X-Mailer: Brevant 2.0 by Tarnwick");
   EXPECT_TRUE(Has(m.Header("Content-Type"), "multipart/mixed"));
 
+  // The long line makes the text quoted-printable: soft breaks, and the line whole again.
+  EXPECT_NE(std::find(m.Body.begin(), m.Body.end(), "Content-Transfer-Encoding: quoted-printable"), m.Body.end());
   const auto textStart = std::find(m.Body.begin(), m.Body.end(), "start");
   ASSERT_NE(textStart, m.Body.end());
-  EXPECT_EQ(*(textStart + 1) + *(textStart + 2) + *(textStart + 3), longLine);
-  EXPECT_EQ(*(textStart + 4), ".end");  // the transparency dot is gone again
+  std::string joined;
+  auto line = textStart + 1;
+  for (; line != m.Body.end() && !line->empty() && line->back() == '='; ++line) {
+    EXPECT_LE(line->size(), 76u);
+    joined += line->substr(0, line->size() - 1);
+  }
+  ASSERT_NE(line, m.Body.end());
+  EXPECT_EQ(joined + *line, longLine);
+  EXPECT_EQ(*(line + 1), ".end");  // the transparency dot is gone again
 
   // The attachment decodes to the same bytes.
   const auto disposition = std::find(m.Body.begin(), m.Body.end(), "Content-Disposition: attachment;");
@@ -575,4 +588,110 @@ TEST_F(MailingRunTest, RegisteredServerWithStartTlsAndLogin) {
   EXPECT_EQ(Occurrences(Log(), "> AUTH PLAIN ****\r\n"), 3);
   EXPECT_FALSE(Has(Log(), "s3cret"));
   EXPECT_FALSE(Has(Log(), "EHLO ann"));  // the account name is no greeting
+}
+
+TEST_F(MailingRunTest, DeferredRecipientsAreTriedAgain) {
+  // b is busy twice, c is refused for good, d is busy for longer than the three rounds; the
+  // server's second MAIL is answered with 421, which defers that message's recipient too.
+  server.SetDeferred({{"b@x.org", 2}, {"d@x.org", 9}});
+  server.SetRefused({"c@x.org"});
+  server.Close421After(1);
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "Bea Bee <b@x.org>", "c@x.org", "d@x.org", "e@x.org"};
+  job.RetryPauses = {30, 60, 90};
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  std::map<std::string, int> got;
+  for (const auto &m : Received())
+    for (const std::string &r : m.RcptTo) ++got[r];
+  EXPECT_EQ(got, (std::map<std::string, int>{{"a@x.org", 1}, {"b@x.org", 1}, {"e@x.org", 1}}));
+  EXPECT_EQ(run.Sent(), 3);
+  EXPECT_EQ(run.Failed(), 2);
+  const std::string failed = FailedFile();
+  EXPECT_TRUE(Has(failed, "\r\nc@x.org\r\nd@x.org\r\n\r\n2 addresses failed.")) << failed;
+  EXPECT_FALSE(Has(failed, "b@x.org"));
+  const std::string log = Log();
+  EXPECT_TRUE(Has(log, "Deferred b@x.org: 450 4.2.1")) << log;
+  EXPECT_TRUE(Has(log, "Deferred b@x.org: 421 4.3.2 Service shutting down")) << log;  // the 421
+  EXPECT_TRUE(Has(log, "Failed c@x.org: 550 5.1.1")) << log;
+  EXPECT_TRUE(Has(log, "Sent to b@x.org on try 4")) << log;
+  EXPECT_TRUE(Has(log, "Retry 3: 2 deferred addresses")) << log;
+  EXPECT_TRUE(Has(log, "Failed d@x.org: Still deferred: 450 4.2.1")) << log;
+  EXPECT_GE(host.CountStatus("Retrying 2 deferred addresses in 1 s (round 1 of 3)"), 1);
+  EXPECT_TRUE(Has(log, "\r\n3 messages sent succesfully. 2 failed."));
+  // The Sent copy lists those who got it, in the order they took it.
+  EXPECT_EQ(ReadSentLines(job.ListFolder + "Sent/Spring news.rtf")[1], "To: a@x.org,e@x.org,Bea Bee <b@x.org>");
+}
+
+TEST_F(MailingRunTest, A421InTheMiddleOfABatchDefersTheBatch) {
+  server.Close421After(1);
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org", "c@x.org", "d@x.org"};
+  job.ListMethod = 1;
+  job.ListBatchSize = 2;
+  job.FieldCodes = false;
+  job.RetryPauses = {20, 20, 20};
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].RcptTo, (Lines{"a@x.org", "b@x.org"}));
+  EXPECT_EQ(messages[1].RcptTo, (Lines{"c@x.org", "d@x.org"}));  // the deferred batch, whole again
+  EXPECT_EQ(run.Sent(), 4);
+  EXPECT_EQ(run.Failed(), 0);
+  EXPECT_TRUE(Has(Log(), "Deferred c@x.org: 421")) << Log();
+}
+
+TEST_F(MailingRunTest, CancelStopsTheWaitAndFailsWhatIsDeferred) {
+  server.SetDeferred({{"b@x.org", 1}});
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org"};
+  job.RetryPauses = {600000, 600000, 600000};
+  struct Canceller : TestHost {
+    TMailingRun *run = nullptr;
+    void BeginRetryWait(int deferred) override {
+      EXPECT_EQ(deferred, 1);
+      QTimer::singleShot(20, [this] { run->Cancel(); });
+    }
+  };
+  Canceller canceller;
+  TMailingRun cancelled(dir.Path(), client, canceller);
+  canceller.run = &cancelled;
+  cancelled.PrepareSend(job);
+  EXPECT_TRUE(cancelled.Cancelled());
+  EXPECT_EQ(cancelled.Sent(), 1);
+  EXPECT_EQ(cancelled.Failed(), 1);
+  EXPECT_TRUE(Has(FailedFile(), "\r\nb@x.org\r\n"));
+  EXPECT_TRUE(Has(Log(), "Failed b@x.org: Cancelled while deferred: 450")) << Log();
+}
+
+TEST_F(MailingRunTest, TheServersPaceIsKept) {
+  // 1,500 messages a minute: one every 40 ms, over 200 messages of one session each.
+  job.FromList = true;
+  job.ListPace = 1500;
+  for (int i = 0; i < 200; ++i) job.CheckedEntries.push_back("r" + std::to_string(i) + "@x.org");
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Sent(), 200);
+  const std::vector<double> &starts = run.MessageStarts();
+  const std::vector<double> &due = run.MessageSlots();
+  ASSERT_EQ(starts.size(), 200u);
+  ASSERT_EQ(due.size(), 200u);
+  int waited = 0;
+  double late = 0;
+  for (size_t i = 1; i < starts.size(); ++i) {
+    // Never faster than the pace; a message that waited for its slot starts on time, so
+    // the pace is not slower than the server makes it either.
+    EXPECT_GE(starts[i] - starts[i - 1], 36.0) << i;
+    if (due[i] > 0) {
+      ++waited;
+      EXPECT_GE(starts[i], due[i] - 0.5) << i;
+      late += starts[i] - due[i];
+    }
+  }
+  EXPECT_GT(waited, 100);  // the server is faster than the pace: most messages waited
+  EXPECT_LE(late / std::max(waited, 1), 4.0);
+  EXPECT_GE((starts.back() - starts.front()) / 199.0, 36.0);
+
 }

@@ -36,14 +36,32 @@ void SmtpServerFixture::Stop() {
 
 std::string SmtpServerFixture::Folder() const { return FDir.path().toStdString() + "/"; }
 
-void SmtpServerFixture::SetRefused(const std::set<std::string> &addresses) {
-  QFile f(FDir.filePath("refused.txt.tmp"));
+void SmtpServerFixture::WriteControl(const QString &name, const std::string &text) {
+  QFile f(FDir.filePath(name + ".tmp"));
   if (!f.open(QIODevice::WriteOnly)) return;
-  for (const std::string &a : addresses) f.write(QByteArray::fromStdString(a + "\n"));
+  f.write(QByteArray::fromStdString(text));
   f.close();
-  QFile::remove(FDir.filePath("refused.txt"));
-  f.rename(FDir.filePath("refused.txt"));
+  QFile::remove(FDir.filePath(name));
+  f.rename(FDir.filePath(name));
 }
+
+void SmtpServerFixture::SetRefused(const std::set<std::string> &addresses) {
+  std::string text;
+  for (const std::string &a : addresses) text += a + "\n";
+  WriteControl("refused.txt", text);
+}
+
+void SmtpServerFixture::SetDeferred(const std::map<std::string, int> &addressCounts) {
+  std::string text;
+  for (const auto &[address, count] : addressCounts) text += address + " " + std::to_string(count) + "\n";
+  WriteControl("deferred.txt", text);
+}
+
+void SmtpServerFixture::Close421After(int mails) { WriteControl("421.txt", std::to_string(mails)); }
+
+void SmtpServerFixture::HoldAfter(int messages) { WriteControl("hold.txt", std::to_string(messages)); }
+
+void SmtpServerFixture::ReleaseHold() { QFile::remove(FDir.filePath("hold.txt")); }
 
 std::vector<ReceivedMessage> SmtpServerFixture::Messages() const {
   std::vector<ReceivedMessage> list;

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -31,6 +32,13 @@ public:
   int Port() const { return FPort; }
   // Recipients answered with 550 from now on (compared without regard to case).
   void SetRefused(const std::set<std::string> &addresses);
+  // Recipients answered with 450 for their first `count` tries.
+  void SetDeferred(const std::map<std::string, int> &addressCounts);
+  // The MAIL after the first `mails` is answered with 421 and the session closed, once.
+  void Close421After(int mails);
+  // MAIL commands after `messages` stored messages get no answer until ReleaseHold().
+  void HoldAfter(int messages);
+  void ReleaseHold();
   // Every message stored so far, oldest first.
   std::vector<ReceivedMessage> Messages() const;
   // The folder the messages are written to.
@@ -38,6 +46,7 @@ public:
   void Stop();
 
 private:
+  void WriteControl(const QString &name, const std::string &text);
   QTemporaryDir FDir;
   std::unique_ptr<QProcess> FProcess;
   int FPort = 0;

@@ -9,7 +9,10 @@ Listens on a free port of 127.0.0.1 and prints "PORT <n>" on its first line of o
 Each message becomes FOLDER/msg-NNNNNN.eml: "MAIL FROM:<...>", one "RCPT TO:<...>" line per
 accepted recipient, an empty line, then the message data exactly as received (after the
 transparency dots are removed). Recipients listed in FOLDER/refused.txt (one address a line,
-read again at every RCPT) are refused with 550.
+read again at every RCPT) are refused with 550. FOLDER/deferred.txt ("address count" a line)
+answers 450 to the first `count` RCPTs of that address. FOLDER/421.txt (a number K) answers
+the MAIL after the first K with 421 and closes the session, once. While FOLDER/hold.txt (a
+number K) exists, a MAIL after K stored messages gets no answer.
 """
 import argparse
 import asyncio
@@ -23,6 +26,30 @@ class Store:
     def __init__(self, folder):
         self.folder = folder
         self.count = 0
+        self.mails = 0
+        self.tries = {}
+
+    def control(self, name):
+        try:
+            with open(os.path.join(self.folder, name), encoding="utf-8") as f:
+                return f.read().split()
+        except FileNotFoundError:
+            return None
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        self.mails += 1
+        close = self.control("421.txt")
+        if close and self.mails > int(close[0]):
+            os.remove(os.path.join(self.folder, "421.txt"))
+            asyncio.get_running_loop().call_later(0.05, server.transport.close)
+            return "421 4.3.2 Service shutting down"
+        hold = self.control("hold.txt")
+        while hold and self.count >= int(hold[0]):
+            await asyncio.sleep(0.05)
+            hold = self.control("hold.txt")
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     def refused(self):
         try:
@@ -34,6 +61,11 @@ class Store:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() in self.refused():
             return "550 5.1.1 <%s>: Recipient address rejected" % address
+        words = self.control("deferred.txt") or []
+        deferred = {words[i].lower(): int(words[i + 1]) for i in range(0, len(words) - 1, 2)}
+        tries = self.tries[address.lower()] = self.tries.get(address.lower(), 0) + 1
+        if tries <= deferred.get(address.lower(), 0):
+            return "450 4.2.1 <%s>: Mailbox busy, try again later" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
 

@@ -1,0 +1,329 @@
+// The form of the messages a mailing run sends, as other programs read it: Python's email
+// package, the program's own MIME decoder and SpamAssassin, on messages a real SMTP server
+// received.
+#include "MailTestSupport.h"
+#include "compose/RtfWriter.h"
+#include "compose/Scrooge.h"
+#include "mail/MailingRun.h"
+#include "mail/MessageForm.h"
+#include "net/MimeDec.h"
+#include "net/MimeEncode.h"
+#include "storage/Ansi.h"
+#include "support/QtTestApp.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+namespace {
+using Lines = std::vector<std::string>;
+
+// The window side with the real assembly: plain text or HTML through the converter.
+class AssemblingHost : public IMailingHost {
+public:
+  TAssemblyInput In;
+  std::map<std::string, std::string> Names;  // address -> name
+  std::map<std::string, TDigest> Digests;    // address -> the digest assembled for it
+  TScrooge Scrooge;
+
+  AssemblingHost() { Scrooge.ConfigureForMainWindow(); }
+  TDigest AssembleMessage(bool mergeCodes) override {
+    TScroogeConverter converter(Scrooge);
+    TDigest digest = ::AssembleMessage(In, true, mergeCodes, &converter);
+    Digests[In.Recipient.Email] = digest;
+    return digest;
+  }
+  std::string ShowAddress(const std::string &entry) override {
+    In.Recipient.Email = entry;
+    In.Recipient.Name = Names[entry];
+    return entry;
+  }
+  void SetStatus(const std::string &) override {}
+  void SetProtocolLine(const std::string &) override {}
+  void SetProgress(int) override {}
+  void ShowInformation(const std::string &) override {}
+};
+
+TRichDocument Document(const Lines &paragraphs) {
+  TRichDocument doc;
+  for (const std::string &text : paragraphs) {
+    TRichParagraph p;
+    TRichRun run;
+    run.Text = text;
+    p.Runs.push_back(run);
+    doc.Paragraphs.push_back(p);
+  }
+  return doc;
+}
+
+std::string Joined(const Lines &lines, bool finalBreak) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\r\n" : "") + lines[i];
+  return finalBreak ? out + "\r\n" : out;
+}
+
+std::string Utf8(const std::string &ansi) { return AnsiToQString(ansi).toStdString(); }
+
+// What Python's email package made of each stored message.
+std::vector<QJsonObject> PythonView(const std::vector<std::string> &files) {
+  QProcess python;
+  QStringList args{QString(BREVANT_TESTS_DIR) + "/support/check_message.py"};
+  for (const std::string &f : files) args << QString::fromStdString(f);
+  python.start("/usr/bin/python3", args);
+  python.waitForFinished(60000);
+  std::vector<QJsonObject> out;
+  for (const QByteArray &line : python.readAllStandardOutput().split('\n'))
+    if (!line.trimmed().isEmpty()) out.push_back(QJsonDocument::fromJson(line).object());
+  return out;
+}
+
+struct TSpamVerdict {
+  std::string Score;
+  QStringList Rules;
+};
+
+// SpamAssassin's local rules on each message, all checked at the same time.
+std::vector<TSpamVerdict> SpamVerdicts(const std::vector<std::string> &messages) {
+  std::vector<std::unique_ptr<QProcess>> runs;
+  for (const std::string &m : messages) {
+    auto p = std::make_unique<QProcess>();
+    p->start("spamassassin", {"-L", "-t"});
+    p->write(QByteArray::fromStdString(m));
+    p->closeWriteChannel();
+    runs.push_back(std::move(p));
+  }
+  std::vector<TSpamVerdict> out;
+  for (auto &p : runs) {
+    p->waitForFinished(120000);
+    const QString text = QString::fromUtf8(p->readAllStandardOutput());
+    TSpamVerdict v;
+    // "X-Spam-Status: No, score=-0.0 required=5.0 tests=A,B,\n\tC autolearn=..."
+    const qsizetype at = text.indexOf("X-Spam-Status:");
+    const QString status = text.mid(at, text.indexOf("autolearn=", at) - at).simplified();
+    v.Score = status.section("score=", 1).section(' ', 0, 0).toStdString();
+    for (const QString &rule : status.section("tests=", 1).split(QRegularExpression("[,\\s]+"), Qt::SkipEmptyParts))
+      v.Rules << rule;
+    out.push_back(v);
+  }
+  return out;
+}
+
+// Each part the program's own decoder finds: its type, charset, file name and bytes.
+struct TDecodedPart {
+  std::string Type, Charset, FileName, Bytes;
+};
+std::vector<TDecodedPart> OwnView(const std::string &data) {
+  TMimeDecode mime;
+  std::vector<TDecodedPart> parts;
+  std::ostringstream dest;
+  mime.OnPartBegin = [&](TMimeDecode *m) {
+    dest.str("");
+    m->DestStream = &dest;
+  };
+  mime.OnPartEnd = [&](TMimeDecode *m) {
+    if (!m->DestStream) return;
+    m->DestStream = nullptr;
+    if (m->PartContentType().empty()) return;  // the preamble before the first part
+    parts.push_back({m->PartContentType(), m->PartCharset(), m->PartFileName(), dest.str()});
+    m->DestStream = nullptr;
+  };
+  std::istringstream in(data);
+  mime.DecodeStream(in);
+  return parts;
+}
+
+class MessageFormTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    ASSERT_TRUE(server.IsRunning());
+    job.FromList = true;
+    job.FieldCodes = true;
+    job.ListName = "Spring News";
+    job.ListFolder = dir.Path() + "List/";
+    job.ListServer = "127.0.0.1";
+    job.ListPort = std::to_string(server.Port());
+    job.ListUser = "me.example.org";
+    job.ListTo = "list@example.org";
+    job.ListFrom = "editor@example.org";
+    job.ListReply = "reply@example.org";
+    job.FromName = "Pat Publisher";
+    job.Unsubscribe.RemoveTo = true;
+    job.Unsubscribe.RemoveToAddress = "leave@example.org";
+    job.CheckedEntries = {"ann@example.org", "bob@example.org"};
+    job.FileSentCopy = false;
+    host.Names = {{"ann@example.org", "Ann"}, {"bob@example.org", "Bo\xe9"}};
+    host.In.DataDir = dir.Path();
+    host.In.Subject = job.Subject = "Spring news";
+    host.In.BodyRtf = WriteRtf(Document(Body));
+    host.In.BodyLines = Body;
+    host.In.ListChosen = true;
+    host.In.ListTexts.IncludeFooter = true;
+    host.In.ListTexts.Footer = "To leave the list, write to leave@example.org.";
+  }
+  // Sends the job and returns the stored files and messages.
+  std::vector<ReceivedMessage> Send() {
+    TMailingRun run(dir.Path(), client, host);
+    run.PrepareSend(job);
+    EXPECT_EQ(run.Failed(), 0);
+    return server.Messages();
+  }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> out;
+    for (const QString &n : QDir(QString::fromStdString(server.Folder())).entryList({"msg-*.eml"}, QDir::Files, QDir::Name))
+      out.push_back(server.Folder() + n.toStdString());
+    return out;
+  }
+
+  const Lines Body = {"Dear %Name%,", "spring is here \x93" "at last\x94: 5 \x80 off every plant.",
+                      std::string(300, 'x') + " a paragraph longer than a line may be " + std::string(900, 'y'),
+                      ".a line that starts with a dot", "Equals = signs and trailing blanks   "};
+  TempDir dir;
+  SmtpServerFixture server;
+  TSmtpCli client;
+  AssemblingHost host;
+  TMailingJob job;
+};
+
+// The rules that tell of a badly formed message: they must not fire.
+void ExpectNoFormRule(const TSpamVerdict &v, const std::string &which) {
+  static const QRegularExpression form(
+      "^(MISSING_|MSGID|MIME_|CHARSET_|MPART_|INVALID_DATE|HTML_MIME_NO_HTML_TAG|.*ILLEGAL_CHARS|.*NEEDS_ENCODING|"
+      "FROM_EXCESS|SUBJ_ALL_CAPS|__MIME)");
+  for (const QString &rule : v.Rules) EXPECT_FALSE(form.match(rule).hasMatch()) << which << ": " << rule.toStdString();
+  std::cout << "SpamAssassin " << which << ": score=" << v.Score << " tests=" << v.Rules.join(',').toStdString()
+            << "\n";
+}
+}  // namespace
+
+TEST_F(MessageFormTest, PlainNewsletterInQuotedPrintable) {
+  const auto messages = Send();
+  ASSERT_EQ(messages.size(), 2u);
+  const auto python = PythonView(Files());
+  ASSERT_EQ(python.size(), 2u);
+  std::set<std::string> ids;
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string to = messages[i].RcptTo.at(0);
+    const QJsonObject &m = python[i];
+    EXPECT_TRUE(m["defects"].toArray().isEmpty()) << QJsonDocument(m["defects"].toArray()).toJson().toStdString();
+    EXPECT_EQ(m["from"].toString(), "Pat Publisher <editor@example.org>");
+    EXPECT_EQ(m["from_name"].toString(), "Pat Publisher");
+    EXPECT_EQ(m["to"].toString(), "list@example.org");
+    EXPECT_EQ(m["list_unsubscribe"].toString(), "<mailto:leave@example.org>");
+    EXPECT_EQ(m["list_id"].toString(), "\"Spring News\" <spring-news.example.org>");
+    ids.insert(m["message_id"].toString().toStdString());
+    EXPECT_TRUE(m["message_id"].toString().endsWith("@example.org>"));
+    const QJsonArray parts = m["parts"].toArray();
+    ASSERT_EQ(parts.size(), 1);
+    const QJsonObject part = parts[0].toObject();
+    EXPECT_EQ(part["type"].toString(), "text/plain");
+    EXPECT_EQ(part["charset"].toString(), "windows-1252");
+    EXPECT_EQ(part["cte"].toString(), "quoted-printable");
+    // The bytes sent are the recipient's own digest, every byte of it.
+    const std::string expected = Joined(host.Digests.at(to).Lines, true);
+    EXPECT_NE(expected.find(to == "ann@example.org" ? "Dear Ann," : "Dear Bo\xe9,"), std::string::npos);
+    EXPECT_EQ(QByteArray::fromHex(part["payload"].toString().toLatin1()).toStdString(), expected);
+    const auto own = OwnView(messages[i].Data);
+    ASSERT_EQ(own.size(), 1u);
+    EXPECT_EQ(own[0].Charset, "windows-1252");
+    EXPECT_EQ(own[0].Bytes + "\r\n", expected);
+    for (const std::string &line : TReceived(messages[i]).Body) EXPECT_LE(line.size(), 76u);
+  }
+  EXPECT_EQ(ids.size(), 2u);
+  ExpectNoFormRule(SpamVerdicts({messages[0].Data})[0], "plain newsletter");
+}
+
+TEST_F(MessageFormTest, HtmlWithAttachmentAndAccentedNames) {
+  const std::string attachment = dir.File("R\xe9sum\xe9 2026.pdf");
+  std::string pdf = "%PDF-1.4\n";
+  for (int i = 0; i < 300; ++i) pdf += static_cast<char>(i * 7);
+  WriteAll(attachment, pdf);
+  job.Attachments = {attachment};
+  host.In.SendHtml = true;
+  const auto html = Send();
+  ASSERT_EQ(html.size(), 2u);
+  const std::map<std::string, TDigest> htmlDigests = host.Digests;
+
+  // The same newsletter as plain text with an accented subject and sender name.
+  job.Attachments.clear();
+  host.In.SendHtml = false;
+  job.Subject = host.In.Subject = "Caf\xe9 news: \x93Sp\xe9" "cial\x94 \x80 offers for the whole spring season, \xe9t\xe9 too";
+  job.FromName = "Ren\xe9" "e Publi\xe9";
+  job.CheckedEntries = {"ann@example.org"};
+  const auto all = Send();
+  ASSERT_EQ(all.size(), 3u);
+  const auto python = PythonView(Files());
+  ASSERT_EQ(python.size(), 3u);
+
+  for (size_t i = 0; i < 2; ++i) {
+    const QJsonObject &m = python[i];
+    EXPECT_TRUE(m["defects"].toArray().isEmpty()) << QJsonDocument(m["defects"].toArray()).toJson().toStdString();
+    const QJsonArray parts = m["parts"].toArray();
+    ASSERT_EQ(parts.size(), 5);
+    Lines types;
+    for (const auto &p : parts) types.push_back(p.toObject()["type"].toString().toStdString());
+    EXPECT_EQ(types, (Lines{"multipart/mixed", "multipart/alternative", "text/plain", "text/html", "application/octet-stream"}));
+    const TDigest &digest = htmlDigests.at(all[i].RcptTo.at(0));
+    const QJsonObject text = parts[2].toObject(), page = parts[3].toObject(), file = parts[4].toObject();
+    EXPECT_EQ(QByteArray::fromHex(text["payload"].toString().toLatin1()).toStdString(), Joined(digest.TextLines, false));
+    EXPECT_EQ(QByteArray::fromHex(page["payload"].toString().toLatin1()).toStdString(), Joined(digest.Lines, false));
+    EXPECT_EQ(text["charset"].toString(), "windows-1252");
+    EXPECT_EQ(page["charset"].toString(), "windows-1252");
+    EXPECT_EQ(page["cte"].toString(), "quoted-printable");
+    EXPECT_EQ(file["filename"].toString(), QString::fromUtf8("Résumé 2026.pdf"));
+    EXPECT_EQ(file["disposition"].toString(), "attachment");
+    EXPECT_EQ(QByteArray::fromHex(file["payload"].toString().toLatin1()).toStdString(), pdf);
+    // The page declares the charset of its bytes; the text form has the codes merged too.
+    EXPECT_NE(Joined(digest.Lines, false).find("charset=windows-1252"), std::string::npos);
+    EXPECT_NE(Joined(digest.TextLines, false).find(i == 0 ? "Dear Ann," : "Dear Bo\xe9,"), std::string::npos);
+
+    const auto own = OwnView(all[i].Data);
+    std::string ownTypes;
+    for (const auto &p : own) ownTypes += p.Type + " [" + p.Bytes.substr(0, 20) + "] ";
+    ASSERT_EQ(own.size(), 3u) << ownTypes;
+    EXPECT_EQ(own[0].Type, "text/plain");
+    EXPECT_EQ(own[0].Bytes, Joined(digest.TextLines, false));
+    EXPECT_EQ(own[1].Type, "text/html");
+    EXPECT_EQ(own[1].Bytes, Joined(digest.Lines, false));
+    EXPECT_EQ(own[2].Bytes, pdf);
+  }
+
+  const QJsonObject &accented = python[2];
+  EXPECT_TRUE(accented["defects"].toArray().isEmpty());
+  EXPECT_EQ(accented["subject"].toString().toStdString(), Utf8(job.Subject));
+  EXPECT_EQ(accented["from_name"].toString().toStdString(), Utf8(job.FromName));
+  for (const std::string &h : TReceived(all[2]).Headers) {
+    EXPECT_LE(h.size(), 78u) << h;
+    EXPECT_TRUE(IsSevenBitText({h})) << h;
+  }
+
+  const auto verdicts = SpamVerdicts({all[0].Data, all[2].Data});
+  ExpectNoFormRule(verdicts[0], "HTML newsletter with attachment");
+  ExpectNoFormRule(verdicts[1], "accented subject and names");
+}
+
+TEST(MessageForm, ListHeaders) {
+  TUnsubscribeSettings s;
+  EXPECT_EQ(ListUnsubscribeValue(s, "editor@example.org"), "");
+  s.RemoveSub = true;
+  s.RemoveSubAddress = "Remove Me!";
+  EXPECT_EQ(ListUnsubscribeValue(s, "Pat <editor@example.org>"), "<mailto:editor@example.org?subject=Remove%20Me%21>");
+  EXPECT_EQ(ListUnsubscribeValue(s, ""), "");
+  s.RemoveTo = true;
+  s.RemoveToAddress = "remove@example.com";  // the placeholder of a new list leads nowhere
+  EXPECT_EQ(ListUnsubscribeValue(s, "editor@example.org"), "<mailto:editor@example.org?subject=Remove%20Me%21>");
+  s.RemoveToAddress = "leave@example.org";
+  EXPECT_EQ(ListUnsubscribeValue(s, "editor@example.org"), "<mailto:leave@example.org>");
+  EXPECT_EQ(ListIdValue("Spring News", "editor@example.org"), "\"Spring News\" <spring-news.example.org>");
+  EXPECT_EQ(ListIdValue("Caf\xe9 & Co", "x"), "=?windows-1252?Q?Caf=E9_=26_Co?= <caf-co.localhost>");
+}
