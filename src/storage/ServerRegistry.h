@@ -16,6 +16,7 @@ struct TSmtpServer {
   std::string Password{};
   bool ClearText = false;    // the password may go out without TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
+  bool PasswordInKeyring = false;  // Password is kept in the desktop's keyring, not in the file
   bool operator==(const TSmtpServer &) const = default;
 };
 
@@ -27,6 +28,7 @@ struct TPopServer {
   bool Delete = false;
   int Security = 0;           // 0 none, 1 STARTTLS, 2 SSL/TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
+  bool PasswordInKeyring = false;  // Password is kept in the desktop's keyring, not in the file
   bool operator==(const TPopServer &) const = default;
 };
 

@@ -8,6 +8,7 @@
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
+#include "ui/SecurityBox.h"
 #include "ui/StatusBar1.h"
 
 #include <QCheckBox>
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -72,6 +74,12 @@ void AddServerRows(QFormLayout *form, const TServerRows &names, QComboBox **serv
   *password = EditRow(form, "Password:", names.Password, 20);
   (*password)->setEchoMode(QLineEdit::Password);
   *port = EditRow(form, "Port:", names.Port, 20);
+}
+
+// Shows a stored choice; the port box keeps what it holds.
+void ShowSecurity(QComboBox *box, int security) {
+  const QSignalBlocker keepPort(box);
+  box->setCurrentIndex(std::clamp(security, 0, 2));
 }
 
 QPushButton *Button(const char *name, const QString &caption, const QString &hint = QString()) {
@@ -185,6 +193,10 @@ QWidget *TMailListsPage::CreateListPanel() {
   auto *smtpForm = new QFormLayout(smtp);
   AddServerRows(smtpForm, {"SMTP Server:", "cb_SMTPServ", "edt_SMTPUser", "edt_SMTPPass", "edt_SMTPPort"},
                 &cb_SMTPServ, &edt_SMTPUser, &edt_SMTPPass, &edt_SMTPPort);
+  cmb_SMTPSecurity = SecurityBox("cmb_ListSMTPSecurity", true, edt_SMTPPort);
+  smtpForm->addRow("Security:", cmb_SMTPSecurity);
+  cb_SMTPLogin = Named(new QCheckBox("Log in with the user name and password"), "cb_ListSMTPLogin");
+  smtpForm->addRow(cb_SMTPLogin);
   auto *method = Named(new QGroupBox("Send Method"), "rg_SMTPMethod");
   rb_SMTPOne = Named(new QRadioButton("One at a time"), "rb_SMTPOne");
   rb_SMTPSome = Named(new QRadioButton("at a time"), "rb_SMTPSome");
@@ -204,6 +216,8 @@ QWidget *TMailListsPage::CreateListPanel() {
   auto *popForm = new QFormLayout(pop);
   AddServerRows(popForm, {"POP Server:", "cb_POPServ", "edt_PopUser", "edt_PopPass", "edt_POPPort"}, &cb_POPServ,
                 &edt_PopUser, &edt_PopPass, &edt_POPPort);
+  cmb_POPSecurity = SecurityBox("cmb_ListPOPSecurity", false, edt_POPPort);
+  popForm->addRow("Security:", cmb_POPSecurity);
   edt_POPPort->setText("pop3");
   cb_POPDelete = Named(new QCheckBox("Delete mail from the server after reading"), "cb_POPDelete");
   popForm->addRow(cb_POPDelete);
@@ -327,7 +341,9 @@ void TMailListsPage::ConnectChanges() {
     connect(e, &QLineEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
   for (QPlainTextEdit *m : {mmo_ListComments, mmo_Header, mmo_Footer, mmo_Sig})
     connect(m, &QPlainTextEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
-  for (QCheckBox *c : {cb_POPDelete, cb_Header, cb_Footer, cb_Sig, cb_HTML, cb_AutoMaint})
+  for (QComboBox *c : {cmb_SMTPSecurity, cmb_POPSecurity})
+    connect(c, &QComboBox::currentIndexChanged, this, &TMailListsPage::edt_ListNameChange);
+  for (QCheckBox *c : {cb_SMTPLogin, cb_POPDelete, cb_Header, cb_Footer, cb_Sig, cb_HTML, cb_AutoMaint})
     connect(c, &QCheckBox::toggled, this, &TMailListsPage::edt_ListNameChange);
   for (QRadioButton *r : {rb_SMTPOne, rb_SMTPSome, rb_SMTPAll})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::edt_ListNameChange);
@@ -475,6 +491,12 @@ void TMailListsPage::RecordToPanel() {
   edt_PopUser->setText(Q(r.POPUserName));
   edt_PopPass->setText(Q(r.POPPassword));
   cb_POPDelete->setChecked(r.DeleteRead);
+  // A list that never chose shows what its server's registry entry gives it.
+  const TSmtpServer smtpEntry = FillServerFromRegistry(FDataDir, r.SMTPServer);
+  ShowSecurity(cmb_SMTPSecurity, r.SMTPSecurity >= 0 ? r.SMTPSecurity : smtpEntry.Security);
+  cb_SMTPLogin->setChecked(r.SMTPSecurity >= 0 ? r.SMTPLogin : smtpEntry.Login);
+  ShowSecurity(cmb_POPSecurity,
+               r.POPSecurity >= 0 ? r.POPSecurity : FillPopServerFromRegistry(FDataDir, r.POPServer).Security);
   edt_Header->setText(Q(r.HeaderFile));
   cb_Header->setChecked(r.IncludeHeader);
   edt_Footer->setText(Q(r.FooterFile));
@@ -522,6 +544,14 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.POPUserName = A(edt_PopUser->text());
   r.POPPassword = A(edt_PopPass->text());
   r.DeleteRead = cb_POPDelete->isChecked();
+  // What the registry entry gives is no choice of the list's: the list keeps following it.
+  const TSmtpServer smtpEntry = FillServerFromRegistry(FDataDir, r.SMTPServer);
+  const bool smtpAsEntry =
+      cmb_SMTPSecurity->currentIndex() == smtpEntry.Security && cb_SMTPLogin->isChecked() == smtpEntry.Login;
+  r.SMTPSecurity = smtpAsEntry ? -1 : cmb_SMTPSecurity->currentIndex();
+  r.SMTPLogin = !smtpAsEntry && cb_SMTPLogin->isChecked();
+  const bool popAsEntry = cmb_POPSecurity->currentIndex() == FillPopServerFromRegistry(FDataDir, r.POPServer).Security;
+  r.POPSecurity = popAsEntry ? -1 : cmb_POPSecurity->currentIndex();
   r.HeaderFile = A(edt_Header->text());
   r.IncludeHeader = cb_Header->isChecked();
   r.FooterFile = A(edt_Footer->text());
@@ -769,6 +799,8 @@ void TMailListsPage::FillSmtpRow(const QString &server) {
   (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(fill.RcptTo);
   edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
+  ShowSecurity(cmb_SMTPSecurity, fill.Security);
+  cb_SMTPLogin->setChecked(fill.Login);
 }
 
 void TMailListsPage::cb_POPServChange(const QString &text) {
@@ -778,6 +810,7 @@ void TMailListsPage::cb_POPServChange(const QString &text) {
   edt_PopPass->setText(Q(fill.Password));
   edt_POPPort->setText(Q(fill.Port));
   cb_POPDelete->setChecked(fill.Delete);
+  ShowSecurity(cmb_POPSecurity, fill.Security);
   edt_ListNameChange();
 }
 
