@@ -2,6 +2,9 @@
 // message, as the retrieval run does. bench/pop3_compare.sh starts the server, fills its
 // maildir and runs this side by side with Python's poplib and fetchmail.
 //
+// BREVANT_POP3_SECURITY ("stls" or "tls") and BREVANT_POP3_CA (the CA that signed Dovecot's
+// certificate) fetch over TLS; bench/pop3_tls_compare.sh does that.
+//
 // BM_Pop3WaitForSlowServer shows that waiting for a server costs no CPU: its CPU time
 // stays near zero while the real time is the server's 300 ms delay.
 #include "net/Pop3Prot.h"
@@ -57,6 +60,9 @@ void BM_Pop3UidlRetrAll(benchmark::State &state) {
     cli.Port = port;
     cli.UserName = Env("BREVANT_POP3_USER");
     cli.PassWord = Env("BREVANT_POP3_PASS");
+    const std::string security = Env("BREVANT_POP3_SECURITY");
+    cli.Security = security == "stls" ? secStartTls : security == "tls" ? secSslTls : secNone;
+    cli.WSocket().SslCAFile = Env("BREVANT_POP3_CA");
     int done = 0;
     uint16_t error = 0;
     cli.OnRequestDone = [&](TComponent *, TPop3Request, uint16_t e) {

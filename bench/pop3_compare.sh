@@ -6,7 +6,9 @@
 #   - fetchmail (keep, fetch all, UIDL, delivered to a BSMTP file: no process per message),
 # and Brevant's whole Get New (bench_GetNew: the same fetch with every message filed in an
 # Inbox with its record, examined by list maintenance and recorded in "UIDLs.dat").
-# Usage: bench/pop3_compare.sh [N]   (N defaults to 1000)
+# With TLS=1 the same over STLS (Dovecot with ssl = required, a certificate made here and
+# checked by both clients): TPop3Cli against poplib's stls(); fetchmail and Get New are left out.
+# Usage: [TLS=1] bench/pop3_compare.sh [N]   (N defaults to 1000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 N=${1:-1000}
@@ -14,8 +16,13 @@ BUILD=${BUILD:-build-bench}
 USER_NAME=tester
 PASSWORD=secret
 
-# CONFIGURE=0 keeps an existing build folder's configuration (one that also builds the tests).
-if [ "${CONFIGURE:-1}" != 0 ]; then
+# CONFIGURE=0 keeps an existing build folder as it is; a build configured already (the tests'
+# own, say) only gains the benchmarks.
+if [ "${CONFIGURE:-1}" = 0 ]; then
+  :
+elif [ -f "$BUILD"/CMakeCache.txt ]; then
+  cmake -S . -B "$BUILD" -DBREVANT_BENCH=ON >/dev/null
+else
   cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBREVANT_BENCH=ON -DBREVANT_TESTS=OFF >/dev/null
 fi
 cmake --build "$BUILD" --target bench_Pop3Fetch bench_GetNew >/dev/null
@@ -49,6 +56,21 @@ for i in range(1, n + 1):
         f.write("\n".join(lines) + "\n")
 PY
 
+ssl_conf="ssl = no"
+if [ "${TLS:-0}" = 1 ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Bench CA" -keyout "$work/ca.key" \
+    -out "$work/ca.crt" 2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" -keyout "$work/server.key" \
+    -out "$work/server.csr" 2>/dev/null
+  printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$work/san.ext"
+  openssl x509 -req -in "$work/server.csr" -CA "$work/ca.crt" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
+    -extfile "$work/san.ext" -out "$work/server.crt" 2>/dev/null
+  ssl_conf="ssl = required
+ssl_cert = <$work/server.crt
+ssl_key = <$work/server.key"
+  export BREVANT_POP3_SECURITY=stls BREVANT_POP3_CA="$work/ca.crt"
+fi
+
 if [ "$(id -u)" = 0 ]; then
   chown -R nobody:nogroup "$work/Maildir"
   uid=65534; gid=65534
@@ -69,7 +91,7 @@ listen = 127.0.0.1
 base_dir = $work/run
 state_dir = $work/state
 log_path = $work/dovecot.log
-ssl = no
+$ssl_conf
 disable_plaintext_auth = no
 auth_mechanisms = plain login apop
 auth_failure_delay = 0
@@ -99,8 +121,10 @@ for _ in $(seq 100); do
 done
 
 cat > "$work/poplib_fetch.py" <<PY
-import poplib
+import poplib, ssl
 p = poplib.POP3("127.0.0.1", $port)
+if "${TLS:-0}" == "1":
+    p.stls(context=ssl.create_default_context(cafile="$work/ca.crt"))
 p.user("$USER_NAME"); p.pass_("$PASSWORD")
 count = p.stat()[0]
 for n in range(1, count + 1):
@@ -110,6 +134,17 @@ p.quit()
 PY
 # One unmeasured session first: Dovecot moves new mail to cur/ and builds its index.
 /usr/bin/python3 "$work/poplib_fetch.py"
+
+export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$PASSWORD
+if [ "${TLS:-0}" = 1 ]; then
+  echo "== $N messages of about 4 KB, UIDL + RETR each, one session over STLS, Dovecot on 127.0.0.1:$port"
+  "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5'
+  hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
+    -n "Brevant TPop3Cli over STLS" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
+    -n "python3 poplib over stls()" "/usr/bin/python3 $work/poplib_fetch.py" >/dev/null
+  cat "$work/side.md"
+  exit 0
+fi
 
 export FETCHMAILHOME="$work"
 cat > "$work/fetchmailrc" <<RC

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth imagemagick dpkg-dev file desktop-file-utils
   python3 python3-aiosmtpd dovecot-pop3d
   msmtp fetchmail unrtf hyperfine spamassassin
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -194,6 +194,9 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
   job.ListServer = list.SMTPServer;
   job.ListPort = list.SMTPPort;
   job.ListUser = list.SMTPUsername;
+  job.ListSecurity = list.SMTPSecurity;
+  job.ListLogin = list.SMTPLogin;
+  job.ListPassword = list.SMTPPassword;
   job.ListMethod = list.SendMethod;
   job.ListBatchSize = list.RCPTTO;
   SetListSender(job, name, list, settings.Name);
@@ -208,6 +211,8 @@ int SendCommand(const TCliOptions &o, const TCliContext &c) {
     if (!trial.Start()) return Fail(c, "cannot start the trial server on 127.0.0.1", ceNoConnection);
     job.ListServer = "127.0.0.1";
     job.ListPort = std::to_string(trial.Port());
+    job.ListSecurity = 0;  // the trial server is a plain one
+    job.ListLogin = false;
     job.FileSentCopy = false;
   }
 

@@ -10,6 +10,11 @@
 #include <algorithm>
 #include <unordered_set>
 
+namespace {
+// A stored security outside 0..2 (edited by hand) means "as the registry says".
+int SecurityValue(int stored) { return stored >= 0 && stored <= 2 ? stored : -1; }
+}  // namespace
+
 std::string ListsFile(const std::string &dataDir) { return dataDir + "Lists.ini"; }
 
 TListRecord NewListRecord(const TListRecord &shown) {
@@ -45,10 +50,13 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   r.SendMethod = ini.ReadInteger(name, "Send Method", 0);
   r.RCPTTO = ini.ReadInteger(name, "RCPT TO", 1);
   r.MessagesPerMinute = std::max(0, ini.ReadInteger(name, "Messages Per Minute", 0));
+  r.SMTPSecurity = SecurityValue(ini.ReadInteger(name, "SMTP Security", -1));
+  r.SMTPLogin = flag("SMTP Login");
   r.POPServer = text("POP Server");
   r.POPUserName = text("POP UserName");
   r.POPPassword = text("POP Password");
   r.DeleteRead = flag("Delete Read");
+  r.POPSecurity = SecurityValue(ini.ReadInteger(name, "POP Security", -1));
   r.HeaderFile = text("Header File");
   r.IncludeHeader = flag("Include Header");
   r.FooterFile = text("Footer File");
@@ -94,10 +102,14 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     ini.WriteInteger(name, "Send Method", r.SendMethod);
     ini.WriteInteger(name, "RCPT TO", r.RCPTTO);
     text("Messages Per Minute", r.MessagesPerMinute > 0 ? std::to_string(r.MessagesPerMinute) : std::string());
+    // Written only when set, so that a list saved as before reads as before.
+    text("SMTP Security", r.SMTPSecurity < 0 ? std::string() : std::to_string(r.SMTPSecurity));
+    text("SMTP Login", r.SMTPLogin ? "1" : "");
     text("POP Server", r.POPServer);
     text("POP UserName", r.POPUserName);
     text("POP Password", r.POPPassword);
     flag("Delete Read", r.DeleteRead);
+    text("POP Security", r.POPSecurity < 0 ? std::string() : std::to_string(r.POPSecurity));
     text("Header File", r.HeaderFile);
     flag("Include Header", r.IncludeHeader);
     text("Footer File", r.FooterFile);

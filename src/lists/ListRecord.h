@@ -26,10 +26,15 @@ struct TListRecord {
   int SendMethod = 0;  // 0 one at a time, 1 RCPTTO at a time, 2 all at once
   int RCPTTO = 1;
   int MessagesPerMinute = 0;  // pace of the list's own server; 0 means no limit
+  // Keys the older program does not know. Security: 0 none, 1 STARTTLS, 2 SSL/TLS; -1 (no
+  // key) takes the security and login of the registry entry of that server, as before.
+  int SMTPSecurity = -1;
+  bool SMTPLogin = false;  // log in with the user name and password (with SMTPSecurity set)
   std::string POPServer;
   std::string POPUserName;
   std::string POPPassword;
   bool DeleteRead = false;
+  int POPSecurity = -1;  // as SMTPSecurity
   std::string HeaderFile;
   bool IncludeHeader = false;
   std::string FooterFile;

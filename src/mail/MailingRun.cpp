@@ -7,6 +7,7 @@
 #include "mail/SentRecord.h"
 #include "net/MimeEncode.h"
 #include "storage/Ansi.h"
+#include "storage/ServerPasswords.h"
 #include "storage/TextCharset.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
@@ -39,6 +40,13 @@ std::string NowText() {
 
 int Percent(double part, double whole) {
   return whole > 0 ? static_cast<int>(std::lround(part * 100.0 / whole)) : 0;
+}
+
+// A registry entry, with its password fetched from the keyring when it logs in and keeps it there.
+TSmtpServer ReadServerEntry(const std::string &dataDir, const std::string &name) {
+  TSmtpServer server = ReadSmtpServer(dataDir, name, TIniMode::imOwn);
+  if (server.Login) FetchServerPasswordWaiting(dataDir, &server);
+  return server;
 }
 
 // Restores the run flag and closes the files on every way out of a run.
@@ -243,14 +251,26 @@ void TMailingRun::SetServerSecurity(const TSmtpServer &server) {
 
 void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *perMessage, int *pace) {
   if (Trim(job.ListServer).empty() && !Trim(job.DefaultServer).empty()) {
-    const TSmtpServer server = ReadSmtpServer(dataDir_, job.DefaultServer, TIniMode::imOwn);
+    const TSmtpServer server = ReadServerEntry(dataDir_, job.DefaultServer);
     SetServer(job.DefaultServer, server.Port, server.Username);
+    SetServerSecurity(server);
     *method = server.SendMethod;
     *perMessage = server.RcptTo;
     *pace = server.MessagesPerMinute;
     return;
   }
   SetServer(job.ListServer, job.ListPort, job.ListUser);
+  // A registry entry of the same name gives what the list's page does not hold: the trusted
+  // certificate and the clear-text choice; and everything when the list chose nothing.
+  const bool registered = SmtpServerExists(dataDir_, job.ListServer);
+  TSmtpServer server = registered ? ReadServerEntry(dataDir_, job.ListServer) : TSmtpServer{};
+  if (job.ListSecurity >= 0) {
+    server.Security = job.ListSecurity;
+    server.Login = job.ListLogin;
+    server.Username = job.ListUser;
+    if (!job.ListPassword.empty() || !registered) server.Password = job.ListPassword;
+  }
+  if (registered || job.ListSecurity >= 0) SetServerSecurity(server);
   *method = job.ListMethod;
   *perMessage = job.ListBatchSize;
   *pace = job.ListPace;
@@ -263,7 +283,7 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
   if (job.FromList) {
     ListServerChoice(job, &method, &perMessage, &pace);
   } else {
-    const TSmtpServer server = ReadSmtpServer(dataDir_, job.Server, TIniMode::imOwn);
+    const TSmtpServer server = ReadServerEntry(dataDir_, job.Server);
     SetServer(job.Server, server.Port, server.Username);
     SetServerSecurity(server);
     method = server.SendMethod;
@@ -339,6 +359,7 @@ void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::stri
   }
   client_.SetEmailFiles(files);
   client_.EmailFileNames = names;
+  client_.MessageSize = client_.MessageSizeFor(digest_);  // for a server that announces SIZE
 }
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {

@@ -60,6 +60,11 @@ struct TMailingJob {
   std::string ListFolder;       // ends with "/"; "" for the pseudo-list (the data directory)
   std::string ListTo, ListFrom, ListReply;
   std::string ListServer, ListPort, ListUser;
+  // The list's own security (0 none, 1 STARTTLS, 2 SSL/TLS; -1: its server's registry entry's
+  // security and login) and login with ListUser and ListPassword.
+  int ListSecurity = -1;
+  bool ListLogin = false;
+  std::string ListPassword;
   std::string DefaultServer;    // the default SMTP server, for a list without a server of its own
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none
   int ListBatchSize = 1;

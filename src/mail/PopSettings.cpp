@@ -1,13 +1,15 @@
 #include "mail/PopSettings.h"
 
 #include "lists/ListRecord.h"
+#include "storage/ServerPasswords.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 
 TPopSettings DefaultPopSettings(const std::string &dataDir, int position) {
   const std::string name = DefaultServerName(ReadPopServerNames(dataDir), position);
   if (name.empty()) return {};
-  const TPopServer server = ReadPopServer(dataDir, name, TIniMode::imOwn);
+  TPopServer server = ReadPopServer(dataDir, name, TIniMode::imOwn);
+  FetchServerPasswordWaiting(dataDir, &server);
   return {name,          Trim(server.Port).empty() ? "pop3" : server.Port, server.Username, server.Password,
           server.Delete, server.Security, server.Certificate};
 }
@@ -16,11 +18,12 @@ TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &pan
   if (!Trim(panel.Host).empty()) {
     TPopSettings own = panel;
     if (Trim(own.Port).empty()) own.Port = "pop3";  // a blank port box means the usual one
-    if (PopServerExists(dataDir, own.Host)) {
-      const TPopServer server = ReadPopServer(dataDir, own.Host, TIniMode::imOwn);
-      own.Security = server.Security;
-      own.Certificate = server.Certificate;
-    }
+    const bool registered = PopServerExists(dataDir, own.Host);
+    TPopServer server = registered ? ReadPopServer(dataDir, own.Host, TIniMode::imOwn) : TPopServer{};
+    if (own.Security < 0) own.Security = server.Security;
+    // The page shows no password of an entry that keeps it in the keyring.
+    if (own.PassWord.empty() && FetchServerPasswordWaiting(dataDir, &server)) own.PassWord = server.Password;
+    if (registered) own.Certificate = server.Certificate;
     return own;
   }
   return DefaultPopSettings(dataDir, defaultPosition);

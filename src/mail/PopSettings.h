@@ -11,15 +11,15 @@ struct TPopSettings {
   std::string UserName;
   std::string PassWord;
   bool Delete = false;  // delete the mail from the server after reading
-  int Security = 0;     // of the registry entry: 0 none, 1 STLS, 2 TLS from the first byte
+  int Security = 0;     // 0 none, 1 STLS, 2 TLS from the first byte; -1 as the registry entry
   std::string Certificate;  // fingerprint of a certificate the user trusted for it
 };
 
 // The registry entry at the default position of the sorted POP registry (the general
 // settings' "POP Server"); no Host when there is none.
 TPopSettings DefaultPopSettings(const std::string &dataDir, int position);
-// A list's settings as its panel shows them, with the security of the server's registry
-// entry; a list without a server of its own takes the default server whole (port, user
+// A list's settings as its panel shows them; a security of -1 and the trusted certificate are
+// the server's registry entry's (none when it has no entry); a list without a server of its own takes the default server whole (port, user
 // name, password, its delete flag and its security).
 TPopSettings ListPopSettings(const std::string &dataDir, const TPopSettings &panel, int defaultPosition);
 // The same for a list as its record stores it (the command line has no panel): the port

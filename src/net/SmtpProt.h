@@ -109,6 +109,9 @@ public:
   bool AllowClearTextPassword = false;  // the user's explicit choice for this server
   std::string TrustedFingerprint;       // SHA-256 of a certificate the user accepted
   int64_t MessageSize = 0;              // bytes of the next message when known, for SIZE
+  // The bytes of the message the next DATA sends with `body` as the owner's lines: its
+  // header, body and attachments as they go out, without the transparency dots.
+  int64_t MessageSizeFor(const std::vector<std::string> &body);
   const TSmtpCapabilities &Capabilities() const { return FCaps; }
 
   TSmtpState State() const { return FState; }

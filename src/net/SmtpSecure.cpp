@@ -4,7 +4,9 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,7 +46,8 @@ std::string Trimmed(const std::string &s) {
 
 }  // namespace
 
-bool TSmtpCli::UseEhlo() const { return Security != secNone || Login || MessageSize > 0; }
+// A plain session without login keeps its HELO; SIZE is then never known, nor passed.
+bool TSmtpCli::UseEhlo() const { return Security != secNone || Login; }
 
 std::string TSmtpCli::EhloName() {
   // Without a login the user's own sign-on name stays what it always was.
@@ -194,4 +197,53 @@ bool TSmtpCli::RefuseOversize() {
              552);
   TriggerRequestDone(552);
   return true;
+}
+
+namespace {
+
+// Bytes of `text` sent as lines: every line break inside it starts a line of its own.
+int64_t LineBytes(const std::string &text) {
+  int64_t n = 0;
+  size_t start = 0;
+  for (;;) {
+    const size_t brk = text.find_first_of("\r\n", start);
+    n += static_cast<int64_t>((brk == std::string::npos ? text.size() : brk) - start) + 2;
+    if (brk == std::string::npos) return n;
+    start = brk + (text.compare(brk, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
+}  // namespace
+
+int64_t TSmtpCli::MessageSizeFor(const std::vector<std::string> &body) {
+  // The header is built as DATA will build it; only its date may differ, by its digits.
+  BuildHeader();
+  int64_t size = 0;
+  for (const std::string &line : FHdrLines) size += LineBytes(FoldHeaderLine(line));
+  for (const std::string &line : FMimeLines) size += LineBytes(line);
+  FHdrLines.clear();
+  FMimeLines.clear();
+  for (const std::string &line : body) {
+    // The owner hands out long lines in pieces of at most 998 characters.
+    const int64_t pieces = line.empty() ? 1 : static_cast<int64_t>((line.size() + 997) / 998);
+    size += LineBytes(line) + 2 * (pieces - 1);
+  }
+  if (FEmailFiles.empty()) return size;
+  for (size_t i = 0; i < FEmailFiles.size(); ++i) {
+    const std::string &path = FEmailFiles[i];
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string fileName = name;
+    std::string type = "application/octet-stream";
+    if (OnAttachContentType) OnAttachContentType(this, static_cast<int32_t>(i), name, type);
+    struct stat st{};
+    const int64_t bytes = ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+    for (const std::string &line : {std::string(), "--" + FBoundary, "Content-Type: " + type + ";",
+                                    "\tname=\"" + name + "\"", std::string("Content-Transfer-Encoding: base64"),
+                                    std::string("Content-Disposition: attachment;"),
+                                    "\tfilename=\"" + fileName + "\"", std::string()})
+      size += LineBytes(line);
+    // Base64 lines of 45 bytes each: 60 characters and the line end.
+    size += (bytes + 2) / 3 * 4 + (bytes + 44) / 45 * 2;
+  }
+  return size + LineBytes(std::string()) + LineBytes("--" + FBoundary + "--");
 }

@@ -64,6 +64,7 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.Password = ini.ReadString(name, "Password", "");
   s.ClearText = ini.ReadBool(name, "Clear Text Password", s.ClearText);
   s.Certificate = ini.ReadString(name, "Certificate", "");
+  s.PasswordInKeyring = ini.ReadBool(name, "Password In Keyring", false);
   return s;
 }
 
@@ -77,6 +78,7 @@ TPopServer ReadPopServer(const std::string &dataDir, const std::string &name, TI
   s.Delete = ini.ReadBool(name, "Delete", s.Delete);
   s.Security = ini.ReadInteger(name, "Security", s.Security);
   s.Certificate = ini.ReadString(name, "Certificate", "");
+  s.PasswordInKeyring = ini.ReadBool(name, "Password In Keyring", false);
   return s;
 }
 
@@ -93,6 +95,7 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteString(s.Name, "Password", s.Password);
   ini.WriteBool(s.Name, "Clear Text Password", s.ClearText);
   ini.WriteString(s.Name, "Certificate", s.Certificate);
+  ini.WriteString(s.Name, "Password In Keyring", s.PasswordInKeyring ? "1" : "");
   ini.EndUpdate();
 }
 
@@ -105,6 +108,7 @@ void WritePopServer(const std::string &dataDir, const TPopServer &s) {
   ini.WriteBool(s.Name, "Delete", s.Delete);
   ini.WriteInteger(s.Name, "Security", s.Security);
   ini.WriteString(s.Name, "Certificate", s.Certificate);
+  ini.WriteString(s.Name, "Password In Keyring", s.PasswordInKeyring ? "1" : "");
   ini.EndUpdate();
 }
 

@@ -17,6 +17,7 @@ struct TSmtpServer {
   bool ClearText = false;    // the password may go out without TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
   int MessagesPerMinute = 0;  // the server's pace; 0 means no limit
+  bool PasswordInKeyring = false;  // Password is kept in the desktop's keyring, not in the file
   bool operator==(const TSmtpServer &) const = default;
 };
 
@@ -28,6 +29,7 @@ struct TPopServer {
   bool Delete = false;
   int Security = 0;           // 0 none, 1 STARTTLS, 2 SSL/TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
+  bool PasswordInKeyring = false;  // Password is kept in the desktop's keyring, not in the file
   bool operator==(const TPopServer &) const = default;
 };
 

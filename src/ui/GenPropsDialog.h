@@ -122,6 +122,7 @@ private:
   void AddServer(bool smtp);
   void EditServer(bool smtp);
   void DeleteServer(bool smtp);
+  void KeepPasswordSafe(bool smtp, const std::string &name);
   void UpdateServerCaption(bool smtp);
   void KeepStoredDefault(bool smtp, const std::vector<std::string> &before, const std::string &renamedFrom = "",
                          const std::string &renamedTo = "");

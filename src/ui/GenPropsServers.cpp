@@ -4,6 +4,7 @@
 
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
+#include "storage/ServerPasswords.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "ui/DisplaySettings.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 
 using namespace genprops;
 
@@ -121,6 +123,7 @@ void Tfrm_GenProps::AddServer(bool smtp) {
   const std::string name = smtp ? dialog.SmtpServer().Name : dialog.PopServer().Name;
   if (smtp) WriteSmtpServer(dataDir_, dialog.SmtpServer());
   else WritePopServer(dataDir_, dialog.PopServer());
+  KeepPasswordSafe(smtp, name);
   // A confirmed overwrite keeps the one entry the list already has.
   QListWidgetItem *item = FindItem(list, name);
   if (!item) {
@@ -148,6 +151,8 @@ void Tfrm_GenProps::EditServer(bool smtp) {
   ApplyDisplaySettings(&dialog, *settings_);
   if (smtp) dialog.SetSmtpServer(ReadSmtpServer(dataDir_, oldName));
   else dialog.SetPopServer(ReadPopServer(dataDir_, oldName));
+  if (smtp ? ReadSmtpServer(dataDir_, oldName).PasswordInKeyring : ReadPopServer(dataDir_, oldName).PasswordInKeyring)
+    dialog.FetchPassword(ServerPasswordKey(dataDir_, smtp, oldName));
   if (dialog.exec() != QDialog::Accepted) return;
 
   const std::vector<std::string> before = smtp ? ReadSmtpServerNames(dataDir_) : ReadPopServerNames(dataDir_);
@@ -162,6 +167,8 @@ void Tfrm_GenProps::EditServer(bool smtp) {
   if (renamed && SameText(newName, oldName)) eraseOld();
   if (smtp) WriteSmtpServer(dataDir_, dialog.SmtpServer());
   else WritePopServer(dataDir_, dialog.PopServer());
+  if (renamed) ForgetServerPassword(dataDir_, smtp, oldName);
+  KeepPasswordSafe(smtp, newName);
   if (renamed) {
     if (!SameText(newName, oldName)) eraseOld();
     checking_ = true;
@@ -184,6 +191,23 @@ void Tfrm_GenProps::EditServer(bool smtp) {
   if (!checked.empty()) ShowDefault(smtp, checked);
 }
 
+// The password goes to the keyring when one runs; else it stays in the registry, and the
+// user is told so once.
+void Tfrm_GenProps::KeepPasswordSafe(bool smtp, const std::string &name) {
+  const QPointer<Tfrm_GenProps> self(this);
+  const std::string dataDir = dataDir_;
+  MovePasswordToKeyring(dataDir_, smtp, name, [self, dataDir](TPasswordPlace place) {
+    if (place != TPasswordPlace::ppFile || !self) return;
+    const std::string notice = PasswordFileNoticeOnce(dataDir);
+    if (notice.empty()) return;
+    // Told without holding up whatever the user does next.
+    auto *box = new QMessageBox(QMessageBox::Information, kCaption, AnsiToQString(notice), QMessageBox::Ok, self);
+    box->setObjectName("PasswordFileNotice");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  });
+}
+
 void Tfrm_GenProps::DeleteServer(bool smtp) {
   QListWidget *list = smtp ? clb_SMTPServ : clb_POPServ;
   QListWidgetItem *item = SelectedItem(list);
@@ -198,6 +222,7 @@ void Tfrm_GenProps::DeleteServer(bool smtp) {
   const std::vector<std::string> before = smtp ? ReadSmtpServerNames(dataDir_) : ReadPopServerNames(dataDir_);
   if (smtp) DeleteSmtpServer(dataDir_, name);
   else DeletePopServer(dataDir_, name);
+  ForgetServerPassword(dataDir_, smtp, name);
   checking_ = true;
   delete item;
   checking_ = false;

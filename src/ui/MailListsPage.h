@@ -57,6 +57,8 @@ public:
   QLineEdit *edt_SMTPUser, *edt_SMTPPass, *edt_SMTPPort, *edt_PopUser, *edt_PopPass, *edt_POPPort;
   QRadioButton *rb_SMTPOne, *rb_SMTPSome, *rb_SMTPAll;
   QSpinBox *se_SMTPRCPT;
+  QComboBox *cmb_SMTPSecurity, *cmb_POPSecurity;  // 0 none, 1 STARTTLS, 2 SSL/TLS
+  QCheckBox *cb_SMTPLogin;
   QCheckBox *cb_POPDelete, *cb_Header, *cb_Footer, *cb_Sig, *cb_HTML, *cb_AutoMaint;
   QLineEdit *edt_Header, *edt_Footer, *edt_Sig;
   QPlainTextEdit *mmo_Header, *mmo_Footer, *mmo_Sig;

@@ -1,5 +1,6 @@
 #include "ui/MailListsPage.h"
 #include "ui/MailListsPageHelpers.h"
+#include "ui/SecurityBox.h"
 
 #include "lists/AddressRecord.h"
 #include "lists/ListFolder.h"
@@ -95,6 +96,10 @@ QWidget *TMailListsPage::CreateListPanel() {
   auto *smtpForm = new QFormLayout(smtp);
   AddServerRows(smtpForm, {"SMTP Server:", "cb_SMTPServ", "edt_SMTPUser", "edt_SMTPPass", "edt_SMTPPort"},
                 &cb_SMTPServ, &edt_SMTPUser, &edt_SMTPPass, &edt_SMTPPort);
+  cmb_SMTPSecurity = SecurityBox("cmb_ListSMTPSecurity", true, edt_SMTPPort);
+  smtpForm->addRow("Security:", cmb_SMTPSecurity);
+  cb_SMTPLogin = Named(new QCheckBox("Log in with the user name and password"), "cb_ListSMTPLogin");
+  smtpForm->addRow(cb_SMTPLogin);
   auto *method = Named(new QGroupBox("Send Method"), "rg_SMTPMethod");
   rb_SMTPOne = Named(new QRadioButton("One at a time"), "rb_SMTPOne");
   rb_SMTPSome = Named(new QRadioButton("at a time"), "rb_SMTPSome");
@@ -114,6 +119,8 @@ QWidget *TMailListsPage::CreateListPanel() {
   auto *popForm = new QFormLayout(pop);
   AddServerRows(popForm, {"POP Server:", "cb_POPServ", "edt_PopUser", "edt_PopPass", "edt_POPPort"}, &cb_POPServ,
                 &edt_PopUser, &edt_PopPass, &edt_POPPort);
+  cmb_POPSecurity = SecurityBox("cmb_ListPOPSecurity", false, edt_POPPort);
+  popForm->addRow("Security:", cmb_POPSecurity);
   edt_POPPort->setText("pop3");
   cb_POPDelete = Named(new QCheckBox("Delete mail from the server after reading"), "cb_POPDelete");
   popForm->addRow(cb_POPDelete);
@@ -237,7 +244,9 @@ void TMailListsPage::ConnectChanges() {
     connect(e, &QLineEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
   for (QPlainTextEdit *m : {mmo_ListComments, mmo_Header, mmo_Footer, mmo_Sig})
     connect(m, &QPlainTextEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
-  for (QCheckBox *c : {cb_POPDelete, cb_Header, cb_Footer, cb_Sig, cb_HTML, cb_AutoMaint})
+  for (QComboBox *c : {cmb_SMTPSecurity, cmb_POPSecurity})
+    connect(c, &QComboBox::currentIndexChanged, this, &TMailListsPage::edt_ListNameChange);
+  for (QCheckBox *c : {cb_SMTPLogin, cb_POPDelete, cb_Header, cb_Footer, cb_Sig, cb_HTML, cb_AutoMaint})
     connect(c, &QCheckBox::toggled, this, &TMailListsPage::edt_ListNameChange);
   for (QRadioButton *r : {rb_SMTPOne, rb_SMTPSome, rb_SMTPAll})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::edt_ListNameChange);

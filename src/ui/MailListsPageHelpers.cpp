@@ -8,6 +8,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace maillists {
 
@@ -35,6 +38,11 @@ void AddServerRows(QFormLayout *form, const TServerRows &names, QComboBox **serv
   *password = EditRow(form, "Password:", names.Password, 20);
   (*password)->setEchoMode(QLineEdit::Password);
   *port = EditRow(form, "Port:", names.Port, 20);
+}
+
+void ShowSecurity(QComboBox *box, int security) {
+  const QSignalBlocker keepPort(box);
+  box->setCurrentIndex(std::clamp(security, 0, 2));
 }
 
 QPushButton *Button(const char *name, const QString &caption, const QString &hint) {

@@ -38,6 +38,9 @@ struct TServerRows {
 void AddServerRows(QFormLayout *form, const TServerRows &names, QComboBox **server, QLineEdit **user,
                    QLineEdit **password, QLineEdit **port);
 
+// Shows a stored choice; the port box keeps what it holds.
+void ShowSecurity(QComboBox *box, int security);
+
 QPushButton *Button(const char *name, const QString &caption, const QString &hint = QString());
 
 // Multi-line boxes have no length limit of their own; this keeps them to `maxLength`.

@@ -82,6 +82,12 @@ void TMailListsPage::RecordToPanel() {
   edt_PopUser->setText(Q(r.POPUserName));
   edt_PopPass->setText(Q(r.POPPassword));
   cb_POPDelete->setChecked(r.DeleteRead);
+  // A list that never chose shows what its server's registry entry gives it.
+  const TSmtpServer smtpEntry = FillServerFromRegistry(FDataDir, r.SMTPServer);
+  ShowSecurity(cmb_SMTPSecurity, r.SMTPSecurity >= 0 ? r.SMTPSecurity : smtpEntry.Security);
+  cb_SMTPLogin->setChecked(r.SMTPSecurity >= 0 ? r.SMTPLogin : smtpEntry.Login);
+  ShowSecurity(cmb_POPSecurity,
+               r.POPSecurity >= 0 ? r.POPSecurity : FillPopServerFromRegistry(FDataDir, r.POPServer).Security);
   edt_Header->setText(Q(r.HeaderFile));
   cb_Header->setChecked(r.IncludeHeader);
   edt_Footer->setText(Q(r.FooterFile));
@@ -129,6 +135,14 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.POPUserName = A(edt_PopUser->text());
   r.POPPassword = A(edt_PopPass->text());
   r.DeleteRead = cb_POPDelete->isChecked();
+  // What the registry entry gives is no choice of the list's: the list keeps following it.
+  const TSmtpServer smtpEntry = FillServerFromRegistry(FDataDir, r.SMTPServer);
+  const bool smtpAsEntry =
+      cmb_SMTPSecurity->currentIndex() == smtpEntry.Security && cb_SMTPLogin->isChecked() == smtpEntry.Login;
+  r.SMTPSecurity = smtpAsEntry ? -1 : cmb_SMTPSecurity->currentIndex();
+  r.SMTPLogin = !smtpAsEntry && cb_SMTPLogin->isChecked();
+  const bool popAsEntry = cmb_POPSecurity->currentIndex() == FillPopServerFromRegistry(FDataDir, r.POPServer).Security;
+  r.POPSecurity = popAsEntry ? -1 : cmb_POPSecurity->currentIndex();
   r.HeaderFile = A(edt_Header->text());
   r.IncludeHeader = cb_Header->isChecked();
   r.FooterFile = A(edt_Footer->text());
@@ -376,6 +390,8 @@ void TMailListsPage::FillSmtpRow(const QString &server) {
   (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(fill.RcptTo);
   edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
+  ShowSecurity(cmb_SMTPSecurity, fill.Security);
+  cb_SMTPLogin->setChecked(fill.Login);
 }
 
 void TMailListsPage::cb_POPServChange(const QString &text) {
@@ -385,5 +401,6 @@ void TMailListsPage::cb_POPServChange(const QString &text) {
   edt_PopPass->setText(Q(fill.Password));
   edt_POPPort->setText(Q(fill.Port));
   cb_POPDelete->setChecked(fill.Delete);
+  ShowSecurity(cmb_POPSecurity, fill.Security);
   edt_ListNameChange();
 }

@@ -34,6 +34,7 @@ void Tfrm_Main::ConnectRetrieval() {
     panel.UserName = QStringToAnsi(ts_MailLists->edt_PopUser->text());
     panel.PassWord = QStringToAnsi(ts_MailLists->edt_PopPass->text());
     panel.Delete = ts_MailLists->cb_POPDelete->isChecked();
+    panel.Security = ts_MailLists->cmb_POPSecurity->currentIndex();
     return ListPopSettings(DataDirAnsi(), panel, settings_.PopServer);
   };
   hooks.RefillGrid = [this] {

@@ -185,6 +185,9 @@ void Tfrm_Main::ConnectMailing() {
     job.ListServer = list.SMTPServer;
     job.ListPort = list.SMTPPort;
     job.ListUser = list.SMTPUsername;
+    job.ListSecurity = list.SMTPSecurity;
+    job.ListLogin = list.SMTPLogin;
+    job.ListPassword = list.SMTPPassword;
     job.ListMethod = list.SendMethod;
     job.ListBatchSize = list.RCPTTO;
     job.Subject = BoxText(ts_Newsletter->mmo_Subject);

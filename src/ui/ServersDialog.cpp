@@ -1,6 +1,9 @@
 #include "ui/ServersDialog.h"
 
+#include "ui/SecurityBox.h"
+
 #include "storage/Ansi.h"
+#include "storage/Keyring.h"
 #include "storage/Strings.h"
 
 #include <QButtonGroup>
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -29,20 +33,6 @@ QLineEdit *NamedEdit(const char *name, QWidget *parent) {
   auto *edit = new QLineEdit(parent);
   edit->setObjectName(name);
   return edit;
-}
-
-// "None", "STARTTLS", "SSL/TLS"; a new choice moves the port box to its usual port unless
-// the user typed another one.
-QComboBox *SecurityBox(const char *name, bool smtp, QLineEdit *port, QWidget *parent) {
-  auto *box = new QComboBox(parent);
-  box->setObjectName(name);
-  box->addItems({"None", "STARTTLS", "SSL/TLS"});
-  box->setToolTip(smtp ? "STARTTLS: usually port 587; SSL/TLS: usually port 465"
-                       : "STARTTLS (STLS): usually port 110; SSL/TLS: usually port 995");
-  QObject::connect(box, &QComboBox::currentIndexChanged, port, [=](int index) {
-    port->setText(AnsiToQString(PortForSecurity(smtp, index, QStringToAnsi(port->text()))));
-  });
-  return box;
 }
 
 QLineEdit *CertificateEdit(const char *name, QWidget *parent) {
@@ -225,6 +215,7 @@ TSmtpServer Tfrm_Servers::SmtpServer() const {
   s.Password = s.Login ? QStringToAnsi(edt_SMTPPass->text()) : std::string();
   s.ClearText = s.Login && cb_SMTPClearText->isChecked();
   s.Certificate = Trim(QStringToAnsi(edt_SMTPCert->text()));
+  s.PasswordInKeyring = passwordUnread_ && s.Login && s.Password.empty();
   return s;
 }
 
@@ -251,7 +242,22 @@ TPopServer Tfrm_Servers::PopServer() const {
   s.Delete = cb_POPDel->isChecked();
   s.Security = cmb_POPSecurity->currentIndex();
   s.Certificate = Trim(QStringToAnsi(edt_POPCert->text()));
+  s.PasswordInKeyring = passwordUnread_ && s.Password.empty();
   return s;
+}
+
+void Tfrm_Servers::FetchPassword(const std::string &keyringKey) {
+  QLineEdit *box = kind_ == TServerKind::skSMTP ? edt_SMTPPass : edt_POPPass;
+  btn_Save->setEnabled(false);
+  box->setPlaceholderText("Reading the keyring...");
+  const QPointer<Tfrm_Servers> self(this);
+  KeyringFetch(keyringKey, [self, box](bool ok, const std::string &secret) {
+    if (!self) return;
+    self->btn_Save->setEnabled(true);
+    self->passwordUnread_ = !ok;
+    box->setPlaceholderText(ok ? QString() : "Kept in the keyring, which did not give it now");
+    if (ok) box->setText(AnsiToQString(secret));
+  });
 }
 
 void Tfrm_Servers::btn_SaveClick() {

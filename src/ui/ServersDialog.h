@@ -29,6 +29,9 @@ public:
   TSmtpServer SmtpServer() const;
   void SetPopServer(const TPopServer &server);
   TPopServer PopServer() const;
+  // For an entry that keeps its password in the keyring: asks the keyring for it and shows it;
+  // Save waits for the answer. A password the keyring does not give stays where it is.
+  void FetchPassword(const std::string &keyringKey);
 
   // Asked on Save with the trimmed name when it differs from the name the dialog was filled
   // with; true when that name is already registered, so the user is asked before it is
@@ -77,4 +80,5 @@ private:
 
   TServerKind kind_;
   std::string originalName_;
+  bool passwordUnread_ = false;  // the keyring kept the password from us
 };

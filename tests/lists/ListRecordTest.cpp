@@ -1,4 +1,5 @@
 #include "lists/ListRecord.h"
+#include "storage/Strings.h"
 #include "storage/Filters.h"
 #include "storage/FileNames.h"
 #include "storage/IniFiles32.h"
@@ -112,6 +113,19 @@ TEST(ListRecord, RecordRoundTripCommentsAndEmptyValues) {
   WriteListRecord(dir.Path(), "News", r, true, "News");
   EXPECT_EQ(ReadAll(dir.File("Lists.ini")).find("SMTP Username"), std::string::npos);
   EXPECT_EQ(LoadListRecord(dir.Path(), "News"), r);
+
+  // Security keys only for a list that chose; a value out of range means "as the registry".
+  EXPECT_EQ(r.SMTPSecurity, -1);
+  EXPECT_EQ(ReadAll(dir.File("Lists.ini")).find("Security"), std::string::npos);
+  r.SMTPSecurity = 1;
+  r.SMTPLogin = true;
+  r.POPSecurity = 2;
+  WriteListRecord(dir.Path(), "News", r, true, "News");
+  EXPECT_EQ(LoadListRecord(dir.Path(), "News"), r);
+  const std::string secure = ReadAll(dir.File("Lists.ini"));
+  EXPECT_NE(secure.find("SMTP Security=1\r\nSMTP Login=1\r\n"), std::string::npos) << secure;
+  WriteAll(dir.File("Lists.ini"), ReplaceAll(secure, "POP Security=2", "POP Security=7"));
+  EXPECT_EQ(LoadListRecord(dir.Path(), "News").POPSecurity, -1);
 }
 
 TEST(ListRecord, RenameRemoveAndNameChecks) {

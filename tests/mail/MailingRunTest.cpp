@@ -694,4 +694,100 @@ TEST_F(MailingRunTest, TheServersPaceIsKept) {
   EXPECT_LE(late / std::max(waited, 1), 4.0);
   EXPECT_GE((starts.back() - starts.front()) / 199.0, 36.0);
 
+TEST_F(MailingRunTest, SizeIsPassedAndAMessageOverTheServersSizeIsNotSent) {
+  static TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  SmtpServerFixture secure({"--cert", QString::fromStdString(certs.Cert("good")), "--key",
+                            QString::fromStdString(certs.Key("good")), "--size", "3000"});
+  ASSERT_TRUE(secure.IsRunning());
+  TSmtpServer entry{"localhost", "", std::to_string(secure.Port()), 0, 1};
+  entry.Security = 1;
+  WriteSmtpServer(dir.Path(), entry);
+  client.WSocket().SslCAFile = certs.CaFile();
+  job.FromList = false;
+  job.Server = "localhost";
+  job.DialogFrom = "ann@example.org";
+  job.TypedAddresses = "a@x.org";
+  // A long line goes out in pieces, a line break inside a line makes two: SIZE counts them so.
+  host.Template = {"Hello,", std::string(1200, 'w'), "two\nlines", ".dot", ""};
+  WriteAll(dir.File("notes.bin"), std::string(500, '\x01'));  // 11 lines of base64, the last one short
+  job.Attachments = {dir.File("notes.bin")};
+  {
+    TMailingRun run(dir.Path(), client, host);
+    run.PrepareSend(job);
+    EXPECT_EQ(run.Sent(), 1) << Log();
+  }
+  ASSERT_EQ(secure.Messages().size(), 1u);
+  const ReceivedMessage small = secure.Messages()[0];
+  // Dot-stuffing is not counted; the server's copy has the dots removed again.
+  EXPECT_EQ(small.MailOptions, "SIZE=" + std::to_string(small.Data.size()));
+
+  // 40 lines of 80 characters are over 3000 bytes: refused before MAIL FROM, nothing sent.
+  job.Attachments.clear();
+  host.Template.assign(40, std::string(78, 'x'));
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Sent(), 0);
+  EXPECT_EQ(run.Failed(), 1);
+  EXPECT_EQ(secure.Messages().size(), 1u);
+  EXPECT_TRUE(Has(FailedFile(), "a@x.org")) << FailedFile();
+  EXPECT_TRUE(Has(Log(), "the server takes at most 3000")) << Log();
+  EXPECT_FALSE(Has(Log().substr(Log().rfind("Mail session started")), "> MAIL FROM"));
+}
+
+TEST_F(MailingRunTest, AListsOwnServerAndTheDefaultServerUseTheirSecurityAndLogin) {
+  static TestCertificates certs;
+  ASSERT_TRUE(certs.IsValid());
+  const QStringList cert = {"--cert", QString::fromStdString(certs.Cert("good")), "--key",
+                            QString::fromStdString(certs.Key("good")), "--auth", "ann:s3cret"};
+  SmtpServerFixture implicit(cert + QStringList{"--implicit"});
+  SmtpServerFixture starttls(cert + QStringList{"--auth-require-tls"});
+  ASSERT_TRUE(implicit.IsRunning() && starttls.IsRunning());
+  client.WSocket().SslCAFile = certs.CaFile();
+  job.FromList = true;
+  job.CheckedEntries = {"a@x.org", "b@x.org", "c@x.org"};
+  job.ListMethod = 2;
+  struct Case {
+    const char *what;
+    int listSecurity;      // what the list's page chose; -1 nothing
+    bool listServer;       // the list names its own server, else the default one is used
+    bool registered;       // the server has a registry entry (STARTTLS, login)
+    SmtpServerFixture *server;
+    int sent;
+  };
+  const Case cases[] = {
+      {"the list's own choice, TLS from the first byte", 2, true, false, &implicit, 3},
+      {"a list that chose nothing follows the registry entry", -1, true, true, &starttls, 3},
+      {"the list's own choice wins over the entry", 0, true, true, &starttls, 0},
+      {"the default server's entry", -1, false, true, &starttls, 3},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir data;
+    const size_t before = c.server->Messages().size();
+    if (c.registered) {
+      TSmtpServer entry{"localhost", "ann", std::to_string(c.server->Port()), 2, 2};
+      entry.Security = 1;
+      entry.Login = true;
+      entry.Password = "s3cret";
+      WriteSmtpServer(data.Path(), entry);
+    }
+    job.ListServer = c.listServer ? "localhost" : "";
+    job.DefaultServer = c.listServer ? "" : "localhost";
+    job.ListPort = std::to_string(c.server->Port());
+    job.ListUser = "ann";
+    job.ListSecurity = c.listSecurity;
+    job.ListLogin = c.listSecurity >= 0;
+    job.ListPassword = c.registered ? "" : "s3cret";  // an empty box takes the entry's password
+    job.ListFolder = data.Path();
+    TMailingRun run(data.Path(), client, host);
+    run.PrepareSend(job);
+    const std::string log = ReadAll(data.File("MailLog.txt"));
+    EXPECT_EQ(run.Sent(), c.sent) << log;
+    EXPECT_EQ(c.server->Messages().size() - before, c.sent == 0 ? 0u : 1u);  // all at once
+    EXPECT_FALSE(Has(log, "s3cret"));
+    if (c.sent > 0) {
+      EXPECT_TRUE(Has(log, "> AUTH PLAIN ****")) << log;
+    }
+  }
 }

@@ -35,9 +35,18 @@ TEST(PopSettings, AListWithoutAServerTakesTheDefaultOneWhole) {
   EXPECT_EQ(own.UserName, "me");
   EXPECT_FALSE(own.Delete);
   EXPECT_EQ(own.Security, 0);  // not in the registry: no security settings known
+  panel.Security = -1;
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 0);
+  // A list that never chose a security takes its server's entry's; its own choice wins.
   panel.Host = "a.example.org";
-  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 1);  // the list's own server's entry
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 1);
   EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).UserName, "me");
+  panel.Host = "b.example.org";
+  panel.Security = 0;
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 0);
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Certificate, "AB:CD");
+  panel.Security = 1;
+  EXPECT_EQ(ListPopSettings(dir.Path(), panel, 1).Security, 1);
 }
 
 }  // namespace

@@ -78,8 +78,11 @@ std::vector<ReceivedMessage> SmtpServerFixture::Messages() const {
       const qsizetype open = l.indexOf('<'), close = l.lastIndexOf('>');
       if (open < 0 || close < open) continue;
       const std::string addr = l.mid(open + 1, close - open - 1).toStdString();
-      if (l.startsWith("MAIL FROM:")) m.MailFrom = addr;
-      else if (l.startsWith("RCPT TO:")) m.RcptTo.push_back(addr);
+      if (l.startsWith("MAIL FROM:")) {
+        m.MailFrom = addr;
+        m.MailOptions = l.mid(close + 1).trimmed().toStdString();
+      }
+      if (l.startsWith("RCPT TO:")) m.RcptTo.push_back(addr);
     }
     m.Data = all.mid(split + 4).toStdString();
     list.push_back(std::move(m));

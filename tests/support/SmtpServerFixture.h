@@ -15,6 +15,7 @@ class QProcess;
 
 struct ReceivedMessage {
   std::string MailFrom;              // the address inside MAIL FROM:<...>
+  std::string MailOptions;           // what followed it ("SIZE=1234"), blank-separated
   std::vector<std::string> RcptTo;   // accepted recipients, in order
   std::string Data;                  // the message as received, CR LF line ends
 };

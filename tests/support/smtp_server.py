@@ -6,7 +6,7 @@ With a certificate the server offers STARTTLS, or speaks TLS from the first byte
 --implicit. With --auth it takes logins (PLAIN, LOGIN) of that one user and wants one before
 MAIL; --auth-require-tls hides AUTH until TLS is on. --size announces SIZE N.
 Listens on a free port of 127.0.0.1 and prints "PORT <n>" on its first line of output.
-Each message becomes FOLDER/msg-NNNNNN.eml: "MAIL FROM:<...>", one "RCPT TO:<...>" line per
+Each message becomes FOLDER/msg-NNNNNN.eml: "MAIL FROM:<...>" and its parameters, one "RCPT TO:<...>" line per
 accepted recipient, an empty line, then the message data exactly as received (after the
 transparency dots are removed). Recipients listed in FOLDER/refused.txt (one address a line,
 read again at every RCPT) are refused with 550. FOLDER/deferred.txt ("address count" a line)
@@ -71,7 +71,8 @@ class Store:
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
-        head = "MAIL FROM:<%s>\r\n" % envelope.mail_from
+        head = "MAIL FROM:<%s>%s\r\n" % (envelope.mail_from,
+                                          "".join(" " + o for o in envelope.mail_options))
         head += "".join("RCPT TO:<%s>\r\n" % r for r in envelope.rcpt_tos)
         name = os.path.join(self.folder, "msg-%06d.eml" % self.count)
         with open(name + ".tmp", "wb") as f:

@@ -430,6 +430,48 @@ private slots:
     QCOMPARE(LoadListRecord(f.data, "News").RCPTTO, 25);
   }
 
+  void listServersHaveTheirOwnSecurityAndLogin() {
+    Fixture f;
+    TSmtpServer smtp{"mail.example.com", "ann", "587", 0, 1, 1, true};
+    WriteSmtpServer(f.data, smtp);
+    WritePopServer(f.data, {"pop.example.com", "ann", "", "995", false, 2});
+    f.page->FillServerChoices();
+    NewList(f.page, "News");
+    // Choosing a registered server shows its entry's choices; the port stays the entry's.
+    f.page->cb_SMTPServ->setCurrentText("mail.example.com");
+    QCOMPARE(f.page->cmb_SMTPSecurity->currentIndex(), 1);
+    QVERIFY(f.page->cb_SMTPLogin->isChecked());
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("587"));
+    f.page->cb_POPServ->setCurrentText("pop.example.com");
+    QCOMPARE(f.page->cmb_POPSecurity->currentIndex(), 2);
+    QCOMPARE(f.page->edt_POPPort->text(), QString("995"));
+    f.page->btn_ListSave->click();
+    // Left as the entry gives them, the list keeps following the entry: no keys written.
+    QCOMPARE(LoadListRecord(f.data, "News").SMTPSecurity, -1);
+    QCOMPARE(LoadListRecord(f.data, "News").POPSecurity, -1);
+    QVERIFY(ReadAll(f.data + "Lists.ini").find("Security") == std::string::npos);
+
+    // The list's own choice: a new security moves the usual port along, and is kept.
+    f.page->cmb_SMTPSecurity->setCurrentIndex(2);
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("465"));
+    f.page->cb_SMTPLogin->setChecked(false);
+    f.page->cmb_POPSecurity->setCurrentIndex(1);
+    QCOMPARE(f.page->edt_POPPort->text(), QString("110"));  // STLS starts on the plain port
+    QVERIFY(f.page->btn_ListSave->isEnabled());
+    f.page->btn_ListSave->click();
+    TListRecord saved = LoadListRecord(f.data, "News");
+    QCOMPARE(saved.SMTPSecurity, 2);
+    QVERIFY(!saved.SMTPLogin);
+    QCOMPARE(saved.POPSecurity, 1);
+    // The entry changes later; the list's own choice stays what the list shows.
+    smtp.Security = 0;
+    WriteSmtpServer(f.data, smtp);
+    Click(f.page->lb_MailLists, 0);
+    QCOMPARE(f.page->cmb_SMTPSecurity->currentIndex(), 2);
+    QCOMPARE(f.page->edt_SMTPPort->text(), QString("465"));
+    QCOMPARE(f.page->cmb_POPSecurity->currentIndex(), 1);
+  }
+
   void extractExportAndImport() {
     Fixture f;
     NewList(f.page, "News");
