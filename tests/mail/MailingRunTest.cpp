@@ -693,6 +693,7 @@ TEST_F(MailingRunTest, TheServersPaceIsKept) {
   EXPECT_GT(waited, 100);  // the server is faster than the pace: most messages waited
   EXPECT_LE(late / std::max(waited, 1), 4.0);
   EXPECT_GE((starts.back() - starts.front()) / 199.0, 36.0);
+}
 
 TEST_F(MailingRunTest, SizeIsPassedAndAMessageOverTheServersSizeIsNotSent) {
   static TestCertificates certs;
