@@ -359,7 +359,7 @@ void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::stri
   }
   client_.SetEmailFiles(files);
   client_.EmailFileNames = names;
-  client_.MessageSize = client_.MessageSizeFor(digest_);  // for a server that announces SIZE
+  client_.MessageSize = client_.MessageSizeFor(wire_);  // for a server that announces SIZE
 }
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {

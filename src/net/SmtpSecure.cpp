@@ -1,4 +1,5 @@
 // The secure start of an SMTP session: EHLO and its capabilities, STARTTLS, AUTH, SIZE.
+#include "net/MimeEncode.h"
 #include "net/SmtpProt.h"
 
 #include <arpa/inet.h>
@@ -230,18 +231,16 @@ int64_t TSmtpCli::MessageSizeFor(const std::vector<std::string> &body) {
   }
   if (FEmailFiles.empty()) return size;
   for (size_t i = 0; i < FEmailFiles.size(); ++i) {
+    // The part's header lines as DATA makes them, so that the count follows the message form.
     const std::string &path = FEmailFiles[i];
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    const std::string fileName = name;
+    const std::string own = i < EmailFileNames.size() ? EmailFileNames[i] : path.substr(path.find_last_of('/') + 1);
+    std::string name = own;
     std::string type = "application/octet-stream";
     if (OnAttachContentType) OnAttachContentType(this, static_cast<int32_t>(i), name, type);
     struct stat st{};
     const int64_t bytes = ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-    for (const std::string &line : {std::string(), "--" + FBoundary, "Content-Type: " + type + ";",
-                                    "\tname=\"" + name + "\"", std::string("Content-Transfer-Encoding: base64"),
-                                    std::string("Content-Disposition: attachment;"),
-                                    "\tfilename=\"" + fileName + "\"", std::string()})
-      size += LineBytes(line);
+    size += LineBytes(std::string()) + LineBytes("--" + FBoundary) + LineBytes(std::string());
+    for (const std::string &line : AttachmentHeaderLines(type, name, own, CharSet)) size += LineBytes(line);
     // Base64 lines of 45 bytes each: 60 characters and the line end.
     size += (bytes + 2) / 3 * 4 + (bytes + 44) / 45 * 2;
   }
