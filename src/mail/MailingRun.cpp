@@ -70,6 +70,9 @@ TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingH
   client_.OnProcessHeader = std::bind(&TMailingRun::SmtpCli3ProcessHeader, this, _1, _2);
   client_.OnGetData = std::bind(&TMailingRun::SmtpCli3GetData, this, _1, _2, _3, _4, _5);
   client_.OnRequestDone = std::bind(&TMailingRun::SmtpCli3RequestDone, this, _1, _2, _3);
+  client_.OnAttachContentType = [](TComponent *, int32_t, std::string &name, std::string &type) {
+    type = AttachmentType(name);
+  };
   client_.CharSet = kTextCharset;
 }
 
@@ -79,6 +82,7 @@ TMailingRun::~TMailingRun() {
   client_.OnProcessHeader = nullptr;
   client_.OnGetData = nullptr;
   client_.OnRequestDone = nullptr;
+  client_.OnAttachContentType = nullptr;
 }
 
 void TMailingRun::WaitUntilReady() {

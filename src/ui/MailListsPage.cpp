@@ -8,6 +8,7 @@
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
+#include "ui/PaceBox.h"
 #include "ui/StatusBar1.h"
 
 #include <QCheckBox>
@@ -176,6 +177,9 @@ QWidget *TMailListsPage::CreateListPanel() {
   edt_ListName = EditRow(infoForm, "List Name:", "edt_ListName", 100);
   edt_ListAddress = EditRow(infoForm, "To Address:", "edt_ListAddress", 100);
   edt_ListFrom = EditRow(infoForm, "From Address:", "edt_ListFrom", 100);
+  edt_ListFromName = EditRow(infoForm, "From Name:", "edt_ListFromName", 100);
+  edt_ListFromName->setPlaceholderText("Your name from General Properties");
+  edt_ListFromName->setToolTip("The sender's name shown with the From address");
   edt_ListReply = EditRow(infoForm, "Reply Address:", "edt_ListReply", 100);
   mmo_ListComments = Named(new QPlainTextEdit, "mmo_ListComments");
   LimitLength(mmo_ListComments, 255);
@@ -199,6 +203,8 @@ QWidget *TMailListsPage::CreateListPanel() {
   methodLayout->addLayout(some);
   methodLayout->addWidget(rb_SMTPAll);
   smtpForm->addRow(method);
+  se_SMTPPace = PaceBox("se_SMTPPace");
+  smtpForm->addRow("At most:", se_SMTPPace);
 
   auto *pop = Named(new QWidget, "pnl_POP");
   auto *popForm = new QFormLayout(pop);
@@ -321,7 +327,7 @@ void TMailListsPage::ConnectChanges() {
   connect(btn_ListSave, &QPushButton::clicked, this, [this] { SaveListPanel(); });
   connect(btn_ListCancel, &QPushButton::clicked, this, &TMailListsPage::btn_ListCancelClick);
   // Every box of the list panel marks the list modified.
-  for (QLineEdit *e : {edt_ListName, edt_ListAddress, edt_ListFrom, edt_ListReply, edt_SMTPUser, edt_SMTPPass,
+  for (QLineEdit *e : {edt_ListName, edt_ListAddress, edt_ListFrom, edt_ListFromName, edt_ListReply, edt_SMTPUser, edt_SMTPPass,
                        edt_SMTPPort, edt_PopUser, edt_PopPass, edt_Header, edt_Footer, edt_Sig, edt_AddTo, edt_AddSub,
                        edt_RemoveTo, edt_RemoveSub})
     connect(e, &QLineEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
@@ -332,6 +338,7 @@ void TMailListsPage::ConnectChanges() {
   for (QRadioButton *r : {rb_SMTPOne, rb_SMTPSome, rb_SMTPAll})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::edt_ListNameChange);
   connect(se_SMTPRCPT, &QSpinBox::valueChanged, this, &TMailListsPage::edt_ListNameChange);
+  connect(se_SMTPPace, &QSpinBox::valueChanged, this, &TMailListsPage::edt_ListNameChange);
   for (QRadioButton *r : {rb_AddTo, rb_AddSub}) connect(r, &QRadioButton::toggled, this, &TMailListsPage::rb_AddToClick);
   for (QRadioButton *r : {rb_RemoveTo, rb_RemoveSub})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::rb_RemoveToClick);
@@ -463,6 +470,7 @@ void TMailListsPage::RecordToPanel() {
   const TListRecord &r = FRecord;
   edt_ListAddress->setText(Q(r.ToAddress));
   edt_ListFrom->setText(Q(r.FromAddress));
+  edt_ListFromName->setText(Q(r.FromName));
   edt_ListReply->setText(Q(r.ReplyAddress));
   SetBoxText(mmo_ListComments, r.Comments);
   cb_SMTPServ->setCurrentText(Q(r.SMTPServer));
@@ -471,6 +479,7 @@ void TMailListsPage::RecordToPanel() {
   edt_SMTPPort->setText(Q(r.SMTPPort));
   (r.SendMethod == 1 ? rb_SMTPSome : r.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(r.RCPTTO);
+  se_SMTPPace->setValue(r.MessagesPerMinute);
   cb_POPServ->setCurrentText(Q(r.POPServer));
   edt_PopUser->setText(Q(r.POPUserName));
   edt_PopPass->setText(Q(r.POPPassword));
@@ -510,6 +519,7 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.MissingPath = FRecord.MissingPath;
   r.ToAddress = A(edt_ListAddress->text());
   r.FromAddress = A(edt_ListFrom->text());
+  r.FromName = A(edt_ListFromName->text());
   r.ReplyAddress = A(edt_ListReply->text());
   r.Comments = BoxText(mmo_ListComments);
   r.SMTPServer = A(cb_SMTPServ->currentText());
@@ -518,6 +528,7 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.SMTPPort = A(edt_SMTPPort->text());
   r.SendMethod = rb_SMTPSome->isChecked() ? 1 : rb_SMTPAll->isChecked() ? 2 : 0;
   r.RCPTTO = se_SMTPRCPT->value();
+  r.MessagesPerMinute = se_SMTPPace->value();
   r.POPServer = A(cb_POPServ->currentText());
   r.POPUserName = A(edt_PopUser->text());
   r.POPPassword = A(edt_PopPass->text());
@@ -768,6 +779,7 @@ void TMailListsPage::FillSmtpRow(const QString &server) {
   edt_SMTPPort->setText(Q(fill.Port));
   (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(fill.RcptTo);
+  se_SMTPPace->setValue(fill.MessagesPerMinute);
   edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
 }
 
