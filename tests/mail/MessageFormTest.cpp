@@ -200,6 +200,7 @@ void ExpectNoFormRule(const TSpamVerdict &v, const std::string &which) {
   static const QRegularExpression form(
       "^(MISSING_|MSGID|MIME_|CHARSET_|MPART_|INVALID_DATE|HTML_MIME_NO_HTML_TAG|.*ILLEGAL_CHARS|.*NEEDS_ENCODING|"
       "FROM_EXCESS|SUBJ_ALL_CAPS|__MIME)");
+  ASSERT_FALSE(v.Score.empty()) << which << ": SpamAssassin gave no verdict";
   for (const QString &rule : v.Rules) EXPECT_FALSE(form.match(rule).hasMatch()) << which << ": " << rule.toStdString();
   std::cout << "SpamAssassin " << which << ": score=" << v.Score << " tests=" << v.Rules.join(',').toStdString()
             << "\n";
