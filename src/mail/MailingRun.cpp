@@ -490,8 +490,9 @@ bool TMailingRun::WaitBeforeRetry(int ms, int round) {
       loop.quit();
       return;
     }
-    host_.SetStatus("Retrying " + std::to_string(count) + " deferred " + (count == 1 ? "address" : "addresses") +
-                    " in " + std::to_string((left + 999) / 1000) + " s (round " + std::to_string(round) + " of 3)");
+    // Short, countdown first: the status panel shows about 35 characters.
+    host_.SetStatus("Retry " + std::to_string(round) + "/3 in " + std::to_string((left + 999) / 1000) + " s (" +
+                    std::to_string(count) + " deferred)");
     // The next tick when the shown seconds change (or the wait ends).
     tick.start(static_cast<int>(left % 1000 == 0 ? 1000 : left % 1000));
   };
