@@ -2,12 +2,15 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "compose/Scrooge.h"
 #include "compose/TextSearch.h"
 #include "storage/Ansi.h"
 #include "storage/FileErrors.h"
+#include "storage/Strings.h"
 #include "storage/TextFile.h"
 
 namespace {
@@ -246,9 +249,24 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
   const std::vector<std::string> after = TrailerLines(texts);
 
   digest.Lines.reserve(before.size() + body.size() + after.size());
-  Append(digest.Lines, before);
-  Append(digest.Lines, body);
-  Append(digest.Lines, after);
+  // In an HTML page the header, signature and footer go inside its body: text outside the
+  // page is invalid, and spam filters hold it against the message.
+  const auto bodyTag = [&](const char *tag) {
+    return std::find_if(body.begin(), body.end(), [tag](const std::string &l) { return StartsText(tag, l); });
+  };
+  const auto open = ForSend && in.SendHtml ? bodyTag("<BODY") : body.end();
+  const auto close = ForSend && in.SendHtml ? bodyTag("</BODY>") : body.end();
+  if (open != body.end() && close != body.end() && open < close) {
+    digest.Lines.insert(digest.Lines.end(), body.begin(), open + 1);
+    Append(digest.Lines, before);
+    digest.Lines.insert(digest.Lines.end(), open + 1, close);
+    Append(digest.Lines, after);
+    digest.Lines.insert(digest.Lines.end(), close, body.end());
+  } else {
+    Append(digest.Lines, before);
+    Append(digest.Lines, body);
+    Append(digest.Lines, after);
+  }
   if (ForSend && in.SendHtml) {
     digest.TextLines.reserve(before.size() + textBody.size() + after.size());
     Append(digest.TextLines, before);

@@ -78,6 +78,9 @@ TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingH
   client_.OnProcessHeader = std::bind(&TMailingRun::SmtpCli3ProcessHeader, this, _1, _2);
   client_.OnGetData = std::bind(&TMailingRun::SmtpCli3GetData, this, _1, _2, _3, _4, _5);
   client_.OnRequestDone = std::bind(&TMailingRun::SmtpCli3RequestDone, this, _1, _2, _3);
+  client_.OnAttachContentType = [](TComponent *, int32_t, std::string &name, std::string &type) {
+    type = AttachmentType(name);
+  };
   client_.CharSet = kTextCharset;
 }
 
@@ -87,6 +90,7 @@ TMailingRun::~TMailingRun() {
   client_.OnProcessHeader = nullptr;
   client_.OnGetData = nullptr;
   client_.OnRequestDone = nullptr;
+  client_.OnAttachContentType = nullptr;
 }
 
 void TMailingRun::WaitUntilReady() {
@@ -507,8 +511,9 @@ bool TMailingRun::WaitBeforeRetry(int ms, int round) {
       loop.quit();
       return;
     }
-    host_.SetStatus("Retrying " + std::to_string(count) + " deferred " + (count == 1 ? "address" : "addresses") +
-                    " in " + std::to_string((left + 999) / 1000) + " s (round " + std::to_string(round) + " of 3)");
+    // Short, countdown first: the status panel shows about 35 characters.
+    host_.SetStatus("Retry " + std::to_string(round) + "/3 in " + std::to_string((left + 999) / 1000) + " s (" +
+                    std::to_string(count) + " deferred)");
     // The next tick when the shown seconds change (or the wait ends).
     tick.start(static_cast<int>(left % 1000 == 0 ? 1000 : left % 1000));
   };

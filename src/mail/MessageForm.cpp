@@ -48,6 +48,22 @@ bool UsableAddress(const std::string &address) {
 }
 }  // namespace
 
+std::string AttachmentType(const std::string &fileName) {
+  static const std::pair<const char *, const char *> kTypes[] = {
+      {".pdf", "application/pdf"}, {".jpg", "image/jpeg"},   {".jpeg", "image/jpeg"}, {".png", "image/png"},
+      {".gif", "image/gif"},       {".txt", "text/plain"},   {".htm", "text/html"},   {".html", "text/html"},
+      {".rtf", "application/rtf"}, {".zip", "application/zip"}, {".csv", "text/csv"},
+      {".doc", "application/msword"},
+      {".docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+      {".xls", "application/vnd.ms-excel"},
+      {".xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+      {".odt", "application/vnd.oasis.opendocument.text"}};
+  const std::string ext = ExtractFileExt(fileName);
+  for (const auto &[e, type] : kTypes)
+    if (SameText(ext, e)) return type;
+  return "application/octet-stream";
+}
+
 TMessageForm BuildMessageForm(const TDigest &digest) {
   if (digest.ContentType != TDigestContent::dcHTML) return TextPart("text/plain", digest.Lines);
   TMessageForm form;

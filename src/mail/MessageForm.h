@@ -18,6 +18,10 @@ struct TMessageForm {
 // quoted-printable, and declares the program's charset.
 TMessageForm BuildMessageForm(const TDigest &digest);
 
+// The media type of an attachment by its file name's extension; application/octet-stream
+// for one not known. A declared type that fits the file keeps spam filters calm.
+std::string AttachmentType(const std::string &fileName);
+
 // The list's unsubscribe settings.
 struct TUnsubscribeSettings {
   bool RemoveTo = false;

@@ -51,12 +51,12 @@ public:
   QStackedWidget *pnl_Panels, *pnl_ListPages;
   QPushButton *btn_ListAdd, *btn_ListDelete, *btn_ListSave, *btn_ListCancel;
   QPushButton *btn_AddressAdd, *btn_AddressDelete, *btn_AddressSave, *btn_AddressCancel;
-  QLineEdit *edt_ListName, *edt_ListAddress, *edt_ListFrom, *edt_ListReply;
+  QLineEdit *edt_ListName, *edt_ListAddress, *edt_ListFrom, *edt_ListFromName, *edt_ListReply;
   QPlainTextEdit *mmo_ListComments;
   QComboBox *cb_SMTPServ, *cb_POPServ;
   QLineEdit *edt_SMTPUser, *edt_SMTPPass, *edt_SMTPPort, *edt_PopUser, *edt_PopPass, *edt_POPPort;
   QRadioButton *rb_SMTPOne, *rb_SMTPSome, *rb_SMTPAll;
-  QSpinBox *se_SMTPRCPT;
+  QSpinBox *se_SMTPRCPT, *se_SMTPPace;
   QComboBox *cmb_SMTPSecurity, *cmb_POPSecurity;  // 0 none, 1 STARTTLS, 2 SSL/TLS
   QCheckBox *cb_SMTPLogin;
   QCheckBox *cb_POPDelete, *cb_Header, *cb_Footer, *cb_Sig, *cb_HTML, *cb_AutoMaint;

@@ -1,5 +1,6 @@
 #include "ui/MailListsPage.h"
 #include "ui/MailListsPageHelpers.h"
+#include "ui/PaceBox.h"
 #include "ui/SecurityBox.h"
 
 #include "lists/AddressRecord.h"
@@ -87,6 +88,9 @@ QWidget *TMailListsPage::CreateListPanel() {
   edt_ListName = EditRow(infoForm, "List Name:", "edt_ListName", 100);
   edt_ListAddress = EditRow(infoForm, "To Address:", "edt_ListAddress", 100);
   edt_ListFrom = EditRow(infoForm, "From Address:", "edt_ListFrom", 100);
+  edt_ListFromName = EditRow(infoForm, "From Name:", "edt_ListFromName", 100);
+  edt_ListFromName->setPlaceholderText("Your name from General Properties");
+  edt_ListFromName->setToolTip("The sender's name shown with the From address");
   edt_ListReply = EditRow(infoForm, "Reply Address:", "edt_ListReply", 100);
   mmo_ListComments = Named(new QPlainTextEdit, "mmo_ListComments");
   LimitLength(mmo_ListComments, 255);
@@ -114,6 +118,8 @@ QWidget *TMailListsPage::CreateListPanel() {
   methodLayout->addLayout(some);
   methodLayout->addWidget(rb_SMTPAll);
   smtpForm->addRow(method);
+  se_SMTPPace = PaceBox("se_SMTPPace");
+  smtpForm->addRow("At most:", se_SMTPPace);
 
   auto *pop = Named(new QWidget, "pnl_POP");
   auto *popForm = new QFormLayout(pop);
@@ -238,7 +244,7 @@ void TMailListsPage::ConnectChanges() {
   connect(btn_ListSave, &QPushButton::clicked, this, [this] { SaveListPanel(); });
   connect(btn_ListCancel, &QPushButton::clicked, this, &TMailListsPage::btn_ListCancelClick);
   // Every box of the list panel marks the list modified.
-  for (QLineEdit *e : {edt_ListName, edt_ListAddress, edt_ListFrom, edt_ListReply, edt_SMTPUser, edt_SMTPPass,
+  for (QLineEdit *e : {edt_ListName, edt_ListAddress, edt_ListFrom, edt_ListFromName, edt_ListReply, edt_SMTPUser, edt_SMTPPass,
                        edt_SMTPPort, edt_PopUser, edt_PopPass, edt_Header, edt_Footer, edt_Sig, edt_AddTo, edt_AddSub,
                        edt_RemoveTo, edt_RemoveSub})
     connect(e, &QLineEdit::textChanged, this, &TMailListsPage::edt_ListNameChange);
@@ -251,6 +257,7 @@ void TMailListsPage::ConnectChanges() {
   for (QRadioButton *r : {rb_SMTPOne, rb_SMTPSome, rb_SMTPAll})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::edt_ListNameChange);
   connect(se_SMTPRCPT, &QSpinBox::valueChanged, this, &TMailListsPage::edt_ListNameChange);
+  connect(se_SMTPPace, &QSpinBox::valueChanged, this, &TMailListsPage::edt_ListNameChange);
   for (QRadioButton *r : {rb_AddTo, rb_AddSub}) connect(r, &QRadioButton::toggled, this, &TMailListsPage::rb_AddToClick);
   for (QRadioButton *r : {rb_RemoveTo, rb_RemoveSub})
     connect(r, &QRadioButton::toggled, this, &TMailListsPage::rb_RemoveToClick);

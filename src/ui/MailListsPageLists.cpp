@@ -70,6 +70,7 @@ void TMailListsPage::RecordToPanel() {
   const TListRecord &r = FRecord;
   edt_ListAddress->setText(Q(r.ToAddress));
   edt_ListFrom->setText(Q(r.FromAddress));
+  edt_ListFromName->setText(Q(r.FromName));
   edt_ListReply->setText(Q(r.ReplyAddress));
   SetBoxText(mmo_ListComments, r.Comments);
   cb_SMTPServ->setCurrentText(Q(r.SMTPServer));
@@ -78,6 +79,7 @@ void TMailListsPage::RecordToPanel() {
   edt_SMTPPort->setText(Q(r.SMTPPort));
   (r.SendMethod == 1 ? rb_SMTPSome : r.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(r.RCPTTO);
+  se_SMTPPace->setValue(r.MessagesPerMinute);
   cb_POPServ->setCurrentText(Q(r.POPServer));
   edt_PopUser->setText(Q(r.POPUserName));
   edt_PopPass->setText(Q(r.POPPassword));
@@ -123,6 +125,7 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.MissingPath = FRecord.MissingPath;
   r.ToAddress = A(edt_ListAddress->text());
   r.FromAddress = A(edt_ListFrom->text());
+  r.FromName = A(edt_ListFromName->text());
   r.ReplyAddress = A(edt_ListReply->text());
   r.Comments = BoxText(mmo_ListComments);
   r.SMTPServer = A(cb_SMTPServ->currentText());
@@ -131,6 +134,7 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.SMTPPort = A(edt_SMTPPort->text());
   r.SendMethod = rb_SMTPSome->isChecked() ? 1 : rb_SMTPAll->isChecked() ? 2 : 0;
   r.RCPTTO = se_SMTPRCPT->value();
+  r.MessagesPerMinute = se_SMTPPace->value();
   r.POPServer = A(cb_POPServ->currentText());
   r.POPUserName = A(edt_PopUser->text());
   r.POPPassword = A(edt_PopPass->text());
@@ -389,6 +393,7 @@ void TMailListsPage::FillSmtpRow(const QString &server) {
   edt_SMTPPort->setText(Q(fill.Port));
   (fill.SendMethod == 1 ? rb_SMTPSome : fill.SendMethod == 2 ? rb_SMTPAll : rb_SMTPOne)->setChecked(true);
   se_SMTPRCPT->setValue(fill.RcptTo);
+  se_SMTPPace->setValue(fill.MessagesPerMinute);
   edt_SMTPUser->setText(Q(fill.Username));  // the password box is left as it is
   ShowSecurity(cmb_SMTPSecurity, fill.Security);
   cb_SMTPLogin->setChecked(fill.Login);

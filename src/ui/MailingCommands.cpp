@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 TMailingCommands::TMailingCommands(const std::string &dataDir, QWidget *window, TStatusBar1 *statusBar,
@@ -29,6 +30,45 @@ void TMailingCommands::SendMail1Click() {
   dialog.FillJob(job);
   sendHtml_ = dialog.SendHTML();
   useGenProps_ = dialog.GenProps();
+  RunJob(job);
+}
+
+void TMailingCommands::SendToFailed1Click() {
+  if (running_) return;
+  const std::vector<std::string> failed = ReadFailedAddresses(dataDir_);
+  if (failed.empty()) {
+    ShowInformation("The last mailing run has no failed addresses.");
+    return;
+  }
+  // The newsletter as it is now; where and how it goes, as the last run sent it.
+  TMailingJob job;
+  hooks_.FillJob(job);
+  if (hasLastJob_) {
+    TMailingJob current = job;
+    job = lastJob_;
+    job.Subject = current.Subject;
+    job.Attachments = current.Attachments;
+  } else {
+    job.FromList = true;
+  }
+  if (job.FromList) {
+    job.CheckedEntries = failed;
+  } else {
+    job.TypedAddresses.clear();
+    for (const std::string &address : failed) job.TypedAddresses += address + ",";
+  }
+  const std::string count = std::to_string(failed.size());
+  if (QMessageBox::question(window_, QStringLiteral("Brevant"),
+                            AnsiToQString("Send the current newsletter to the " + count +
+                                          (failed.size() == 1 ? " address" : " addresses") +
+                                          " that failed in the last mailing run?")) != QMessageBox::Yes)
+    return;
+  RunJob(job);
+}
+
+void TMailingCommands::RunJob(const TMailingJob &job) {
+  lastJob_ = job;
+  hasLastJob_ = true;
 
   // The command line may be sending or fetching this list's mail right now.
   TListLock lock(job.ListFolder.empty() ? dataDir_ : job.ListFolder, "brevant");
@@ -46,7 +86,29 @@ void TMailingCommands::SendMail1Click() {
     }
   } end{this};
   TMailingRun run(dataDir_, SmtpCli1, *this);
+  run_ = &run;
   run.PrepareSend(job);
+  run_ = nullptr;
+}
+
+void TMailingCommands::BeginRetryWait(int deferred) {
+  // The status line counts down; this box offers the way out.
+  retryWait_ = new QProgressDialog(AnsiToQString("The server deferred " + std::to_string(deferred) +
+                                                 (deferred == 1 ? " address" : " addresses") +
+                                                 ". Waiting to try again..."),
+                                   "&Cancel", 0, 0, window_);
+  retryWait_->setObjectName("dlg_RetryWait");
+  retryWait_->setWindowTitle("Brevant");
+  retryWait_->setMinimumDuration(0);
+  connect(retryWait_, &QProgressDialog::canceled, this, [this] {
+    if (run_) run_->Cancel();
+  });
+  retryWait_->show();
+}
+
+void TMailingCommands::EndRetryWait() {
+  delete retryWait_;
+  retryWait_ = nullptr;
 }
 
 void TMailingCommands::FailedAddresses1Click() {
@@ -81,6 +143,22 @@ void TMailingCommands::ShowFailureReport(const std::string &text) {
   QPushButton *log = box.addButton("Mail &Log...", QMessageBox::ActionRole);
   box.exec();
   if (box.clickedButton() == log) MailLog1Click();
+}
+
+IMailingHost::TAnswer TMailingCommands::AskResume(int already, int total, int remaining) {
+  const std::string question = std::to_string(already) + " of " + std::to_string(total) +
+                               " recipients already received this newsletter. Send to the remaining " +
+                               std::to_string(remaining) + " only?";
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Brevant"), AnsiToQString(question),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, window_);
+  box.setObjectName("msg_Resume");
+  box.setDefaultButton(QMessageBox::Yes);
+  box.button(QMessageBox::No)->setText("Send to &All");
+  switch (box.exec()) {
+    case QMessageBox::Yes: return TAnswer::aYes;
+    case QMessageBox::No: return TAnswer::aNo;
+    default: return TAnswer::aCancel;
+  }
 }
 
 IMailingHost::TAnswer TMailingCommands::AskMergeFieldCodes() {

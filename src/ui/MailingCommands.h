@@ -12,6 +12,7 @@
 #include <string>
 
 class QAction;
+class QProgressDialog;
 class QWidget;
 class TStatusBar1;
 
@@ -48,6 +49,8 @@ public:
 public slots:
   void SendMail1Click();
   void FailedAddresses1Click();
+  // The current newsletter to the last run's failed addresses, with that run's settings.
+  void SendToFailed1Click();
   void MailLog1Click();
 
 private:
@@ -59,6 +62,11 @@ private:
   void ShowInformation(const std::string &text) override;
   void ShowFailureReport(const std::string &text) override;
   TAnswer AskMergeFieldCodes() override;
+  TAnswer AskResume(int already, int total, int remaining) override;
+  void BeginRetryWait(int deferred) override;
+  void EndRetryWait() override;
+  // Runs the job under the list's lock, with the busy commands disabled.
+  void RunJob(const TMailingJob &job);
 
   std::string dataDir_;
   QWidget *window_;
@@ -66,6 +74,11 @@ private:
   TMailingHooks hooks_;
   QList<QAction *> busyActions_;
   bool running_ = false;
+  TMailingRun *run_ = nullptr;
+  QProgressDialog *retryWait_ = nullptr;
+  // The last run's settings, for a send to its failed addresses.
+  bool hasLastJob_ = false;
+  TMailingJob lastJob_;
   bool sendHtml_ = false;
   bool useGenProps_ = false;
 };

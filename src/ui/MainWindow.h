@@ -63,7 +63,7 @@ public:
   QMenu *AddressInformation1, *ListInformation1, *PersonalInformation1;
   QAction *SendMail1, *CheckSpelling1, *Thesaurus1;
   QAction *NextTab1, *ViewNewsletter1, *ViewMail1, *ViewDigest1, *ViewMailLists1;
-  QAction *FailedAddresses1, *MailLog1, *GeneralProperties1;
+  QAction *FailedAddresses1, *SendToFailed1, *MailLog1, *GeneralProperties1;
   QAction *Help1, *TarnwickWebSite1, *BrevantHomePage1, *AboutBrevant1;
   // The main tool bar's buttons; their meaning follows the page shown.
   QAction *tbtn_New, *tbtn_Open, *tbtn_Close, *tbtn_Save, *tbtn_Print, *tbtn_Spelling, *tbtn_Thesaurus,

@@ -101,6 +101,7 @@ void Tfrm_Main::CreateMenus() {
   ViewMailLists1 = Entry(view, "MailLists1", "Mail &Lists...");
   view->addSeparator();
   FailedAddresses1 = Entry(view, "FailedAddresses1", "&Failed Addresses...");
+  SendToFailed1 = Entry(view, "SendToFailed1", "Send to Failed A&ddresses...");
   MailLog1 = Entry(view, "MailLog1", "Mail L&og...");
   connect(NextTab1, &QAction::triggered, this, &Tfrm_Main::NextTab1Click);
   connect(ViewNewsletter1, &QAction::triggered, this, [this] { pc_Main->setCurrentIndex(pgNewsletter); });

@@ -190,7 +190,9 @@ void Tfrm_Main::ConnectMailing() {
     job.ListPassword = list.SMTPPassword;
     job.ListMethod = list.SendMethod;
     job.ListBatchSize = list.RCPTTO;
+    SetListSender(job, ts_MailLists->CurrentListName(), list, settings_.Name);
     job.Subject = BoxText(ts_Newsletter->mmo_Subject);
+    job.NewsletterFile = ts_Newsletter->Document.FileName;
     for (const QString &file : ts_Newsletter->Attachments()) job.Attachments.push_back(QStringToAnsi(file));
     job.GenEmail = settings_.EMail;
     job.GenReply = settings_.Reply;
@@ -218,7 +220,7 @@ void Tfrm_Main::ConnectMailing() {
     return record.Email;
   };
   mailing_ = new TMailingCommands(DataDirAnsi(), this, StatusBar1, hooks);
-  mailing_->SetBusyActions({SendMail1, tbtn_Send, ts_NewMail->tbtn_GetMsg});
+  mailing_->SetBusyActions({SendMail1, SendToFailed1, tbtn_Send, ts_NewMail->tbtn_GetMsg});
   connect(SendMail1, &QAction::triggered, this, [this] {
     // One source for the run: the list as saved, after the user chose what to do with edits.
     if (!ts_MailLists->SettleUnsavedList()) return;
@@ -226,6 +228,11 @@ void Tfrm_Main::ConnectMailing() {
     mailing_->SendMail1Click();
   });
   connect(FailedAddresses1, &QAction::triggered, mailing_, &TMailingCommands::FailedAddresses1Click);
+  connect(SendToFailed1, &QAction::triggered, this, [this] {
+    if (!ts_MailLists->SettleUnsavedList()) return;
+    recipientShown_ = false;
+    mailing_->SendToFailed1Click();
+  });
   connect(MailLog1, &QAction::triggered, mailing_, &TMailingCommands::MailLog1Click);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/ServersDialog.h"
 
+#include "ui/PaceBox.h"
 #include "ui/SecurityBox.h"
 
 #include "storage/Ansi.h"
@@ -116,6 +117,8 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
   smtpForm->addRow(cb_SMTPClearText);
   smtpForm->addRow("Certificate:", edt_SMTPCert);
   smtpForm->addRow(rg_SMTPMethod);
+  se_SMTPPace = PaceBox("se_SMTPPace", ts_SMTP);
+  smtpForm->addRow("At most:", se_SMTPPace);
 
   ts_POP = new QWidget;
   ts_POP->setObjectName("ts_POP");
@@ -193,6 +196,7 @@ void Tfrm_Servers::SetSmtpServer(const TSmtpServer &s) {
   cb_SMTPClearText->setChecked(s.ClearText);
   edt_SMTPCert->setText(AnsiToQString(s.Certificate));
   se_SMTPRCPT->setValue(s.RcptTo);
+  se_SMTPPace->setValue(s.MessagesPerMinute);
   // An unknown method leaves no item chosen, as the registry says nothing usable.
   if (QAbstractButton *b = rg_SMTPMethodButtons->button(s.SendMethod)) {
     b->setChecked(true);
@@ -210,6 +214,7 @@ TSmtpServer Tfrm_Servers::SmtpServer() const {
   s.Port = Trim(QStringToAnsi(edt_SMTPPort->text()));
   s.SendMethod = std::max(0, rg_SMTPMethodButtons->checkedId());
   s.RcptTo = se_SMTPRCPT->value();
+  s.MessagesPerMinute = se_SMTPPace->value();
   s.Security = cmb_SMTPSecurity->currentIndex();
   s.Login = cb_SMTPLogin->isChecked();
   s.Password = s.Login ? QStringToAnsi(edt_SMTPPass->text()) : std::string();

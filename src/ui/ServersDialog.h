@@ -54,6 +54,7 @@ public:
   QRadioButton *rb_SMTPSome;
   QRadioButton *rb_SMTPAll;
   QSpinBox *se_SMTPRCPT;
+  QSpinBox *se_SMTPPace;
   QComboBox *cmb_SMTPSecurity;
   QCheckBox *cb_SMTPLogin;
   QLineEdit *edt_SMTPPass;

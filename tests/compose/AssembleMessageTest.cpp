@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "compose/AssembleMessage.h"
 #include "compose/RtfReader.h"
 #include "compose/RtfWriter.h"
@@ -122,11 +124,15 @@ TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   EXPECT_NE(html.find("Notes: [] &amp; more"), std::string::npos) << html;
   EXPECT_NE(html.find("<BODY BGCOLOR=#FFF0E0>"), std::string::npos) << html;
   EXPECT_NE(html.find("<TITLE>Issue 5</TITLE>"), std::string::npos) << html;
-  // Header before the page, signature and footer after it.
-  EXPECT_EQ(d.Lines[0], "General head");
-  EXPECT_EQ(d.Lines[2], "<HTML>");
-  EXPECT_EQ(d.Lines.back(), "General foot");
-  EXPECT_EQ(d.Lines[d.Lines.size() - 7], "</HTML>");
+  // Header at the start of the page's body, signature and footer at its end, all inside it.
+  EXPECT_EQ(d.Lines[0], "<HTML>");
+  const size_t open = std::find(d.Lines.begin(), d.Lines.end(), "<BODY BGCOLOR=#FFF0E0>") - d.Lines.begin();
+  ASSERT_LT(open + 2, d.Lines.size());
+  EXPECT_EQ(d.Lines[open + 1], "General head");
+  EXPECT_EQ(d.Lines[open + 2], "");
+  EXPECT_EQ(d.Lines.back(), "</HTML>");
+  EXPECT_EQ(d.Lines[d.Lines.size() - 2], "</BODY>");
+  EXPECT_EQ(d.Lines[d.Lines.size() - 3], "General foot");
   EXPECT_TRUE(scrooge.Options.Contains(soReplaceStrings));
 
   // Without merging the converter is told to leave the codes.
@@ -136,9 +142,14 @@ TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   for (const auto &line : raw.Lines) rawHtml += line + "\n";
   EXPECT_EQ(Count(rawHtml, "%name%"), 2u);
 
-  // The HTML is also the work file.
-  ASSERT_GT(raw.Lines.size(), 8u);
-  const std::vector<std::string> page(raw.Lines.begin() + 2, raw.Lines.end() - 6);
+  // The HTML is also the work file, without the header and the trailer lines in its body.
+  std::vector<std::string> page = raw.Lines;
+  const auto head = std::find(page.begin(), page.end(), "General head");
+  ASSERT_NE(head, page.end());
+  page.erase(head, head + 2);
+  const auto close = std::find(page.begin(), page.end(), "</BODY>");
+  ASSERT_GE(close - page.begin(), 6);
+  page.erase(close - 6, close);
   EXPECT_EQ(SplitLines(ReadAll(dir.File("temp.dat"))), page);
 
   // A value holding its own code stops the assembly before anything is converted.

@@ -618,7 +618,7 @@ TEST_F(MailingRunTest, DeferredRecipientsAreTriedAgain) {
   EXPECT_TRUE(Has(log, "Sent to b@x.org on try 4")) << log;
   EXPECT_TRUE(Has(log, "Retry 3: 2 deferred addresses")) << log;
   EXPECT_TRUE(Has(log, "Failed d@x.org: Still deferred: 450 4.2.1")) << log;
-  EXPECT_GE(host.CountStatus("Retrying 2 deferred addresses in 1 s (round 1 of 3)"), 1);
+  EXPECT_GE(host.CountStatus("Retry 1/3 in 1 s (2 deferred)"), 1);
   EXPECT_TRUE(Has(log, "\r\n3 messages sent succesfully. 2 failed."));
   // The Sent copy lists those who got it, in the order they took it.
   EXPECT_EQ(ReadSentLines(job.ListFolder + "Sent/Spring news.rtf")[1], "To: a@x.org,e@x.org,Bea Bee <b@x.org>");

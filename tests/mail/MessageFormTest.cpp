@@ -200,6 +200,7 @@ void ExpectNoFormRule(const TSpamVerdict &v, const std::string &which) {
   static const QRegularExpression form(
       "^(MISSING_|MSGID|MIME_|CHARSET_|MPART_|INVALID_DATE|HTML_MIME_NO_HTML_TAG|.*ILLEGAL_CHARS|.*NEEDS_ENCODING|"
       "FROM_EXCESS|SUBJ_ALL_CAPS|__MIME)");
+  ASSERT_FALSE(v.Score.empty()) << which << ": SpamAssassin gave no verdict";
   for (const QString &rule : v.Rules) EXPECT_FALSE(form.match(rule).hasMatch()) << which << ": " << rule.toStdString();
   std::cout << "SpamAssassin " << which << ": score=" << v.Score << " tests=" << v.Rules.join(',').toStdString()
             << "\n";
@@ -272,7 +273,7 @@ TEST_F(MessageFormTest, HtmlWithAttachmentAndAccentedNames) {
     ASSERT_EQ(parts.size(), 5);
     Lines types;
     for (const auto &p : parts) types.push_back(p.toObject()["type"].toString().toStdString());
-    EXPECT_EQ(types, (Lines{"multipart/mixed", "multipart/alternative", "text/plain", "text/html", "application/octet-stream"}));
+    EXPECT_EQ(types, (Lines{"multipart/mixed", "multipart/alternative", "text/plain", "text/html", "application/pdf"}));
     const TDigest &digest = htmlDigests.at(all[i].RcptTo.at(0));
     const QJsonObject text = parts[2].toObject(), page = parts[3].toObject(), file = parts[4].toObject();
     EXPECT_EQ(QByteArray::fromHex(text["payload"].toString().toLatin1()).toStdString(), Joined(digest.TextLines, false));
@@ -326,4 +327,8 @@ TEST(MessageForm, ListHeaders) {
   EXPECT_EQ(ListUnsubscribeValue(s, "editor@example.org"), "<mailto:leave@example.org>");
   EXPECT_EQ(ListIdValue("Spring News", "editor@example.org"), "\"Spring News\" <spring-news.example.org>");
   EXPECT_EQ(ListIdValue("Caf\xe9 & Co", "x"), "=?windows-1252?Q?Caf=E9_=26_Co?= <caf-co.localhost>");
+  EXPECT_EQ(AttachmentType("/a/Report.PDF"), "application/pdf");
+  EXPECT_EQ(AttachmentType("photo.jpeg"), "image/jpeg");
+  EXPECT_EQ(AttachmentType("data.bin"), "application/octet-stream");
+  EXPECT_EQ(AttachmentType("no extension"), "application/octet-stream");
 }

@@ -125,6 +125,8 @@ private slots:
     f.page->edt_ListName->setText("Weekly");
     f.page->mmo_ListComments->setPlainText("one\ntwo");
     f.page->edt_ListFrom->setText("editor@example.com");
+    f.page->edt_ListFromName->setText(QString::fromUtf8("Renée Editor"));
+    f.page->se_SMTPPace->setValue(40);
     QVERIFY(f.page->btn_ListSave->isEnabled());
     f.page->btn_ListSave->click();
     QCOMPARE(added.count(), 1);
@@ -135,6 +137,9 @@ private slots:
     QVERIFY(QDir(f.dir.path() + "/Weekly/Inbox").exists());
     QCOMPARE(LoadListRecord(f.data, "Weekly").Comments, std::string("one\r\ntwo"));
     QCOMPARE(f.page->CurrentList().FromAddress, std::string("editor@example.com"));
+    QCOMPARE(LoadListRecord(f.data, "Weekly").FromName, std::string("Ren\xe9" "e Editor"));
+    QCOMPARE(LoadListRecord(f.data, "Weekly").MessagesPerMinute, 40);
+    QCOMPARE(f.page->se_SMTPPace->specialValueText(), QString("No limit"));
 
     NewList(f.page, "Weekly");
     QCOMPARE(ListTexts(f.page->lb_MailLists), (QStringList{"Weekly", "Weekly - 1"}));
@@ -402,7 +407,9 @@ private slots:
 
   void serverChoicesFillFromTheRegistries() {
     Fixture f;
-    WriteSmtpServer(f.data, {"mail.example.com", "ann", "2525", 1, 25});
+    TSmtpServer paced{"mail.example.com", "ann", "2525", 1, 25};
+    paced.MessagesPerMinute = 120;
+    WriteSmtpServer(f.data, paced);
     WritePopServer(f.data, {"pop.example.com", "ann", "secret", "pop3", true});
     f.page->FillServerChoices();
     QCOMPARE(f.page->cb_SMTPServ->count(), 1);
@@ -411,6 +418,7 @@ private slots:
     f.page->cb_SMTPServ->setCurrentText("mail.example.com");
     QCOMPARE(f.page->edt_SMTPPort->text(), QString("2525"));
     QCOMPARE(f.page->se_SMTPRCPT->value(), 25);
+    QCOMPARE(f.page->se_SMTPPace->value(), 120);  // the server's pace comes with it
     QVERIFY(f.page->rb_SMTPSome->isChecked());
     QCOMPARE(f.page->edt_SMTPUser->text(), QString("ann"));
     QCOMPARE(f.page->edt_SMTPPass->text(), QString("kept"));

@@ -55,11 +55,13 @@ private slots:
 
   void fieldsRoundTrip() {
     Tfrm_Servers smtp(TServerKind::skSMTP);
-    for (const TSmtpServer &s : {TSmtpServer{"mail.example.com", "ann", "587", 1, 40},
-                                 TSmtpServer{"a.example.com", "", "smtp", 2, 1000}}) {
+    TSmtpServer paced{"a.example.com", "", "smtp", 2, 1000};
+    paced.MessagesPerMinute = 90;
+    for (const TSmtpServer &s : {TSmtpServer{"mail.example.com", "ann", "587", 1, 40}, paced}) {
       smtp.SetSmtpServer(s);
       QVERIFY(smtp.SmtpServer() == s);
     }
+    QCOMPARE(smtp.se_SMTPPace->value(), 90);
     // Security, login and a trusted certificate; the stored port stays as stored.
     TSmtpServer secure{"submit.example.com", "ann", "2587", 0, 1};
     secure.Security = 1;
