@@ -135,9 +135,12 @@ echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of al
 echo "== Brevant Get New: every message new; then ten new with a history of the rest (+ filler to 100,000)"
 "$BUILD/bin/bench_GetNew" --benchmark_filter='iterations:5|TenNew'
 echo "== Side by side, one process per fetch (hyperfine, process start included)"
+# Get New's stored messages are removed between runs, outside the timing.
+mkdir -p "$work/getnew"
 hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
+  --prepare ":" --prepare "rm -rf $work/getnew/run-*" --prepare ":" --prepare "rm -f $work/out.bsmtp" \
   -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
-  -n "Brevant Get New" "$BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
+  -n "Brevant Get New" "BREVANT_BENCH_KEEP=$work/getnew $BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null
 cat "$work/side.md"
