@@ -7,6 +7,8 @@
 # and Brevant's whole Get New (bench_GetNew: the same fetch with every message filed in an
 # Inbox with its record, examined by list maintenance and recorded in "UIDLs.dat").
 # Usage: bench/pop3_compare.sh [N]   (N defaults to 1000)
+# LATENCY_MS=25 puts bench/latency_proxy.py between every client and Dovecot: each chunk is
+# held 25 ms in each direction, as if the server were far away.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 N=${1:-1000}
@@ -23,7 +25,12 @@ cmake --build "$BUILD" --target bench_Pop3Fetch bench_GetNew >/dev/null
 work=$(mktemp -d /tmp/pop3bench.XXXXXX)
 chmod 755 "$work"
 dovecot_pid=
+proxy_pid=
 cleanup() {
+  if [ -n "$proxy_pid" ]; then
+    kill "$proxy_pid" 2>/dev/null || true
+    wait "$proxy_pid" 2>/dev/null || true
+  fi
   if [ -n "$dovecot_pid" ]; then
     kill "$dovecot_pid" 2>/dev/null || true
     wait "$dovecot_pid" 2>/dev/null || true
@@ -110,6 +117,14 @@ p.quit()
 PY
 # One unmeasured session first: Dovecot moves new mail to cur/ and builds its index.
 /usr/bin/python3 "$work/poplib_fetch.py"
+
+if [ -n "${LATENCY_MS:-}" ]; then
+  coproc PROXY { exec /usr/bin/python3 bench/latency_proxy.py "$port" "$LATENCY_MS"; }
+  proxy_pid=$PROXY_PID
+  read -r _ port <&"${PROXY[0]}"
+  sed -i "s/POP3(\"127.0.0.1\", [0-9]*)/POP3(\"127.0.0.1\", $port)/" "$work/poplib_fetch.py"
+  echo "== every client through a proxy holding each chunk ${LATENCY_MS} ms each way"
+fi
 
 export FETCHMAILHOME="$work"
 cat > "$work/fetchmailrc" <<RC
