@@ -75,7 +75,12 @@ long MaxRssKb() {
 // directory and removing it afterwards are not timed.
 int GetNew(benchmark::State &state, TPop3Cli &cli, const std::string &history) {
   state.PauseTiming();
-  auto data = std::make_unique<QTemporaryDir>();
+  // BREVANT_BENCH_KEEP names a folder for the data that is left for the caller to remove,
+  // so that a timing of the whole process does not count the removal of a thousand files.
+  const std::string keep = Env("BREVANT_BENCH_KEEP");
+  auto data = keep.empty() ? std::make_unique<QTemporaryDir>()
+                           : std::make_unique<QTemporaryDir>(QString::fromStdString(keep + "/run-XXXXXX"));
+  if (!keep.empty()) data->setAutoRemove(false);
   const std::string dir = data->path().toStdString() + "/";
   // On disk before the run, as a history written by earlier runs is: the run's own flush
   // must not pay for writing it.

@@ -8,7 +8,9 @@
 # Inbox with its record, examined by list maintenance and recorded in "UIDLs.dat").
 # With TLS=1 the same over STLS (Dovecot with ssl = required, a certificate made here and
 # checked by both clients): TPop3Cli against poplib's stls(); fetchmail and Get New are left out.
-# Usage: [TLS=1] bench/pop3_compare.sh [N]   (N defaults to 1000)
+# Usage: [TLS=1] [LATENCY_MS=25] bench/pop3_compare.sh [N]   (N defaults to 1000)
+# LATENCY_MS=25 puts bench/latency_proxy.py between every client and Dovecot: each chunk is
+# held 25 ms in each direction, as if the server were far away.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 N=${1:-1000}
@@ -30,7 +32,12 @@ cmake --build "$BUILD" --target bench_Pop3Fetch bench_GetNew >/dev/null
 work=$(mktemp -d /tmp/pop3bench.XXXXXX)
 chmod 755 "$work"
 dovecot_pid=
+proxy_pid=
 cleanup() {
+  if [ -n "$proxy_pid" ]; then
+    kill "$proxy_pid" 2>/dev/null || true
+    wait "$proxy_pid" 2>/dev/null || true
+  fi
   if [ -n "$dovecot_pid" ]; then
     kill "$dovecot_pid" 2>/dev/null || true
     wait "$dovecot_pid" 2>/dev/null || true
@@ -135,6 +142,14 @@ PY
 # One unmeasured session first: Dovecot moves new mail to cur/ and builds its index.
 /usr/bin/python3 "$work/poplib_fetch.py"
 
+if [ -n "${LATENCY_MS:-}" ]; then
+  coproc PROXY { exec /usr/bin/python3 bench/latency_proxy.py "$port" "$LATENCY_MS"; }
+  proxy_pid=$PROXY_PID
+  read -r _ port <&"${PROXY[0]}"
+  sed -i "s/POP3(\"127.0.0.1\", [0-9]*)/POP3(\"127.0.0.1\", $port)/" "$work/poplib_fetch.py"
+  echo "== every client through a proxy holding each chunk ${LATENCY_MS} ms each way"
+fi
+
 export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$PASSWORD
 if [ "${TLS:-0}" = 1 ]; then
   echo "== $N messages of about 4 KB, UIDL + RETR each, one session over STLS, Dovecot on 127.0.0.1:$port"
@@ -170,9 +185,12 @@ echo "== Brevant TPop3Cli in the benchmark harness (time and CPU per fetch of al
 echo "== Brevant Get New: every message new; then ten new with a history of the rest (+ filler to 100,000)"
 "$BUILD/bin/bench_GetNew" --benchmark_filter='iterations:5|TenNew'
 echo "== Side by side, one process per fetch (hyperfine, process start included)"
+# Get New's stored messages are removed between runs, outside the timing.
+mkdir -p "$work/getnew"
 hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
+  --prepare ":" --prepare "rm -rf $work/getnew/run-*" --prepare ":" --prepare "rm -f $work/out.bsmtp" \
   -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
-  -n "Brevant Get New" "$BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
+  -n "Brevant Get New" "BREVANT_BENCH_KEEP=$work/getnew $BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null
 cat "$work/side.md"

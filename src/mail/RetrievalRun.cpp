@@ -43,6 +43,7 @@ TRetrievalRun::TRetrievalRun(const std::string &dataDir, TPop3Cli &client, IRetr
   client_.OnMessageLine = std::bind(&TRetrievalRun::Pop3MessageLine, this, _1);
   client_.OnMessageEnd = std::bind(&TRetrievalRun::Pop3MessageEnd, this, _1);
   client_.OnUidlLine = std::bind(&TRetrievalRun::Pop3UidlLine, this, _1);
+  client_.OnPipedDone = std::bind(&TRetrievalRun::Pop3PipedDone, this, _1, _2, _3, _4);
   client_.OnRequestDone = std::bind(&TRetrievalRun::Pop3RequestDone, this, _1, _2, _3);
 }
 
@@ -52,6 +53,7 @@ TRetrievalRun::~TRetrievalRun() {
   client_.OnMessageLine = nullptr;
   client_.OnMessageEnd = nullptr;
   client_.OnUidlLine = nullptr;
+  client_.OnPipedDone = nullptr;
   client_.OnRequestDone = nullptr;
 }
 
@@ -196,10 +198,15 @@ void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
   history_ = allListed ? std::make_unique<TUidlHistory>(
                              dataDir_, client_.Host, std::vector<std::string>(identifiers_.begin() + 1, identifiers_.end()))
                        : std::make_unique<TUidlHistory>(dataDir_, client_.Host);
-  for (int n = 1; n <= count; ++n) {
-    if (!client_.Connected()) return;
-    if (cancelled_) break;
-    if (!FetchOne(job, n)) return;
+  piped_ = false;
+  if (allListed && count > 0 && CanPipeline()) {
+    if (!FetchPipelined(job)) return;
+  } else {
+    for (int n = 1; n <= count; ++n) {
+      if (!client_.Connected()) return;
+      if (cancelled_) break;
+      if (!FetchOne(job, n)) return;
+    }
   }
   if (cancelled_) {
     Quit();
@@ -207,6 +214,62 @@ void TRetrievalRun::FetchMail(const TRetrievalJob &job) {
   }
   if (job.Delete && count > 0) DeleteRecorded();
   if (client_.Connected()) Quit();
+}
+
+bool TRetrievalRun::CanPipeline() {
+  // Only when there is something to fetch: a run that finds nothing new asks nothing more.
+  if (std::all_of(identifiers_.begin() + 1, identifiers_.end(),
+                  [this](const std::string &id) { return history_->Seen(id); }))
+    return false;
+  word_ = "CAPA";
+  const TWait capa = Request(&TPop3Cli::Capa, pop3Capa);
+  return capa == TWait::wDone && client_.HasCapability("PIPELINING");
+}
+
+bool TRetrievalRun::FetchPipelined(const TRetrievalJob &job) {
+  for (size_t n = 1; n < identifiers_.size(); ++n) {
+    if (history_->Seen(identifiers_[n])) ++known_;
+    else client_.PipeRetr(static_cast<int>(n));
+  }
+  pipeDelete_ = job.Delete;
+  piped_ = true;
+  storeError_.clear();
+  word_ = "RETR";
+  const TWait retr = Request(&TPop3Cli::Pipeline, pop3Retr);
+  if (retr == TWait::wCancelled || retr == TWait::wTimedOut) return false;
+  if (!storeError_.empty()) {
+    host_.SetStatus("Error - " + storeError_);
+    if (client_.Connected()) Quit();
+    return false;
+  }
+  return client_.Connected();
+}
+
+void TRetrievalRun::Pop3PipedDone(TComponent *, TPop3Request RqType, int MsgNum, uint16_t Error) {
+  const size_t n = static_cast<size_t>(std::max(MsgNum, 0));
+  if (n == 0 || n >= identifiers_.size()) return;
+  if (RqType == pop3Dele) {
+    if (Error == 0) deleted_[n] = true;
+    return;
+  }
+  if (Error != 0) host_.SetStatus("Error - " + ErrorText(Error));
+  // As in the single-step run: only a message on disk is recorded, and only a recorded one
+  // is deleted; after a failure to store nothing more is.
+  if (!messageFiled_ || !storeError_.empty()) return;
+  messageFiled_ = false;
+  history_->Record(identifiers_[n]);
+  ++stored_;
+  if (sinceCommit_.elapsed() >= kCommitIntervalMs) {
+    sinceCommit_.restart();
+    try {
+      filer_.SyncToDisk();
+      history_->Flush();
+    } catch (const std::exception &e) {
+      storeError_ = e.what();
+      return;
+    }
+  }
+  if (pipeDelete_) client_.PipeDele(static_cast<int>(n));
 }
 
 bool TRetrievalRun::FetchOne(const TRetrievalJob &job, int n) {
@@ -284,6 +347,18 @@ bool TRetrievalRun::Delete(int n) {
 }
 
 void TRetrievalRun::DeleteRecorded() {
+  if (piped_) {
+    size_t queued = 0;
+    for (size_t n = 1; n < identifiers_.size(); ++n)
+      if (!deleted_[n] && !identifiers_[n].empty() && history_->Seen(identifiers_[n])) {
+        client_.PipeDele(static_cast<int>(n));
+        ++queued;
+      }
+    if (queued == 0 || !client_.Connected() || cancelled_) return;
+    word_ = "DELE";
+    Request(&TPop3Cli::Pipeline, pop3Retr);
+    return;
+  }
   for (size_t n = 1; n < identifiers_.size(); ++n) {
     if (deleted_[n] || identifiers_[n].empty() || !history_->Seen(identifiers_[n])) continue;
     if (!client_.Connected() || cancelled_) return;
@@ -357,6 +432,19 @@ void TRetrievalRun::Pop3UidlLine(TComponent *) {
 void TRetrievalRun::Pop3MessageBegin(TComponent *) {
   // For RETR the buffer keeps the two UIDL trace lines.
   sizeShown_ = false;
+  if (piped_ && word_ == "RETR") {
+    // One message of the batch after the other: each starts with its own UIDL lines.
+    const int n = client_.MsgNum;
+    const std::string &id = identifiers_[static_cast<size_t>(n)];
+    buffer_ = {"> UIDL " + std::to_string(n), "< +OK " + std::to_string(n) + " " + id};
+    bufferBytes_ = buffer_[0].size() + buffer_[1].size() + 4;
+    identifier_ = id;
+    msgNum_ = n;
+    messageFiled_ = false;
+    shownPercent_ = 0;
+    host_.SetStatus("Retrieving message " + std::to_string(n) + "...");
+    return;
+  }
   if (word_ != "RETR") {
     buffer_.clear();
     bufferBytes_ = 0;
@@ -387,7 +475,8 @@ void TRetrievalRun::UpdateGauge() {
 }
 
 void TRetrievalRun::Pop3MessageEnd(TComponent *) {
-  if (word_ != "RETR") return;
+  // In a batch the messages after a cancel or a failure to store still arrive: not filed.
+  if (word_ != "RETR" || (piped_ && (cancelled_ || !storeError_.empty()))) return;
   try {
     StoreMessage();
   } catch (const std::exception &e) {

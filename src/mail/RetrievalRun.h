@@ -80,6 +80,7 @@ public:
   // The client's events.
   void Pop3Display(TComponent *Sender, const std::string &Msg);
   void Pop3UidlLine(TComponent *Sender);
+  void Pop3PipedDone(TComponent *Sender, TPop3Request RqType, int MsgNum, uint16_t Error);
   void Pop3MessageBegin(TComponent *Sender);
   void Pop3MessageLine(TComponent *Sender);
   void Pop3MessageEnd(TComponent *Sender);
@@ -97,6 +98,11 @@ private:
   // UIDL of one message, into identifier_ ("" when the server gave none). False ends the run.
   bool AskIdentifier(int n);
   bool Delete(int n);
+  // CAPA, when something is to be fetched: whether the server takes pipelined commands.
+  bool CanPipeline();
+  // Every new message in one pipelined request (DELE after each one stored when the list
+  // says so). False ends the run.
+  bool FetchPipelined(const TRetrievalJob &job);
   void DeleteRecorded();
   void StoreMessage();
   void UpdateGauge();
@@ -137,6 +143,8 @@ private:
   // Identifier of each message number, for the final deletion pass ("" when unknown).
   std::vector<std::string> identifiers_;
   std::vector<bool> deleted_;
+  bool piped_ = false;       // this run's messages come pipelined
+  bool pipeDelete_ = false;
   int stored_ = 0;
   int known_ = 0;  // messages found recorded by an earlier run
   int count_ = 0;

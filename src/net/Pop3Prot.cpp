@@ -32,6 +32,7 @@ TCustomPop3Cli::TCustomPop3Cli() : FWSocket(std::make_unique<TWSocket>()), FSink
   FWSocket->OnSessionConnected = [this](TComponent *, uint16_t e) { WSocketSessionConnected(e); };
   FWSocket->OnDataAvailable = [this](TComponent *, uint16_t e) { WSocketDataAvailable(e); };
   FWSocket->OnSslHandshakeDone = [this](TComponent *, uint16_t e) { WSocketTlsDone(e); };
+  FCapaLine = [this](TComponent *) { FCapabilities.push_back(FLastResponse); };
 }
 
 TCustomPop3Cli::~TCustomPop3Cli() {
@@ -304,6 +305,8 @@ void TCustomPop3Cli::HandleSingleLine() {
   }
   if (FStatusCode != 0) {
     FNext = TNext::nxNone;
+    if (FPiping && PipeReplyDone(Pop3ErrNegative))
+      return;
     FErrorCode = Pop3ErrNegative;
     SetErrorIfEmpty(FLastResponse);
     TriggerRequestDone(Pop3ErrNegative);
@@ -349,10 +352,16 @@ void TCustomPop3Cli::HandleSingleLine() {
   case TAfter::afMessageMulti:
     StartMultiLine(&OnMessageBegin, &OnMessageLine, &OnMessageEnd, TLineParser::lpNone);
     return;
+  case TAfter::afCapaMulti:
+    FCapabilities.clear();
+    StartMultiLine(&FNoEvent, &FCapaLine, &FNoEvent, TLineParser::lpNone);
+    return;
   case TAfter::afStls:
     StlsAccepted();
     return;
   }
+  if (FPiping && PipeReplyDone(0))
+    return;
   const bool quit = FRequestType == pop3Quit || (FChain && FStep == stQuit);
   TriggerRequestDone(0);
   if (quit && FConnected)
@@ -381,6 +390,8 @@ void TCustomPop3Cli::HandleMultiLine() {
     Fire(*FMultiEnd);
     FLastResponse.clear();
     FNext = TNext::nxNone;
+    if (FPiping && PipeReplyDone(0))
+      return;
     TriggerRequestDone(0);
     return;
   }
@@ -403,6 +414,7 @@ void TCustomPop3Cli::SendCommand(TPop3Request rq, const std::string &line,
                                  const std::string &traceLine) {
   if (!FChain)
     FRequestType = rq;
+  FPiping = false;  // any other command ends a pipelined request
   FRequestDone = false;
   FErrorCode = 0;
   FNext = TNext::nxSingleLine;

@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <deque>
 #include <string>
+#include <vector>
 
 class QObject;
 
@@ -56,7 +58,8 @@ enum TPop3Request {
   pop3RSet = 12,
   pop3Uidl = 13,
   pop3APop = 14,
-  pop3Open = 15
+  pop3Open = 15,
+  pop3Capa = 16
 };
 
 using TPop3Display = std::function<void(TComponent *Sender, const std::string &Msg)>;
@@ -113,6 +116,19 @@ public:
   virtual void RSet();
   virtual void Uidl();
   virtual void Abort();
+  // CAPA (RFC 2449); HasCapability then tells whether a tag such as "PIPELINING" was named.
+  virtual void Capa();
+  bool HasCapability(const std::string &tag) const;
+
+  // A pipelined request (with PIPELINING): the RETR and DELE commands queued by PipeRetr and
+  // PipeDele go out together, at most PipeWindow unanswered at a time, their replies taken
+  // in order. OnPipedDone reports each command's end (the handler may queue more); the
+  // request, reported as pop3Retr, is done when nothing is left.
+  void PipeRetr(int msgNum);
+  void PipeDele(int msgNum);
+  void Pipeline();
+  int PipeWindow = 8;
+  std::function<void(TComponent *Sender, TPop3Request RqType, int MsgNum, uint16_t Error)> OnPipedDone;
 
   // Events; the handler of a line event reads LastResponse (and MsgNum, MsgSize, MsgUidl).
   TPop3Display OnDisplay;
@@ -148,6 +164,7 @@ private:
     afListMulti,   // "+OK", then "n size" lines up to "."
     afUidlMulti,   // "+OK", then "n identifier" lines up to "."
     afMessageMulti, // "+OK", then the message's lines up to "."
+    afCapaMulti,    // "+OK", then one capability per line up to "."
     afStls          // "+OK" to STLS: TLS starts
   };
   // Parser run on each line of a multi-line reply.
@@ -203,6 +220,19 @@ private:
     if (e)
       e(this);
   }
+
+  // Pipelining (Pop3Pipeline.cpp).
+  void PipeSend();
+  void PipeExpect();
+  bool PipeReplyDone(uint16_t error);
+  struct TPiped {
+    TPop3Request Rq;
+    int Num;
+  };
+  std::deque<TPiped> FPipeQueue, FPipeSent;
+  bool FPiping = false;
+  std::vector<std::string> FCapabilities;
+  TNotifyEvent FCapaLine, FNoEvent;
 
   void ChainNext();
   void StartStep(TStep step);

@@ -124,8 +124,10 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   Point(server);
   GetNew();
 
-  // One listing of every identifier, then only the new messages.
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "RETR 3", "QUIT"}));
+  // One listing of every identifier, then only the new messages, in one batch (Dovecot
+  // offers PIPELINING).
+  EXPECT_EQ(host.Commands,
+            (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3", "QUIT"}));
   EXPECT_EQ(Sections(dir.File(kUidlFile)),
             (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
   const std::vector<TFolderRecord> inbox = Inbox(list);
@@ -176,8 +178,8 @@ TEST_F(RetrievalRun, DeleteReadDeletesStoredAndRecordedMessagesOnly) {
   Point(server);
   job.Delete = true;
   GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "RETR 1", "DELE 1", "RETR 3",
-                                                      "DELE 3", "DELE 2", "QUIT"}));
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3",
+                                                      "DELE 1", "DELE 3", "DELE 2", "QUIT"}));
   EXPECT_EQ(server.MessageCount(), 0u);
   EXPECT_EQ(Inbox(list).size(), 2u);
 }
@@ -222,6 +224,15 @@ TEST_F(RetrievalRun, ManyMessagesGetNamesOfTheirOwnAndIdentifiersWithoutTheirNum
   for (const TFolderRecord &r : inbox) files.insert(r.FileName);
   EXPECT_EQ(files.size(), 123u);  // many filed within one second, none overwritten
   EXPECT_EQ(ReadAll(inbox[122].FileName).rfind("> UIDL 123\r\n< +OK 123 " + ids[122] + "\r\n", 0), 0u);
+  // A batch of many: each once, in the server's order, the history in that order too.
+  std::vector<std::string> sections;
+  for (size_t i = 0; i < inbox.size(); ++i) {
+    EXPECT_EQ(inbox[i].Subject, "Message " + std::to_string(i + 1));
+    EXPECT_EQ(inbox[i].Name, ids[i]);
+    sections.push_back("127.0.0.1:" + ids[i]);
+  }
+  EXPECT_EQ(Sections(dir.File(kUidlFile)), sections);
+  EXPECT_GE(std::count(host.Commands.begin(), host.Commands.end(), "CAPA"), 1);
 }
 
 TEST_F(RetrievalRun, CancelStopsAfterTheMessageUnderWayAndTheNextRunGoesOn) {
@@ -234,8 +245,8 @@ TEST_F(RetrievalRun, CancelStopsAfterTheMessageUnderWayAndTheNextRunGoesOn) {
   };
   GetNew();
   EXPECT_EQ(Inbox(list).size(), 2u);
+  // Messages of the batch that came after the cancel are neither filed nor recorded.
   EXPECT_EQ(Sections(dir.File(kUidlFile)).size(), 2u);
-  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "RETR 3"), 0);
   EXPECT_FALSE(cli.Connected());
   EXPECT_FALSE(host.WindowOpen);
 
@@ -284,17 +295,17 @@ TEST_F(RetrievalRun, AMessageThatCannotBeFiledIsNeitherRecordedNorDeleted) {
   WriteAll(list + "Inbox", "not a folder");
   GetNew();
   EXPECT_TRUE(host.Saw("Error - Cannot create file " + list + "Inbox/"));
-  EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "RETR 2"), 0);  // the run ended
   EXPECT_EQ(std::count(host.Commands.begin(), host.Commands.end(), "DELE 1"), 0);
   EXPECT_FALSE(FileExists(dir.File(kUidlFile)));
   EXPECT_EQ(server.MessageCount(), 2u);
 }
 
 // A scripted mailbox of two messages whose server misbehaves at RETR 2.
-void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &retr2) {
+void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &retr2, bool pipelining = false) {
   s.OnConnect = [](ScriptedServer &srv) { srv.Send("+OK ready\r\n"); };
-  s.OnLine = [retr2](ScriptedServer &srv, const std::string &line) {
+  s.OnLine = [retr2, pipelining](ScriptedServer &srv, const std::string &line) {
     if (line == "RETR 2") return retr2(srv);
+    if (line == "CAPA") return srv.Send(pipelining ? "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n" : "-ERR\r\n");
     if (line == "STAT") return srv.Send("+OK 2 200\r\n");
     if (line == "UIDL") return srv.Send("+OK\r\n1 one\r\n2 two\r\n.\r\n");
     if (line == "UIDL 1") return srv.Send("+OK 1 one\r\n");
@@ -310,18 +321,23 @@ void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &re
 
 TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
   job.Delete = true;
+  for (const bool pipelining : {false, true})
   for (const bool silent : {false, true}) {
+    SCOPED_TRACE(pipelining ? "pipelined" : "one by one");
     TempDir data;
     TPop3Cli client;
     TestHost h;
     TRetrievalRun r(data.Path(), client, h);
     r.SetReplyTimeout(400);
     ScriptedServer server;
-    ServeTwo(server, [silent](ScriptedServer &srv) {
-      if (silent) return srv.Send("+OK\r\nSubject: two\r\n");  // and then nothing more
-      srv.Send("+OK\r\nSubject: two\r\n\r\nfirst half\r\n");
-      srv.CloseClient();
-    });
+    ServeTwo(
+        server,
+        [silent](ScriptedServer &srv) {
+          if (silent) return srv.Send("+OK\r\nSubject: two\r\n");  // and then nothing more
+          srv.Send("+OK\r\nSubject: two\r\n\r\nfirst half\r\n");
+          srv.CloseClient();
+        },
+        pipelining);
     client.Host = "127.0.0.1";
     client.Port = server.Port();
     client.UserName = "u";
@@ -339,7 +355,8 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
 
     // Get New works again afterwards: the unfinished message comes now.
     ScriptedServer again;
-    ServeTwo(again, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nwhole\r\n.\r\n"); });
+    ServeTwo(
+        again, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nwhole\r\n.\r\n"); }, pipelining);
     client.Port = again.Port();
     r.GetNewMail(job);
     RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
@@ -347,6 +364,10 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
               (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
+    // Pipelined, RETR 2 went out with RETR 1, before DELE 1 could follow its message.
+    const auto retr1 = std::find(server.Lines().begin(), server.Lines().end(), "RETR 1");
+    ASSERT_NE(retr1, server.Lines().end());
+    EXPECT_EQ(retr1 + 1 != server.Lines().end() && *(retr1 + 1) == "RETR 2", pipelining);
   }
 }
 
