@@ -18,6 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION mail)
 # The dependencies are those of the shared libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-# Spelling works with the English dictionaries when they are there.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us, mythes-en-us")
+# Spelling works with the English dictionaries when they are there; passwords go to the
+# desktop keyring when libsecret is there (QtKeychain opens it at run time).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hunspell-en-us, mythes-en-us, libsecret-1-0")
 include(CPack)
