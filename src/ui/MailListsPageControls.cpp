@@ -102,7 +102,7 @@ QWidget *TMailListsPage::CreateListPanel() {
                 &cb_SMTPServ, &edt_SMTPUser, &edt_SMTPPass, &edt_SMTPPort);
   cmb_SMTPSecurity = SecurityBox("cmb_ListSMTPSecurity", true, edt_SMTPPort);
   smtpForm->addRow("Security:", cmb_SMTPSecurity);
-  cb_SMTPLogin = Named(new QCheckBox("Log in with the user name and password"), "cb_ListSMTPLogin");
+  cb_SMTPLogin = Named(new QCheckBox("Log in with user name and password"), "cb_ListSMTPLogin");
   smtpForm->addRow(cb_SMTPLogin);
   auto *method = Named(new QGroupBox("Send Method"), "rg_SMTPMethod");
   rb_SMTPOne = Named(new QRadioButton("One at a time"), "rb_SMTPOne");
@@ -128,7 +128,7 @@ QWidget *TMailListsPage::CreateListPanel() {
   cmb_POPSecurity = SecurityBox("cmb_ListPOPSecurity", false, edt_POPPort);
   popForm->addRow("Security:", cmb_POPSecurity);
   edt_POPPort->setText("pop3");
-  cb_POPDelete = Named(new QCheckBox("Delete mail from the server after reading"), "cb_POPDelete");
+  cb_POPDelete = Named(new QCheckBox("Delete mail from server after reading"), "cb_POPDelete");
   popForm->addRow(cb_POPDelete);
 
   // Header, signature and footer: a file, whether to include it, and its text.
