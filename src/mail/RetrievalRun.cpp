@@ -503,6 +503,7 @@ void TRetrievalRun::Pop3RequestDone(TComponent *, TPop3Request RqType, uint16_t 
                                  : "Error - " + ErrorText(Error));
       break;
     case pop3Retr:
+      if (word_ == "DELE") break;  // the pipelined deletion pass
       host_.SetProgress(0);
       host_.SetStatus(Error == 0 ? "Retrieved message " + std::to_string(msgNum_) + "."
                                  : "Error - " + ErrorText(Error));

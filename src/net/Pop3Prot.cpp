@@ -3,6 +3,9 @@
 #include "net/MD5.h"
 
 #include <QCoreApplication>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <QObject>
 
 namespace {
@@ -196,6 +199,10 @@ void TCustomPop3Cli::WSocketSessionConnected(uint16_t Error) {
     return;
   }
   FConnected = true;
+  // A pipelined command is a small write while earlier ones are unanswered: it must not wait
+  // for their acknowledgement.
+  const int noDelay = 1;
+  setsockopt(FWSocket->HSocket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
   SetState(pop3WaitingBanner);
 }
 
