@@ -1,5 +1,5 @@
 // Fetching mail with TPop3Cli from a local Dovecot: one session, UIDL and RETR of every
-// message, as the retrieval run does. bench/pop3_compare.sh starts the server, fills its
+// message, in lock-step or as the retrieval run does (listing, pipelined RETRs). bench/pop3_compare.sh starts the server, fills its
 // maildir and runs this side by side with Python's poplib and fetchmail.
 //
 // BREVANT_POP3_SECURITY ("stls" or "tls") and BREVANT_POP3_CA (the CA that signed Dovecot's
@@ -77,6 +77,19 @@ void BM_Pop3UidlRetrAll(benchmark::State &state) {
       return;
     }
     messages = cli.MsgCount();
+    if (state.range(0) == 1) {
+      // As Get New fetches: one UIDL listing, then the RETRs pipelined when offered.
+      cli.MsgNum = 0;
+      if (Run(cli, done, error, &TPop3Cli::Uidl) != 0 || Run(cli, done, error, &TPop3Cli::Capa) != 0 ||
+          !cli.HasCapability("PIPELINING")) {
+        state.SkipWithError("no UIDL listing or no PIPELINING");
+        return;
+      }
+      for (int n = 1; n <= messages; ++n) cli.PipeRetr(n);
+      if (Run(cli, done, error, &TPop3Cli::Pipeline) != 0) state.SkipWithError("RETR failed");
+      Run(cli, done, error, &TPop3Cli::Quit);
+      continue;
+    }
     for (int n = 1; n <= messages; ++n) {
       cli.MsgNum = n;
       if (Run(cli, done, error, &TPop3Cli::Uidl) != 0)
@@ -92,9 +105,10 @@ void BM_Pop3UidlRetrAll(benchmark::State &state) {
   state.counters["messages"] = messages;
   state.SetBytesProcessed(bytes);
 }
-BENCHMARK(BM_Pop3UidlRetrAll)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+// Argument 0: UIDL and RETR of each message in lock-step; 1: one listing, RETRs pipelined.
+BENCHMARK(BM_Pop3UidlRetrAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 // One fetch per process, for timing side by side with other programs.
-BENCHMARK(BM_Pop3UidlRetrAll)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_Pop3UidlRetrAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // A server that answers its greeting only after this delay.
 constexpr int kGreetingDelayMs = 300;

@@ -129,15 +129,20 @@ for _ in $(seq 100); do
 done
 
 cat > "$work/poplib_fetch.py" <<PY
-import poplib, ssl
+import poplib, ssl, sys
 p = poplib.POP3("127.0.0.1", $port)
 if "${TLS:-0}" == "1":
     p.stls(context=ssl.create_default_context(cafile="$work/ca.crt"))
 p.user("$USER_NAME"); p.pass_("$PASSWORD")
 count = p.stat()[0]
-for n in range(1, count + 1):
-    p.uidl(n)
-    p.retr(n)
+if len(sys.argv) > 1 and sys.argv[1] == "listing":
+    p.uidl()  # one listing, then the messages
+    for n in range(1, count + 1):
+        p.retr(n)
+else:
+    for n in range(1, count + 1):
+        p.uidl(n)
+        p.retr(n)
 p.quit()
 PY
 # One unmeasured session first: Dovecot moves new mail to cur/ and builds its index.
@@ -155,14 +160,18 @@ export BREVANT_POP3_PORT=$port BREVANT_POP3_USER=$USER_NAME BREVANT_POP3_PASS=$P
 if [ "${TLS:-0}" = 1 ]; then
   echo "== $N messages of about 4 KB, UIDL + RETR each, one session over STLS, Dovecot on 127.0.0.1:$port"
   "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter='iterations:5'
+  # Each client in lock-step (UIDL n, RETR n), then each as it fetches best: one listing,
+  # then the RETRs (TPop3Cli pipelines them, as Get New does; poplib cannot).
   hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
-    -n "Brevant TPop3Cli over STLS" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
-    -n "python3 poplib over stls()" "/usr/bin/python3 $work/poplib_fetch.py" >/dev/null
+    -n "Brevant TPop3Cli over STLS, lock-step" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=UidlRetrAll/0/iterations:1" \
+    -n "python3 poplib over stls(), lock-step" "/usr/bin/python3 $work/poplib_fetch.py" \
+    -n "Brevant TPop3Cli over STLS, listing + pipelined RETR" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=UidlRetrAll/1/iterations:1" \
+    -n "python3 poplib over stls(), listing + RETR" "/usr/bin/python3 $work/poplib_fetch.py listing" >/dev/null
   cat "$work/side.md"
   echo "== CPU of one fetch each (the rest of the time is Dovecot's)"
   /usr/bin/time -f "TPop3Cli over STLS: %e s elapsed, %U s user, %S s system" \
-    "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter=iterations:1 >/dev/null
-  /usr/bin/time -f "poplib over stls(): %e s elapsed, %U s user, %S s system" /usr/bin/python3 "$work/poplib_fetch.py"
+    "$BUILD/bin/bench_Pop3Fetch" --benchmark_filter=UidlRetrAll/1/iterations:1 >/dev/null
+  /usr/bin/time -f "poplib over stls(): %e s elapsed, %U s user, %S s system" /usr/bin/python3 "$work/poplib_fetch.py" listing
   exit 0
 fi
 
@@ -205,7 +214,7 @@ echo "== Side by side, one process per fetch (hyperfine, process start included)
 # Get New's stored messages are removed between runs, outside the timing.
 hyperfine --warmup 1 --runs "${RUNS:-10}" --export-markdown "$work/side.md" \
   --prepare ":" --prepare "rm -rf $work/getnew/run-*" --prepare ":" --prepare "rm -f $work/out.bsmtp" \
-  -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=iterations:1" \
+  -n "Brevant TPop3Cli" "$BUILD/bin/bench_Pop3Fetch --benchmark_filter=UidlRetrAll/0/iterations:1" \
   -n "Brevant Get New" "BREVANT_BENCH_KEEP=$work/getnew $BUILD/bin/bench_GetNew --benchmark_filter=AllNew/iterations:1" \
   -n "python3 poplib" "/usr/bin/python3 $work/poplib_fetch.py" \
   -n "fetchmail" "$fetchmail_cmd" >/dev/null

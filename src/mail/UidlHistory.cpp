@@ -10,7 +10,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -28,43 +30,77 @@ std::string_view HeaderName(std::string_view line) {
   return line;
 }
 
-// Calls `line` with each line of the file, reading it in blocks; a line is copied only
-// when it runs over the end of a block.
-template <class F> void ReadLines(const std::string &path, F &&line) {
+bool LineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// The offset of the first `c` in `text` from `from` on; the end of `text` when there is none.
+size_t FindByte(std::string_view text, size_t from, char c) {
+  const auto *hit = static_cast<const char *>(std::memchr(text.data() + from, c, text.size() - from));
+  return hit ? static_cast<size_t>(hit - text.data()) : text.size();
+}
+
+// Calls `line` with each line of `text` (whole lines only) that may be a header: the rest,
+// nearly all of a history, is passed over by memchr looking for the next bracket.
+// Where the line holding `from` ends. memchr looks a short way ahead for each kind of line
+// end: a file with only one kind must not be searched to its end for the other.
+size_t LineEndFrom(std::string_view text, size_t from) {
+  const std::string_view ahead = text.substr(0, std::min(text.size(), from + 256));
+  const size_t lf = FindByte(ahead, from, '\n');
+  const size_t cr = FindByte(ahead.substr(0, lf), from, '\r');
+  if (cr < ahead.size()) return cr;
+  if (lf < ahead.size()) return lf;
+  size_t end = ahead.size();
+  while (end < text.size() && !LineEnd(text[end])) ++end;
+  return end;
+}
+
+template <class F> void HeaderLines(std::string_view text, F &&line) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const auto *hit = static_cast<const char *>(std::memchr(text.data() + pos, '[', text.size() - pos));
+    if (!hit) return;
+    const size_t bracket = static_cast<size_t>(hit - text.data());
+    size_t start = bracket;
+    while (start > 0 && Blank(text[start - 1]) && !LineEnd(text[start - 1])) --start;
+    const size_t end = LineEndFrom(text, bracket);
+    // A bracket after other text on its line opens no section.
+    if (start == 0 || LineEnd(text[start - 1])) line(text.substr(start, end - start));
+    pos = end;
+  }
+}
+
+// Calls `line` with each header line of the file, reading it in blocks; a line that runs
+// over the end of a block is carried to the front of the next, so nothing is held whole.
+template <class F> void ReadHeaderLines(const std::string &path, F &&line) {
   QFile file(AnsiToQString(path));
   if (!file.open(QIODevice::ReadOnly)) {
     if (FileExists(path)) throw EFOpenError(path);
     return;
   }
-  std::string pending;
   std::vector<char> block(1 << 16);
-  qint64 got = 0;
-  while ((got = file.read(block.data(), static_cast<qint64>(block.size()))) > 0) {
-    const std::string_view text(block.data(), static_cast<size_t>(got));
-    size_t start = 0;
-    // A plain loop: find_first_of asks memchr about the two line ends for every byte.
-    auto lineEnd = [&text](size_t from) {
-      while (from < text.size() && text[from] != '\n' && text[from] != '\r') ++from;
-      return from < text.size() ? from : std::string_view::npos;
-    };
-    for (size_t end; (end = lineEnd(start)) != std::string_view::npos; start = end + 1) {
-      if (pending.empty()) {
-        line(text.substr(start, end - start));
-      } else {
-        pending.append(text.substr(start, end - start));
-        line(std::string_view(pending));
-        pending.clear();
-      }
-    }
-    pending.append(text.substr(start));
+  size_t held = 0;
+  for (;;) {
+    if (held == block.size()) block.resize(block.size() * 2);  // one line longer than a block
+    const qint64 got = file.read(block.data() + held, static_cast<qint64>(block.size() - held));
+    const bool atEnd = got <= 0;
+    if (!atEnd) held += static_cast<size_t>(got);
+    const std::string_view text(block.data(), held);
+    size_t whole = atEnd ? held : 0;
+    if (!atEnd)
+      for (size_t i = held; i > 0; --i)
+        if (LineEnd(text[i - 1])) {
+          whole = i;
+          break;
+        }
+    HeaderLines(text.substr(0, whole), line);
+    std::memmove(block.data(), block.data() + whole, held - whole);
+    held -= whole;
+    if (atEnd) return;
   }
-  if (!pending.empty()) line(std::string_view(pending));
 }
 }  // namespace
 
 template <class Keep> void TUidlHistory::Read(Keep &&keep) {
-  // A CR LF pair gives an extra empty line, which is no header and costs nothing.
-  ReadLines(FFile, [this, &keep](std::string_view line) {
+  ReadHeaderLines(FFile, [this, &keep](std::string_view line) {
     const std::string_view name = HeaderName(line);
     if (name.size() < FHost.size() || name.compare(0, FHost.size(), FHost) != 0) return;
     const std::string_view identifier = name.substr(FHost.size());
@@ -84,14 +120,11 @@ TUidlHistory::TUidlHistory(const std::string &dataDir, const std::string &host)
 TUidlHistory::TUidlHistory(const std::string &dataDir, const std::string &host,
                            const std::vector<std::string> &wanted)
     : FFile(dataDir + kUidlFile), FHost(host + ":") {
-  TCaselessSet server;
-  server.Reserve(wanted.size());
-  for (size_t i = 0; i < wanted.size(); ++i) server.Insert(wanted[i], i);
+  // Exact, as the seen check is: no case folding for the many sections of a history.
+  const std::unordered_set<std::string_view> server(wanted.begin(), wanted.end());
   Read([&](std::string_view identifier) {
-    bool onServer = false;
-    server.ForEachNumber(identifier, [&](size_t i) { onServer = onServer || wanted[i] == identifier; });
     // Recorded twice, it is kept once.
-    return onServer && !Seen(identifier);
+    return server.count(identifier) != 0 && !Seen(identifier);
   });
 }
 

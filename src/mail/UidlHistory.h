@@ -13,7 +13,7 @@ inline constexpr const char *kUidlFile = "UIDLs.dat";
 class TUidlHistory {
 public:
   // Reads the sections of `host` from the file in the data directory (a missing file is
-  // an empty history). The file is read piece by piece, never held whole.
+  // an empty history). The file is read in blocks, never held whole.
   TUidlHistory(const std::string &dataDir, const std::string &host);
   // The same, keeping only the identifiers of `wanted` (those on the server): the file is
   // still read once, but memory and lookups stay with the mailbox, not the history.

@@ -1,5 +1,6 @@
 // Reading fetched messages: the identifier rule, the header scan, the file names, the
 // identifier history and where a message is filed.
+#include <algorithm>
 #include "lists/ListRecord.h"
 #include "mail/FilterTargets.h"
 #include "mail/FolderIndex.h"
@@ -86,6 +87,40 @@ TEST(UidlHistory, SeenIsExactAndPerHostAndRecordsAppend) {
   EXPECT_EQ(ini.ReadString("pop.x.org:abcd", "1", ""), "1");
   EXPECT_TRUE(TUidlHistory(dir.Path(), "pop.x.org").Seen("abcd"));
   EXPECT_EQ(TUidlHistory(dir.Path() + "missing/", "pop.x.org").Size(), 0u);
+}
+
+// The history skips from bracket to bracket: it must still find just the sections a profile
+// reader finds, across its read blocks and whatever the line ends.
+TEST(UidlHistory, FindsWhatTheProfileReaderFindsAcrossBlocks) {
+  TempDir dir;
+  std::string text;
+  std::vector<std::string> wanted;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string id = "m" + std::to_string(i) + std::string(static_cast<size_t>(i % 37), 'x');
+    const char *ends[] = {"\r\n", "\n", "\r"};
+    const std::string end = ends[i % 3];
+    if (i % 5 == 0) text += "1=[pop.x.org:v" + id + "]" + end;  // a bracket in a value
+    if (i % 1000 == 500) text += std::string(70000, 'y') + end;        // a line longer than a block
+    text += (i % 4 == 0 ? " \t[ pop.x.org:" : "[pop.x.org:") + id + (i % 6 == 0 ? " ] " : "]") + end + "1=1" + end;
+    if (i % 3 == 0) wanted.push_back(id);
+  }
+  WriteAll(dir.File(kUidlFile), text);
+  std::vector<std::string> sections;
+  TIniFile32(dir.File(kUidlFile)).ReadSections(&sections);
+  const TUidlHistory all(dir.Path(), "pop.x.org");
+  const TUidlHistory some(dir.Path(), "pop.x.org", wanted);
+  size_t ours = 0;
+  for (const std::string &section : sections) {
+    if (section.rfind("pop.x.org:", 0) != 0) continue;
+    ++ours;
+    const std::string id = section.substr(10);
+    EXPECT_TRUE(all.Seen(id)) << id;
+    EXPECT_EQ(some.Seen(id), std::find(wanted.begin(), wanted.end(), id) != wanted.end()) << id;
+  }
+  EXPECT_GT(ours, 1000u);
+  EXPECT_EQ(all.Size(), ours);
+  EXPECT_EQ(some.Size(), wanted.size());
+  EXPECT_FALSE(all.Seen("vm0"));
 }
 
 TEST(InboxFiler, FilesUnderFreeNamesAndAppendsOrUpdatesRecords) {
