@@ -7,6 +7,7 @@
 #include "lists/AddressRecord.h"
 #include "lists/CsvAddresses.h"
 #include "lists/ImportExport.h"
+#include "lists/ListPasswords.h"
 #include "lists/ListRecord.h"
 #include "mail/FieldSources.h"
 #include "mail/MailingRun.h"
@@ -36,7 +37,7 @@ bool FindList(const TCliContext &c, const std::string &wanted, std::string *name
   for (const std::string &candidate : LoadMailLists(c.DataDir))
     if (SameText(candidate, CleanListName(wanted))) {
       *name = candidate;
-      *record = LoadListRecord(c.DataDir, candidate);
+      *record = LoadListRecordWithPasswords(c.DataDir, candidate);
       if (DirectoryExists(record->Path)) return true;
       Fail(c, "the folder of list \"" + candidate + "\" is missing: " + record->Path);
       return false;

@@ -46,6 +46,7 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   r.SMTPServer = text("SMTP Server");
   r.SMTPUsername = text("SMTP Username");
   r.SMTPPassword = text("SMTP Password");
+  r.SMTPPasswordInKeyring = flag("SMTP Password In Keyring");
   r.SMTPPort = text("SMTP Port", "smtp");
   r.SendMethod = ini.ReadInteger(name, "Send Method", 0);
   r.RCPTTO = ini.ReadInteger(name, "RCPT TO", 1);
@@ -55,6 +56,7 @@ TListRecord ReadListRecord(const TIniFile32 &ini, const std::string &dataDir, co
   r.POPServer = text("POP Server");
   r.POPUserName = text("POP UserName");
   r.POPPassword = text("POP Password");
+  r.POPPasswordInKeyring = flag("POP Password In Keyring");
   r.DeleteRead = flag("Delete Read");
   r.POPSecurity = SecurityValue(ini.ReadInteger(name, "POP Security", -1));
   r.HeaderFile = text("Header File");
@@ -98,6 +100,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     text("SMTP Server", r.SMTPServer);
     text("SMTP Username", r.SMTPUsername);
     text("SMTP Password", r.SMTPPassword);
+    text("SMTP Password In Keyring", r.SMTPPasswordInKeyring ? "1" : "");
     text("SMTP Port", r.SMTPPort);
     ini.WriteInteger(name, "Send Method", r.SendMethod);
     ini.WriteInteger(name, "RCPT TO", r.RCPTTO);
@@ -108,6 +111,7 @@ void WriteListRecord(const std::string &dataDir, const std::string &name, const 
     text("POP Server", r.POPServer);
     text("POP UserName", r.POPUserName);
     text("POP Password", r.POPPassword);
+    text("POP Password In Keyring", r.POPPasswordInKeyring ? "1" : "");
     flag("Delete Read", r.DeleteRead);
     text("POP Security", r.POPSecurity < 0 ? std::string() : std::to_string(r.POPSecurity));
     text("Header File", r.HeaderFile);

@@ -22,6 +22,9 @@ struct TListRecord {
   std::string SMTPServer;
   std::string SMTPUsername;
   std::string SMTPPassword;
+  // The password is kept in the desktop's keyring, not in the file (SMTPPassword is then
+  // empty until fetched from there).
+  bool SMTPPasswordInKeyring = false;
   std::string SMTPPort = "smtp";
   int SendMethod = 0;  // 0 one at a time, 1 RCPTTO at a time, 2 all at once
   int RCPTTO = 1;
@@ -33,6 +36,7 @@ struct TListRecord {
   std::string POPServer;
   std::string POPUserName;
   std::string POPPassword;
+  bool POPPasswordInKeyring = false;  // as SMTPPasswordInKeyring
   bool DeleteRead = false;
   int POPSecurity = -1;  // as SMTPSecurity
   std::string HeaderFile;

@@ -94,5 +94,5 @@ std::string PasswordFileNoticeOnce(const std::string &dataDir) {
   if (ini.ReadBool("Passwords", "File Notice Shown", false)) return std::string();
   ini.WriteBool("Passwords", "File Notice Shown", true);
   return "No desktop keyring is running, so the servers' passwords are kept in \"" + SmtpRegistryPath(dataDir) +
-         "\" and \"" + PopRegistryPath(dataDir) + "\", which only you may read.";
+         "\", \"" + PopRegistryPath(dataDir) + "\" and \"" + dataDir + "Lists.ini\", which only you may read.";
 }

@@ -109,6 +109,8 @@ private:
   void LoadMailLists();
   void ClearListPanel();
   void RecordToPanel();
+  // The saved list's passwords go to the keyring when one runs; else the user is told once.
+  void KeepPasswordsSafe(const std::string &name);
   TListRecord PanelToRecord() const;
   void LoadTextBox(const std::string &file, QPlainTextEdit *box);
   void SetListButtons(bool enabled);

@@ -3,7 +3,9 @@
 
 #include "lists/AddressRecord.h"
 #include "lists/ListFolder.h"
+#include "lists/ListPasswords.h"
 #include "storage/Filters.h"
+#include "storage/ServerPasswords.h"
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
@@ -16,6 +18,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -42,7 +45,7 @@ void TMailListsPage::LoadMailLists() {
 
 void TMailListsPage::LoadListRecord(const QString &name) {
   FCurrentName = name.isEmpty() ? kPseudoListName : A(name);
-  FRecord = ::LoadListRecord(FDataDir, FCurrentName);
+  FRecord = LoadListRecordWithPasswords(FDataDir, FCurrentName);
   RecordToPanel();
   FLoading = true;
   edt_ListName->setText(Q(FCurrentName));
@@ -131,6 +134,8 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.SMTPServer = A(cb_SMTPServ->currentText());
   r.SMTPUsername = A(edt_SMTPUser->text());
   r.SMTPPassword = A(edt_SMTPPass->text());
+  // A password the keyring did not give when the list was shown stays kept there.
+  r.SMTPPasswordInKeyring = r.SMTPPassword.empty() && FRecord.SMTPPassword.empty() && FRecord.SMTPPasswordInKeyring;
   r.SMTPPort = A(edt_SMTPPort->text());
   r.SendMethod = rb_SMTPSome->isChecked() ? 1 : rb_SMTPAll->isChecked() ? 2 : 0;
   r.RCPTTO = se_SMTPRCPT->value();
@@ -138,6 +143,7 @@ TListRecord TMailListsPage::PanelToRecord() const {
   r.POPServer = A(cb_POPServ->currentText());
   r.POPUserName = A(edt_PopUser->text());
   r.POPPassword = A(edt_PopPass->text());
+  r.POPPasswordInKeyring = r.POPPassword.empty() && FRecord.POPPassword.empty() && FRecord.POPPasswordInKeyring;
   r.DeleteRead = cb_POPDelete->isChecked();
   // What the registry entry gives is no choice of the list's: the list keeps following it.
   const TSmtpServer smtpEntry = FillServerFromRegistry(FDataDir, r.SMTPServer);
@@ -262,16 +268,33 @@ bool TMailListsPage::SaveListPanel() {
     }
     WriteListRecord(FDataDir, name, FRecord, true, FCurrentName);
     if (name != FCurrentName) {
+      ForgetListPasswords(FDataDir, FCurrentName);
       MoveFilters(FDataDir, FCurrentName, name);
       emit ListRenamed(Q(FCurrentName), Q(name));
     }
   }
+  KeepPasswordsSafe(saved);
   SetListButtons(false);
   LoadMailLists();
   lb_MailLists->setEnabled(true);
   SelectList(saved);
   lb_MailListsClick();
   return true;
+}
+
+void TMailListsPage::KeepPasswordsSafe(const std::string &name) {
+  const QPointer<TMailListsPage> self(this);
+  const std::string dataDir = FDataDir;
+  MoveListPasswordsToKeyring(dataDir, name, [self, dataDir](bool inFile) {
+    if (!inFile || !self) return;
+    const std::string notice = PasswordFileNoticeOnce(dataDir);
+    if (notice.empty()) return;
+    // Told without holding up whatever the user does next.
+    auto *box = new QMessageBox(QMessageBox::Information, kCaption, Q(notice), QMessageBox::Ok, self);
+    box->setObjectName("PasswordFileNotice");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  });
 }
 
 bool TMailListsPage::SettleUnsavedList() {
@@ -343,6 +366,7 @@ void TMailListsPage::RemoveList1Click() {
                             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     return;
   RemoveMailList(FDataDir, A(name));
+  ForgetListPasswords(FDataDir, A(name));
   ClearListPanel();
   emit ListRemoved(name);
   const int row = lb_MailLists->row(item);

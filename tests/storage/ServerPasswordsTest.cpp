@@ -1,5 +1,6 @@
 // Passwords of registered servers: in a real gnome-keyring on a private D-Bus session started
 // here, and in the registry file while no keyring runs on that bus.
+#include "lists/ListPasswords.h"
 #include "storage/Keyring.h"
 #include "storage/ServerPasswords.h"
 #include "mail/PopSettings.h"
@@ -91,6 +92,15 @@ std::optional<TPasswordPlace> Move(const std::string &dataDir, bool smtp, const 
   return place;
 }
 
+// Waits in the event loop for MoveListPasswordsToKeyring; whether a password stayed in the file.
+std::optional<bool> MoveList(const std::string &dataDir, const std::string &name) {
+  std::optional<bool> inFile;
+  MoveListPasswordsToKeyring(dataDir, name, [&](bool f) { inFile = f; });
+  EXPECT_FALSE(inFile.has_value()) << "the keyring is asked without waiting for it";
+  RunEventsUntil([&] { return inFile.has_value(); }, 30000);
+  return inFile;
+}
+
 TEST(ServerPasswords, InTheFileWithoutAKeyringThenInTheKeyring) {
   EnsureQtApp();
   PrivateSession session;
@@ -100,6 +110,11 @@ TEST(ServerPasswords, InTheFileWithoutAKeyringThenInTheKeyring) {
   TPopServer pop{"pop.example.org", "bob", "p0p-pass", "995", false, 2};
   WriteSmtpServer(data.Path(), smtp);
   WritePopServer(data.Path(), pop);
+  TListRecord list;
+  list.Path = data.Path();
+  list.SMTPPassword = "list-smtp";
+  list.POPPassword = "list-pop";
+  WriteListRecord(data.Path(), "News", list, false, "");
 
   // No keyring on the bus: the passwords stay in the files, and the user is told once.
   EXPECT_EQ(Move(data.Path(), true, smtp.Name), TPasswordPlace::ppFile);
@@ -107,7 +122,10 @@ TEST(ServerPasswords, InTheFileWithoutAKeyringThenInTheKeyring) {
   EXPECT_FALSE(ReadSmtpServer(data.Path(), smtp.Name).PasswordInKeyring);
   const std::string notice = PasswordFileNoticeOnce(data.Path());
   EXPECT_NE(notice.find(SmtpRegistryPath(data.Path())), std::string::npos) << notice;
+  EXPECT_NE(notice.find(ListsFile(data.Path())), std::string::npos) << notice;
   EXPECT_EQ(PasswordFileNoticeOnce(data.Path()), "");
+  EXPECT_EQ(MoveList(data.Path(), "News"), true);
+  EXPECT_EQ(LoadListRecord(data.Path(), "News").SMTPPassword, "list-smtp");
 
   // A keyring starts: the next save moves the password there and out of the file.
   ASSERT_TRUE(session.StartKeyring());
@@ -128,6 +146,33 @@ TEST(ServerPasswords, InTheFileWithoutAKeyringThenInTheKeyring) {
   read = ReadSmtpServer(data.Path(), smtp.Name);
   EXPECT_TRUE(FetchServerPasswordWaiting(data.Path(), &read));
   EXPECT_EQ(read.Password, "s3cret");
+
+  // A list's own passwords move the same way, and come back with its record.
+  EXPECT_EQ(MoveList(data.Path(), "News"), false);
+  EXPECT_EQ(ReadAll(ListsFile(data.Path())).find("list-"), std::string::npos) << ReadAll(ListsFile(data.Path()));
+  TListRecord back = LoadListRecordWithPasswords(data.Path(), "News");
+  EXPECT_EQ(back.SMTPPassword, "list-smtp");
+  EXPECT_EQ(back.POPPassword, "list-pop");
+  // Saved again with the keyring's passwords shown, or without one it could not give: kept.
+  WriteListRecord(data.Path(), "News", back, true, "News");
+  EXPECT_EQ(MoveList(data.Path(), "News"), false);
+  back.SMTPPassword.clear();
+  back.POPPassword = "changed";
+  WriteListRecord(data.Path(), "News", back, true, "News");
+  EXPECT_EQ(MoveList(data.Path(), "News"), false);
+  back = LoadListRecordWithPasswords(data.Path(), "News");
+  EXPECT_EQ(back.SMTPPassword, "list-smtp");
+  EXPECT_EQ(back.POPPassword, "changed");
+  // Cleared in the panel (flag off, no password): forgotten; a removed list forgets the rest.
+  back.SMTPPassword.clear();
+  back.SMTPPasswordInKeyring = false;
+  WriteListRecord(data.Path(), "News", back, true, "News");
+  EXPECT_EQ(MoveList(data.Path(), "News"), false);
+  EXPECT_EQ(LoadListRecordWithPasswords(data.Path(), "News").SMTPPassword, "");
+  ForgetListPasswords(data.Path(), "News");
+  std::string none = "unchanged";
+  RunEventsUntil([&] { return !KeyringFetchWaiting(ListPasswordKey(data.Path(), false, "News"), &none); }, 10000);
+  EXPECT_EQ(none, "unchanged");
 
   // Another data folder's server of the same name has its own entry.
   TempDir other;
