@@ -9,6 +9,7 @@
 #include "compose/AssembleMessage.h"
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
+#include "compose/SendAssembly.h"
 #include "mail/MailingRun.h"
 #include "mail/MessageForm.h"
 #include "storage/TextFile.h"
@@ -60,7 +61,7 @@ public:
   }
   TDigest AssembleMessage(bool mergeCodes) override {
     TScroogeConverter converter(scrooge_);
-    return ::AssembleMessage(input_, true, mergeCodes, &converter);
+    return assembly_.Assemble(input_, mergeCodes, &converter);
   }
   std::string ShowAddress(const std::string &entry) override {
     const size_t open = entry.find('<');
@@ -83,6 +84,7 @@ public:
 private:
   TAssemblyInput input_;
   TScrooge scrooge_;
+  TSendAssembly assembly_;
 };
 
 void RunMailing(benchmark::State &state, bool fieldCodes, bool html = false, bool journal = true) {
