@@ -7,8 +7,21 @@
 #include "compose/AssembleMessage.h"
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
+#include "compose/SendAssembly.h"
+#include "mail/MessageForm.h"
 
 namespace {
+// The text as the editor's rich text, one paragraph per line.
+std::string RtfOf(const std::vector<std::string> &lines) {
+  TRichDocument doc;
+  for (const auto &line : lines) {
+    TRichParagraph p;
+    p.Runs.push_back(TRichRun{line});
+    doc.Paragraphs.push_back(p);
+  }
+  return WriteRtf(doc);
+}
+
 TAssemblyInput Newsletter() {
   TAssemblyInput in;
   in.Subject = "Monthly news";
@@ -29,14 +42,7 @@ TAssemblyInput Newsletter() {
     size += line.size() + 2;
     in.BodyLines.push_back(line);
   }
-  // The same text as the editor's rich text, one paragraph per line.
-  TRichDocument doc;
-  for (const auto &line : in.BodyLines) {
-    TRichParagraph p;
-    p.Runs.push_back(TRichRun{line});
-    doc.Paragraphs.push_back(p);
-  }
-  in.BodyRtf = WriteRtf(doc);
+  in.BodyRtf = RtfOf(in.BodyLines);
   return in;
 }
 }  // namespace
@@ -67,5 +73,44 @@ static void BM_AssembleHtml(benchmark::State &state) {
   state.counters["assemblies/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AssembleHtml);
+
+// The same messages as a mailing run makes them: converted once, merged per recipient.
+static void BM_AssembleHtmlPrepared(benchmark::State &state) {
+  QTemporaryDir dir;
+  TAssemblyInput in = Newsletter();
+  in.SendHtml = true;
+  in.DataDir = dir.path().toStdString() + "/";
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  TSendAssembly assembly;
+  for (auto _ : state) {
+    TDigest d = assembly.Assemble(in, true, &converter);
+    benchmark::DoNotOptimize(d);
+  }
+  state.counters["assemblies/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AssembleHtmlPrepared);
+
+// The wire form of one HTML message: multipart/alternative, both parts quoted-printable.
+static void BM_MessageFormHtml(benchmark::State &state) {
+  QTemporaryDir dir;
+  TAssemblyInput in = Newsletter();
+  in.SendHtml = true;
+  in.DataDir = dir.path().toStdString() + "/";
+  // Curly quotes make both parts 8-bit.
+  in.BodyLines[0] += " \x93quoted\x94";
+  in.BodyRtf = RtfOf(in.BodyLines);
+  TScrooge scrooge;
+  scrooge.ConfigureForMainWindow();
+  TScroogeConverter converter(scrooge);
+  const TDigest digest = AssembleMessage(in, true, true, &converter);
+  for (auto _ : state) {
+    TMessageForm form = BuildMessageForm(digest);
+    benchmark::DoNotOptimize(form);
+  }
+  state.counters["forms/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MessageFormHtml);
 
 BENCHMARK_MAIN();

@@ -73,8 +73,8 @@ public:
   explicit BlockingSmtp(const std::vector<std::string> &body = {}) : FBody(body) {
     Cli.OnRequestDone = [this](TComponent *, TSmtpRequest, uint16_t e) { FDone = true, FError = e; };
     Cli.OnGetData = [this](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
-      more = n <= static_cast<int32_t>(FBody.size());
-      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", FBody[n - 1].c_str());
+      more = n <= static_cast<int32_t>(FLines->size());
+      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "%s", (*FLines)[n - 1].c_str());
     };
   }
   // Addressed to a server on this machine, as a benchmark sender.
@@ -94,10 +94,14 @@ public:
     return FError;
   }
 
+  // The next messages go with `lines` as their body, which must outlive them.
+  void SendLines(const std::vector<std::string> &lines) { FLines = &lines; }
+
   TSmtpCli Cli;
 
 private:
   const std::vector<std::string> FBody;
+  const std::vector<std::string> *FLines = &FBody;
   bool FDone = false;
   int FError = 0;
 };

@@ -4,6 +4,7 @@
 #include "cli/DryRunServer.h"
 #include "cli/Newsletter.h"
 #include "compose/Scrooge.h"
+#include "compose/SendAssembly.h"
 #include "lists/AddressRecord.h"
 #include "lists/CsvAddresses.h"
 #include "lists/ImportExport.h"
@@ -68,7 +69,7 @@ public:
     in.SendHtml = in.SendHtml || html_;
     if (shown_) in.Recipient = recipient_;
     TScroogeConverter converter(scrooge_);
-    return ::AssembleMessage(in, true, mergeCodes, &converter);
+    return assembly_.Assemble(in, mergeCodes, &converter);
   }
 
   std::string ShowAddress(const std::string &entry) override {
@@ -120,6 +121,8 @@ private:
   size_t total_;
   size_t started_ = 0;
   TScrooge scrooge_;
+  // The newsletter converted once, each recipient's values merged into it.
+  TSendAssembly assembly_;
   TRecipientFields recipient_;
   bool shown_ = false;
 };

@@ -157,6 +157,30 @@ std::string TScroogeConverter::ConvertToHtml(const std::string &rtf, const std::
   return html;
 }
 
+bool TScroogeConverter::ConvertToParts(const std::string &rtf, const std::string &title,
+                                       const std::vector<std::string> &bodyOptions, THtmlPageParts &parts) {
+  scrooge_.BodyOptions = bodyOptions;
+  scrooge_.Title = title;
+  TScrooge::TPageParts page = scrooge_.ConvertParts(rtf);
+  parts.Head = std::move(page.Head);
+  parts.Body = std::move(page.Body);
+  parts.Tail = std::move(page.Tail);
+  return true;
+}
+
+std::string TScroogeConverter::MergeParts(const THtmlPageParts &parts, const std::vector<std::string> &replaceStrings) {
+  std::string body = parts.Body;
+  scrooge_.MergeReplaceStrings(replaceStrings, body);
+  std::string page;
+  page.reserve(parts.Head.size() + body.size() + parts.Tail.size());
+  page.append(parts.Head).append(body).append(parts.Tail);
+  return page;
+}
+
+std::string THtmlConverter::MergeParts(const THtmlPageParts &, const std::vector<std::string> &) {
+  throw std::logic_error("a merge into pages this converter cannot cut");
+}
+
 std::string HtmlColor(uint32_t color) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -197,56 +221,53 @@ std::string InsertRtfLines(const std::string &rtf, const std::vector<std::string
 
 void RemoveWorkFile(const std::string &dataDir) { QFile::remove(AnsiToQString(dataDir + kWorkFile)); }
 
-TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes, THtmlConverter *converter) {
-  TDigest digest;
+namespace {
+// The body editor's lines as one text, as the plain-text merge works on it.
+std::string JoinedBody(const std::vector<std::string> &lines) {
+  std::string text;
+  size_t size = 0;
+  for (const std::string &line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += "\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+// The body's plain lines with the codes merged into `joined`, the body as one text.
+std::vector<std::string> MergedPlainBody(const TAssemblyInput &in, const std::string &joined,
+                                         const std::vector<std::string> &replacements) {
+  std::vector<std::string> lines = SplitLines(MergeFieldCodes(joined, replacements));
+  // A final empty line is kept as a line of its own.
+  if (!in.BodyLines.empty() && in.BodyLines.back().empty()) lines.emplace_back();
+  return lines;
+}
+
+// The lines that go before and after the body.
+struct TFrameLines {
+  std::vector<std::string> Before, After;
+};
+
+TFrameLines FrameLines(const TAssemblyInput &in, bool ForSend) {
   const bool general = !in.ListChosen || (ForSend && in.UseGeneralProperties);
   const TDigestTexts &texts = general ? in.GeneralTexts : in.ListTexts;
-  const std::string workFile = in.DataDir + kWorkFile;
-
-  // The body editor's lines in plain text, field codes merged when asked.
-  auto plainBody = [&]() -> std::vector<std::string> {
-    if (!MergeCodes) return in.BodyLines;
-    std::string text;
-    for (size_t i = 0; i < in.BodyLines.size(); ++i) {
-      if (i) text += "\r\n";
-      text += in.BodyLines[i];
-    }
-    std::vector<std::string> lines = SplitLines(MergeFieldCodes(text, BuildReplacementList(in.Recipient, in.List, in.Personal)));
-    // A final empty line is kept as a line of its own.
-    if (!in.BodyLines.empty() && in.BodyLines.back().empty()) lines.emplace_back();
-    return lines;
-  };
-
-  std::vector<std::string> body, textBody;
-  if (ForSend && in.SendHtml) {
-    if (!converter) throw std::logic_error("HTML assembly without a converter");
-    digest.ContentType = TDigestContent::dcHTML;
-    std::vector<std::string> replacements;
-    if (MergeCodes) {
-      replacements = BuildReplacementList(in.Recipient, in.List, in.Personal);
-      CheckRecursion(replacements);
-    }
-    const std::string html =
-        converter->ConvertToHtml(in.BodyRtf, in.Subject, BodyOptions(in.Background), MergeCodes ? &replacements : nullptr);
-    WriteWorkFile(workFile, html);
-    body = SplitLines(html);
-    textBody = plainBody();
-  } else if (ForSend) {
-    digest.ContentType = TDigestContent::dcPlainText;
-    body = plainBody();
-  } else {
-    WriteWorkFile(workFile, in.BodyRtf);
-    body = in.BodyLines;
-  }
-
-  std::vector<std::string> before;
+  TFrameLines frame;
   if (!ForSend) {
     // A subject of several lines shows them all before the two empty lines.
-    before = SplitLines("Subject:  " + in.Subject);
-    before.resize(before.size() + 2);
+    frame.Before = SplitLines("Subject:  " + in.Subject);
+    frame.Before.resize(frame.Before.size() + 2);
   }
-  Append(before, HeaderLines(texts));
-  const std::vector<std::string> after = TrailerLines(texts);
+  Append(frame.Before, HeaderLines(texts));
+  frame.After = TrailerLines(texts);
+  return frame;
+}
+
+// The header, signature and footer around the body: the digest's lines, and for an HTML
+// send the lines of its plain-text alternative around `textBody`.
+void Frame(const TAssemblyInput &in, bool ForSend, const TFrameLines &frame, const std::vector<std::string> &body,
+           const std::vector<std::string> &textBody, TDigest &digest) {
+  const std::vector<std::string> &before = frame.Before, &after = frame.After;
 
   digest.Lines.reserve(before.size() + body.size() + after.size());
   // In an HTML page the header, signature and footer go inside its body: text outside the
@@ -273,14 +294,77 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
     Append(digest.TextLines, textBody);
     Append(digest.TextLines, after);
   }
+}
+}  // namespace
+
+TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes, THtmlConverter *converter) {
+  TDigest digest;
+  const std::string workFile = in.DataDir + kWorkFile;
+
+  // The body editor's lines in plain text, field codes merged when asked.
+  auto plainBody = [&]() -> std::vector<std::string> {
+    if (!MergeCodes) return in.BodyLines;
+    return MergedPlainBody(in, JoinedBody(in.BodyLines), BuildReplacementList(in.Recipient, in.List, in.Personal));
+  };
+
+  std::vector<std::string> body, textBody;
+  if (ForSend && in.SendHtml) {
+    if (!converter) throw std::logic_error("HTML assembly without a converter");
+    digest.ContentType = TDigestContent::dcHTML;
+    std::vector<std::string> replacements;
+    if (MergeCodes) {
+      replacements = BuildReplacementList(in.Recipient, in.List, in.Personal);
+      CheckRecursion(replacements);
+    }
+    const std::string html =
+        converter->ConvertToHtml(in.BodyRtf, in.Subject, BodyOptions(in.Background), MergeCodes ? &replacements : nullptr);
+    WriteWorkFile(workFile, html);
+    body = SplitLines(html);
+    textBody = plainBody();
+  } else if (ForSend) {
+    digest.ContentType = TDigestContent::dcPlainText;
+    body = plainBody();
+  } else {
+    WriteWorkFile(workFile, in.BodyRtf);
+    body = in.BodyLines;
+  }
+  const TFrameLines frame = FrameLines(in, ForSend);
+  Frame(in, ForSend, frame, body, textBody, digest);
 
   if (!ForSend) {
-    digest.Rtf = InsertRtfLines(in.BodyRtf, before, after);
+    digest.Rtf = InsertRtfLines(in.BodyRtf, frame.Before, frame.After);
     if (converter) {
       const std::string html = converter->ConvertToHtml(digest.Rtf, in.Subject, BodyOptions(in.Background), nullptr);
       digest.HtmlFile = in.DataDir + kPreviewFile;
       WriteWorkFile(digest.HtmlFile, html);
     }
   }
+  return digest;
+}
+
+bool PrepareBody(const TAssemblyInput &in, THtmlConverter *converter, TPreparedBody &prepared) {
+  prepared = TPreparedBody{};
+  prepared.Text = JoinedBody(in.BodyLines);
+  if (!in.SendHtml) return true;
+  if (!converter) throw std::logic_error("HTML assembly without a converter");
+  prepared.Html = true;
+  return converter->ConvertToParts(in.BodyRtf, in.Subject, BodyOptions(in.Background), prepared.Page);
+}
+
+TDigest AssembleMerged(const TAssemblyInput &in, const TPreparedBody &prepared, THtmlConverter *converter) {
+  TDigest digest;
+  const std::vector<std::string> replacements = BuildReplacementList(in.Recipient, in.List, in.Personal);
+  std::vector<std::string> body, textBody;
+  if (prepared.Html) {
+    if (!converter) throw std::logic_error("HTML assembly without a converter");
+    digest.ContentType = TDigestContent::dcHTML;
+    CheckRecursion(replacements);
+    body = SplitLines(converter->MergeParts(prepared.Page, replacements));
+    textBody = MergedPlainBody(in, prepared.Text, replacements);
+  } else {
+    digest.ContentType = TDigestContent::dcPlainText;
+    body = MergedPlainBody(in, prepared.Text, replacements);
+  }
+  Frame(in, true, FrameLines(in, true), body, textBody, digest);
   return digest;
 }

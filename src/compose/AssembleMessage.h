@@ -21,6 +21,11 @@ struct TDigestTexts {
   std::string Footer;
 };
 
+// A converted page cut where field values are merged: the page is Head + Body + Tail.
+struct THtmlPageParts {
+  std::string Head, Body, Tail;
+};
+
 // The RTF-to-HTML conversion the assembly needs; the converter component implements it.
 class THtmlConverter {
 public:
@@ -30,6 +35,15 @@ public:
   virtual std::string ConvertToHtml(const std::string &rtf, const std::string &title,
                                     const std::vector<std::string> &bodyOptions,
                                     const std::vector<std::string> *replaceStrings) = 0;
+  // The same page without a merge, in parts, so that each recipient's merge needs no new
+  // conversion; false when this converter cannot cut its pages.
+  virtual bool ConvertToParts(const std::string & /*rtf*/, const std::string & /*title*/,
+                              const std::vector<std::string> & /*bodyOptions*/, THtmlPageParts & /*parts*/) {
+    return false;
+  }
+  // The page of `parts` with the "code=value" lines merged: what ConvertToHtml gives with
+  // them for the same RTF. Only for parts this converter made.
+  virtual std::string MergeParts(const THtmlPageParts &parts, const std::vector<std::string> &replaceStrings);
 };
 
 class TScrooge;
@@ -41,6 +55,9 @@ public:
   explicit TScroogeConverter(TScrooge &scrooge) : scrooge_(scrooge) {}
   std::string ConvertToHtml(const std::string &rtf, const std::string &title, const std::vector<std::string> &bodyOptions,
                             const std::vector<std::string> *replaceStrings) override;
+  bool ConvertToParts(const std::string &rtf, const std::string &title, const std::vector<std::string> &bodyOptions,
+                      THtmlPageParts &parts) override;
+  std::string MergeParts(const THtmlPageParts &parts, const std::vector<std::string> &replaceStrings) override;
 
 private:
   TScrooge &scrooge_;
@@ -87,6 +104,23 @@ private:
 // only for a plain-text send. Throws ERecursiveFieldCode, the converter's errors, and
 // EFCreateError when a work file cannot be written.
 TDigest AssembleMessage(const TAssemblyInput &input, bool ForSend, bool MergeCodes, THtmlConverter *converter);
+
+// What the assembly of a send with merged codes does the same way for every recipient: the
+// body converted to HTML before any merge (for an HTML send) and its plain text in one piece.
+struct TPreparedBody {
+  bool Html = false;
+  THtmlPageParts Page;
+  std::string Text;
+};
+
+// The prepared body of `input` for a send; false when the converter cannot cut its pages.
+// Throws the converter's errors.
+bool PrepareBody(const TAssemblyInput &input, THtmlConverter *converter, TPreparedBody &prepared);
+
+// AssembleMessage(input, true, true, converter) from the body `input` was prepared with: the
+// same digest, byte for byte, and the same ERecursiveFieldCode, but the work file is left as
+// it is.
+TDigest AssembleMerged(const TAssemblyInput &input, const TPreparedBody &prepared, THtmlConverter *converter);
 
 // Removes "temp.dat" from the data directory: after a send it would keep the last
 // recipient's merged message.

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -71,8 +72,16 @@ char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c
 // Position of the first occurrence of what (lower case) in s, ignoring ASCII case.
 size_t FindNoCase(const std::string &s, const std::string &what, size_t from = 0) {
   if (what.empty() || s.size() < what.size()) return std::string::npos;
+  // A first character that is no letter matches only itself, so the scan can jump to it.
+  const bool letter = (what[0] >= 'a' && what[0] <= 'z') || (what[0] >= 'A' && what[0] <= 'Z');
   for (size_t i = from; i + what.size() <= s.size(); ++i) {
-    if (Lower(s[i]) != what[0]) continue;
+    if (!letter) {
+      const void *hit = std::memchr(s.data() + i, what[0], s.size() - what.size() + 1 - i);
+      if (!hit) return std::string::npos;
+      i = static_cast<size_t>(static_cast<const char *>(hit) - s.data());
+    } else if (Lower(s[i]) != what[0]) {
+      continue;
+    }
     size_t k = 1;
     while (k < what.size() && Lower(s[i + k]) == what[k]) ++k;
     if (k == what.size()) return i;
@@ -134,6 +143,25 @@ void TScrooge::ConfigureForMainWindow() {
 
 void TScrooge::ConvertRTF(const std::string &RTF, std::string &HTML) {
   const auto start = std::chrono::steady_clock::now();
+  ConvertBody(RTF, HTML);
+  if (Options.Contains(soReplaceStrings)) MergeReplaceStrings(ReplaceStrings, HTML);
+  std::string head, tail;
+  PageFrame(head, tail);
+  HTML.insert(0, head);
+  HTML += tail;
+  Finished(start);
+}
+
+TScrooge::TPageParts TScrooge::ConvertParts(const std::string &RTF) {
+  const auto start = std::chrono::steady_clock::now();
+  TPageParts page;
+  ConvertBody(RTF, page.Body);
+  PageFrame(page.Head, page.Tail);
+  Finished(start);
+  return page;
+}
+
+void TScrooge::ConvertBody(const std::string &RTF, std::string &HTML) {
   colorOffset_ = Options.Contains(soIPCompatible) ? -1 : 0;
   if (RTF.compare(0, 6, "{\\rtf1") != 0) throw EScroogeError("Scrooge: RTF header is missing. Conversion aborted.");
   continue_ = true;
@@ -161,68 +189,74 @@ void TScrooge::ConvertRTF(const std::string &RTF, std::string &HTML) {
   HTML.clear();
 
   Tokenize(RTF, HTML);
-
-  if (Options.Contains(soReplaceStrings)) {
-    for (const std::string &entry : ReplaceStrings) {
-      const size_t eq = entry.find('=');
-      if (eq == std::string::npos || eq == 0) continue;
-      const std::string name = entry.substr(0, eq);
-      // The value stored under the name: the first entry of that name wins.
-      std::string value;
-      for (const std::string &e : ReplaceStrings) {
-        const size_t q = e.find('=');
-        if (q != std::string::npos && SameText(e.substr(0, q), name)) {
-          value = e.substr(q + 1);
-          break;
-        }
-      }
-      ReplaceText(HTML, name, value, true, true, HTML);
-    }
-  }
-  if (Options.Contains(soUseDefaultFont))
-    HTML = "<FONT FACE=\"" + DefaultFontName + "\" SIZE=" + std::to_string(MapFontSize(DefaultFontSize, small_)) +
-           ">" + HTML + "</FONT>";
-  HTML = WrapPage(HTML);
-  if (continue_ && OnProgress) {
-    bool c = true;
-    OnProgress(this, 100, c);
-  }
-  elapsed_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::string TScrooge::WrapPage(const std::string &Body) {
-  if (!Options.Contains(soWrapHTML)) return Body + "\r\n";
-  std::string head = "<HTML>\r\n<HEAD>\r\n";
+void TScrooge::MergeReplaceStrings(const std::vector<std::string> &Replacements, std::string &Body) {
+  // The value stored under a name: the first entry of that name wins.
+  auto valueOf = [&Replacements](const std::string &entry, size_t nameLength) -> std::string {
+    for (const std::string &e : Replacements) {
+      if (e.find('=') != nameLength) continue;
+      size_t k = 0;
+      while (k < nameLength && Lower(e[k]) == Lower(entry[k])) ++k;
+      if (k == nameLength) return e.substr(nameLength + 1);
+    }
+    return {};
+  };
+  for (const std::string &entry : Replacements) {
+    const size_t eq = entry.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    ReplaceText(Body, entry.substr(0, eq), valueOf(entry, eq), true, true, Body);
+  }
+}
+
+void TScrooge::PageFrame(std::string &Head, std::string &Tail) {
+  Head.clear();
+  Tail.clear();
+  std::string fontOpen, fontClose;
+  if (Options.Contains(soUseDefaultFont)) {
+    fontOpen = "<FONT FACE=\"" + DefaultFontName + "\" SIZE=" + std::to_string(MapFontSize(DefaultFontSize, small_)) + ">";
+    fontClose = "</FONT>";
+  }
+  if (!Options.Contains(soWrapHTML)) {
+    Head = fontOpen;
+    Tail = fontClose + "\r\n";
+    return;
+  }
+  Head = "<HTML>\r\n<HEAD>\r\n";
   if (Options.Contains(soUseTitle)) {
     std::string title;
     EncodeText(Title, title);
-    head += "<TITLE>" + title + "</TITLE>\r\n";
+    Head += "<TITLE>" + title + "</TITLE>\r\n";
   }
-  for (const std::string &t : Headtags) head += t + "\r\n";
-  auto meta = [&head](const char *attr, const char *key, const std::string &value) {
-    if (!value.empty()) head += std::string("<meta ") + attr + "=\"" + key + "\" content=\"" + value + "\">\r\n";
+  for (const std::string &t : Headtags) Head += t + "\r\n";
+  auto meta = [&Head](const char *attr, const char *key, const std::string &value) {
+    if (!value.empty()) Head += std::string("<meta ") + attr + "=\"" + key + "\" content=\"" + value + "\">\r\n";
   };
   meta("name", "author", MetaAuthor);
   meta("http-equiv", "content-type", MetaContentType);
   meta("name", "description", MetaDescription);
   meta("name", "generator", MetaGenerator);
   meta("name", "keywords", MetaKeywords);
-  head += "</HEAD>\r\n<BODY";
+  Head += "</HEAD>\r\n<BODY";
   if (BodyOptions.empty()) {
-    head += ">";
+    Head += ">";
   } else if (BodyOptions.size() == 1) {
-    head += " " + BodyOptions[0] + ">\r\n";
+    Head += " " + BodyOptions[0] + ">\r\n";
   } else {
-    head += " ";
-    for (const std::string &b : BodyOptions) head += b + "\r\n";
-    head += ">\r\n";
+    Head += " ";
+    for (const std::string &b : BodyOptions) Head += b + "\r\n";
+    Head += ">\r\n";
   }
-  std::string out;
-  out.reserve(head.size() + Body.size() + 32);
-  out += head;
-  out += Body;
-  out += "\r\n</BODY>\r\n</HTML>";
-  return out;
+  Head += fontOpen;
+  Tail = fontClose + "\r\n</BODY>\r\n</HTML>";
+}
+
+void TScrooge::Finished(std::chrono::steady_clock::time_point start) {
+  if (continue_ && OnProgress) {
+    bool c = true;
+    OnProgress(this, 100, c);
+  }
+  elapsed_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 void TScrooge::Tokenize(const std::string &RTF, std::string &HTML) {
@@ -526,12 +560,13 @@ void TScrooge::ReplaceText(const std::string &Source, const std::string &Find, c
                            bool IgnoreCase, bool All, std::string &Result) {
   if (!Find.empty() && Replace.find(Find) != std::string::npos)
     throw EScroogeError("Scrooge: recursive string replace");
-  std::string r = Source;
-  if (Find.empty()) {
-    Result = std::move(r);
+  size_t p = Find.empty() ? std::string::npos : IgnoreCase ? FindNoCase(Source, LowerCase(Find)) : Source.find(Find);
+  // Nothing to replace: no copy of the text.
+  if (p == std::string::npos) {
+    if (&Result != &Source) Result = Source;
     return;
   }
-  size_t p = IgnoreCase ? FindNoCase(r, LowerCase(Find)) : r.find(Find);
+  std::string r = Source;
   // Every search after the first one goes from the start again, with regard to case. Text
   // before the last replacement, less the length of Find, cannot hold a match, so the search
   // resumes there: the same result without scanning the whole text each time.

@@ -4,6 +4,7 @@
 // stands.
 #include "compose/RichText.h"
 
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -84,6 +85,17 @@ public:
   void ConfigureForMainWindow();
 
   void ConvertRTF(const std::string &RTF, std::string &HTML);
+
+  // A converted page cut where the merge works: the page is Head + Body + Tail, and the
+  // ReplaceStrings are merged into Body only.
+  struct TPageParts {
+    std::string Head, Body, Tail;
+  };
+  // ConvertRTF without the merge, in parts; the Options' soReplaceStrings is not looked at.
+  TPageParts ConvertParts(const std::string &RTF);
+  // The merge of soReplaceStrings: each "name=value" line in order, the value being that of
+  // the first line of the same name, all matches of the name replaced.
+  void MergeReplaceStrings(const std::vector<std::string> &Replacements, std::string &Body);
   // The editor's content streamed as RTF, then converted.
   virtual void ConvertRichEdit(const TRichDocument &RichEdit, std::string &HTML);
   virtual bool ConvertRichEditToFile(const TRichDocument &RichEdit, const std::string &FileName);
@@ -100,6 +112,11 @@ public:
   double ElapsedTime() const { return elapsed_; }
 
 private:
+  // The body of the page, before the merge and the page around it.
+  void ConvertBody(const std::string &RTF, std::string &HTML);
+  // What goes before and after the body: the page's head and end, the default font.
+  void PageFrame(std::string &Head, std::string &Tail);
+  void Finished(std::chrono::steady_clock::time_point start);
   void Tokenize(const std::string &RTF, std::string &HTML);
   void RestoreTypedTags(std::string &Line) const;
   void SizeChange(const std::string &Number, std::string &Text);
@@ -109,7 +126,6 @@ private:
   void FinishFontTable();
   void IndentChange(int &Indent, const std::string &Number);
   std::string OpenIndent();
-  std::string WrapPage(const std::string &Body);
 
   // Style flags.
   bool bold_ = false, italic_ = false, underline_ = false, strike_ = false, inList_ = false;

@@ -97,25 +97,32 @@ bool IsSevenBitText(const std::vector<std::string> &lines) {
 
 std::vector<std::string> QuotedPrintableLines(const std::vector<std::string> &lines) {
   std::vector<std::string> out;
-  out.reserve(lines.size());
+  out.reserve(lines.size() + lines.size() / 4);
+  std::string cur;
+  cur.reserve(80);
   for (const std::string &line : lines) {
-    std::string cur;
-    for (size_t i = 0; i < line.size(); ++i) {
+    cur.clear();
+    const size_t n = line.size();
+    for (size_t i = 0; i < n; ++i) {
       const auto c = static_cast<unsigned char>(line[i]);
-      const bool last = i + 1 == line.size();
-      std::string token;
-      if ((c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last))
-        token.assign(1, static_cast<char>(c));
-      else
-        token = Hex2(c);
+      const bool last = i + 1 == n;
+      // A blank at the end of a line would be lost in transport, so it is encoded.
+      const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
       // 75 characters and the "=" of the soft break make the longest line.
-      if (cur.size() + token.size() > (last ? 76 : 75)) {
-        out.push_back(cur + "=");
+      if (cur.size() + (literal ? 1 : 3) > (last ? 76u : 75u)) {
+        cur += '=';
+        out.push_back(cur);
         cur.clear();
       }
-      cur += token;
+      if (literal) {
+        cur += static_cast<char>(c);
+      } else {
+        cur += '=';
+        cur += kHex[c >> 4];
+        cur += kHex[c & 15];
+      }
     }
-    out.push_back(std::move(cur));
+    out.push_back(cur);
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "compose/AssembleMessage.h"
 #include "compose/Scrooge.h"
+#include "compose/SendAssembly.h"
 #include "storage/GeneralSettings.h"
 
 #include <QMainWindow>
@@ -130,6 +131,8 @@ private:
   // The recipient last shown during a run, for the per-recipient assembly.
   TRecipientFields recipient_;
   bool recipientShown_ = false;
+  // A run's messages: the newsletter converted once, each recipient's values merged into it.
+  TSendAssembly sendAssembly_;
   // The sender of the message last replied to, proposed as the recipient of Send Mail.
   std::string replyRecipient_;
   // Dictionaries are loaded at their first use.

@@ -205,7 +205,7 @@ void Tfrm_Main::ConnectMailing() {
     if (recipientShown_) in.Recipient = recipient_;
     TScroogeConverter converter(Scrooge1);
     try {
-      return AssembleMessage(in, true, mergeCodes, &converter);
+      return sendAssembly_.Assemble(in, mergeCodes, &converter);
     } catch (const ERecursiveFieldCode &e) {
       StatusBar1->SetStatus(AnsiToQString(e.StatusText()));
       throw;
@@ -225,12 +225,15 @@ void Tfrm_Main::ConnectMailing() {
     // One source for the run: the list as saved, after the user chose what to do with edits.
     if (!ts_MailLists->SettleUnsavedList()) return;
     recipientShown_ = false;
+    // The newsletter is converted afresh for each run.
+    sendAssembly_.Clear();
     mailing_->SendMail1Click();
   });
   connect(FailedAddresses1, &QAction::triggered, mailing_, &TMailingCommands::FailedAddresses1Click);
   connect(SendToFailed1, &QAction::triggered, this, [this] {
     if (!ts_MailLists->SettleUnsavedList()) return;
     recipientShown_ = false;
+    sendAssembly_.Clear();
     mailing_->SendToFailed1Click();
   });
   connect(MailLog1, &QAction::triggered, mailing_, &TMailingCommands::MailLog1Click);
