@@ -1,27 +1,19 @@
 // brevant-cli fetch as cron runs it: the executable against a real Dovecot on 127.0.0.1,
 // and against a scripted server for a message the server will not hand over.
+#include "cli/CliRun.h"
 #include "lists/AddressRecord.h"
 #include "lists/ListRecord.h"
 #include "mail/FolderIndex.h"
 #include "storage/ListLock.h"
 #include "storage/ServerRegistry.h"
 #include "support/Pop3ServerFixture.h"
-#include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
-struct TRun {
-  int Exit = -1;
-  std::string Out, Err;
-};
-
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 class CliFetch : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -43,23 +35,7 @@ protected:
     listPath = made.Path;
   }
 
-  // Runs the program while this process's event loop serves a scripted server, if any.
-  TRun Run(QStringList args) const {
-    args.prepend(QString::fromStdString(data.Path()));
-    args.prepend("--data-dir");
-    QProcess process;
-    process.start(BREVANT_CLI_PATH, args);
-    TRun run;
-    if (!RunEventsUntil([&] { return process.state() == QProcess::NotRunning; }, 60000)) {
-      process.kill();
-      process.waitForFinished();
-      return run;
-    }
-    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.Out = process.readAllStandardOutput().toStdString();
-    run.Err = process.readAllStandardError().toStdString();
-    return run;
-  }
+  TRun Run(const QStringList &args) const { return RunCli(data.Path(), args); }
   void SetList(const std::function<void(TListRecord &)> &change) {
     TListRecord record = LoadListRecord(data.Path(), "News");
     change(record);

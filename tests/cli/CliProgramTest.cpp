@@ -1,4 +1,5 @@
 // brevant-cli as cron runs it: the executable against a real SMTP server on 127.0.0.1.
+#include "cli/CliRun.h"
 #include "compose/Document.h"
 #include "compose/Scrooge.h"
 #include "lists/AddressRecord.h"
@@ -7,7 +8,7 @@
 #include "storage/ListLock.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
-#include "support/QtTestApp.h"
+#include "support/RichDocs.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,13 +18,6 @@
 #include <unistd.h>
 
 namespace {
-struct TRun {
-  int Exit = -1;
-  std::string Out, Err;
-};
-
-bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 class CliProgram : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -45,27 +39,12 @@ protected:
     TDocumentState state;
     TNewsletterContent content;
     content.Subject = "Issue 1";
-    for (const char *line : {"Hello %Name%,", "the spring issue."}) {
-      TRichParagraph paragraph;
-      paragraph.Runs.push_back(TRichRun{line});
-      content.Body.Paragraphs.push_back(paragraph);
-    }
+    content.Body = PlainDoc({"Hello %Name%,", "the spring issue."});
     TScrooge converter;
     WriteDocument(state, data.File("issue.bvd"), dfDocument, content, "Editor", converter, NowDateTime());
   }
 
-  TRun Run(QStringList args) const {
-    args.prepend(QString::fromStdString(data.Path()));
-    args.prepend("--data-dir");
-    QProcess process;
-    process.start(BREVANT_CLI_PATH, args);
-    TRun run;
-    if (!process.waitForFinished(60000)) return run;
-    run.Exit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.Out = process.readAllStandardOutput().toStdString();
-    run.Err = process.readAllStandardError().toStdString();
-    return run;
-  }
+  TRun Run(const QStringList &args) const { return RunCli(data.Path(), args); }
   QString File(const char *name) const { return QString::fromStdString(data.File(name)); }
 
   SmtpServerFixture server;

@@ -8,21 +8,10 @@
 #include "compose/Scrooge.h"
 #include "storage/FileErrors.h"
 #include "storage/TextFile.h"
+#include "support/RichDocs.h"
 #include "support/TempDir.h"
 
 namespace {
-TRichDocument Document(const std::vector<std::string> &paragraphs) {
-  TRichDocument doc;
-  for (const auto &text : paragraphs) {
-    TRichParagraph p;
-    TRichRun run;
-    run.Text = text;
-    p.Runs.push_back(run);
-    doc.Paragraphs.push_back(p);
-  }
-  return doc;
-}
-
 size_t Count(const std::string &text, const std::string &what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -32,7 +21,7 @@ size_t Count(const std::string &text, const std::string &what) {
 TAssemblyInput Newsletter(const TempDir &dir) {
   TAssemblyInput in;
   in.DataDir = dir.Path();
-  in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
+  in.BodyRtf = WriteRtf(PlainDoc({"Dear %Name%,", "bye"}));
   in.Subject = "Issue 5";
   in.Background = 0x00FFFFFF;
   in.GeneralTexts = {true, "General head", true, "General sig\r\nline 2", true, "General foot"};
@@ -88,10 +77,7 @@ TEST(AssembleMessage, HeaderSignatureAndFooterSources) {
   EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines, (std::vector<std::string>{"", "body", "", ""}));
 }
 
-TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
-  EXPECT_EQ(HtmlColor(0x00FFFFFF), "#FFFFFF");
-  EXPECT_EQ(HtmlColor(0x000080FF), "#FF8000");
-  EXPECT_EQ(HtmlColor(0x00010203), "#030201");
+TEST(AssembleMessage, RtfInsertion) {
   // Insertion goes after the tables even when a generator group follows them.
   const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
                           "{\\*\\generator Writer;}\\viewkind4 {\\b bold}\\par}\r\n";
@@ -102,11 +88,10 @@ TEST(AssembleMessage, HtmlColourAndRtfInsertion) {
   EXPECT_EQ(InsertRtfLines(rtf, {}, {}), rtf);
 }
 
-
 TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   TempDir dir;
   TAssemblyInput in = Newsletter(dir);
-  in.BodyRtf = WriteRtf(Document({"Dear %name%,", "Hi %Name% and %name%. <a href=\"%PI WWW URL%\">site</a>",
+  in.BodyRtf = WriteRtf(PlainDoc({"Dear %name%,", "Hi %Name% and %name%. <a href=\"%PI WWW URL%\">site</a>",
                                   "Notes: [%Comments%] & more"}));
   in.SendHtml = true;
   in.Background = 0x00E0F0FF;
@@ -180,7 +165,7 @@ TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
 TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
   TempDir dir;
   TAssemblyInput in = Newsletter(dir);
-  in.BodyRtf = WriteRtf(Document({"Dear %Name%,", "bye"}));
+  in.BodyRtf = WriteRtf(PlainDoc({"Dear %Name%,", "bye"}));
   in.BodyLines = {"Dear %Name%,", "bye"};
   in.Subject = "News <1> {x}";
   in.Background = 0x00336699;

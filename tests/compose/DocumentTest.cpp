@@ -2,6 +2,7 @@
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
 #include "storage/TextFile.h"
+#include "support/RichDocs.h"
 #include "support/TempDir.h"
 
 #include <QDate>
@@ -12,12 +13,7 @@ namespace {
 
 TNewsletterContent Content(const std::string &text, const std::string &subject) {
   TNewsletterContent c;
-  TRichParagraph p;
-  TRichRun r;
-  r.Text = text;
-  r.Bold = true;
-  p.Runs.push_back(r);
-  c.Body.Paragraphs.push_back(p);
+  c.Body.Paragraphs.push_back(RichPara({RichRun(text, "b")}));
   c.Subject = subject;
   c.Background = 0x00FFFF;
   return c;
@@ -165,11 +161,9 @@ TEST_F(Document, TellsDocumentsFromImports) {
 }
 
 TEST(TextForms, ColoursAsText) {
-  // Names and the "$" form as the settings files write them; decimal numbers of older files.
+  // The settings files' forms (their own tests hold the names), and decimal numbers of older files.
   TColor c = 0;
-  const std::pair<const char *, TColor> table[] = {{"clWhite", clWhite},  {"CLRED", 0x0000FF},
-                                                   {"clWindow", clWindow}, {"$00123456", 0x123456},
-                                                   {"255", 255},           {" 16777215 ", 0xFFFFFF},
+  const std::pair<const char *, TColor> table[] = {{"clWindow", clWindow}, {"255", 255}, {" 16777215 ", 0xFFFFFF},
                                                    {"-2147483643", clWindow}};
   for (auto [text, value] : table) {
     ASSERT_TRUE(ReadColorText(text, c)) << text;

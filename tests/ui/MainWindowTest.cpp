@@ -1,37 +1,28 @@
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
-#include "ui/MailListsPage.h"
-#include "ui/MainWindow.h"
+#include "support/ModalAnswer.h"
 #include "ui/DigestPage.h"
 #include "ui/FormatBar.h"
 #include "ui/MailListsPage.h"
+#include "ui/MainWindow.h"
 #include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
-#include "support/ModalAnswer.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
-#include <QLabel>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QTextEdit>
-#include <QApplication>
 #include <QDir>
-#include <QGuiApplication>
+#include <QFile>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QTextEdit>
 #include <QtTest>
-#include <QListWidget>
-#include <QLineEdit>
-#include <QPushButton>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -46,35 +37,22 @@ private slots:
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     for (const char *name : {"Inbox", "Trash", "Sent"}) QVERIFY(QDir(dir.path() + "/" + name).exists());
-    QCOMPARE(window.pc_Main->count(), 4);
-    QCOMPARE(window.pc_Main->tabText(0), QString("Newsletter"));
-    QCOMPARE(window.pc_Main->tabText(3), QString("Mail Lists"));
-    QCOMPARE(window.pc_Main->widget(1)->objectName(), QString("ts_NewMail"));
-    QCOMPARE(window.New1->shortcut(), QKeySequence("Ctrl+N"));
-    QCOMPARE(window.Clear1->shortcut(), QKeySequence("Ctrl+Del"));
-    QCOMPARE(window.CheckSpelling1->shortcut(), QKeySequence("F7"));
-    QCOMPARE(window.Status()->Gauge()->toolTip(), QString("Progress"));
   }
 
   void toolBarFollowsThePage() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
-    QCOMPARE(window.tbtn_New->toolTip(), QString("New document"));
     QVERIFY(window.tbtn_Send->isEnabled());
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
     QCOMPARE(window.tbtn_New->toolTip(), QString("New mail list"));
-    QCOMPARE(window.tbtn_Open->toolTip(), QString("Import Brevant 1.x mail list"));
     QVERIFY(!window.tbtn_Close->isEnabled());
     QVERIFY(!window.tbtn_Save->isEnabled());
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMail);
-    QCOMPARE(window.tbtn_Save->toolTip(), QString("Save mail as..."));
-    QCOMPARE(window.tbtn_Print->toolTip(), QString("Print mail"));
     QVERIFY(!window.tbtn_New->isEnabled());
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgDigest);
     QVERIFY(!window.tbtn_Save->isEnabled());
     QVERIFY(window.tbtn_Print->isEnabled());
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgNewsletter);
-    QCOMPARE(window.tbtn_Open->toolTip(), QString("Open document"));
     QVERIFY(window.tbtn_Thesaurus->isEnabled());
 
     // The Open button of the Mail Lists page asks for the legacy import.
@@ -90,9 +68,7 @@ private slots:
     QCOMPARE(opened, 1);
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
     // The import asks for a file first; the test cancels that dialog.
-    QTimer::singleShot(0, [] {
-      if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) dialog->reject();
-    });
+    AnswerNextModal<QDialog>([](QDialog *dialog) { dialog->reject(); });
     window.tbtn_Open->trigger();
     QCOMPARE(imports, 1);
   }
@@ -227,42 +203,29 @@ private slots:
     QCOMPARE(edit->text(), QString("aef"));
   }
 
-  void missingHelpFileIsReported() {
+  // Help without its file, Print on a page without a document, and About.
+  void commandsThatOnlyTellTheUser() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     QString text;
     AnswerNextMessageBox(QMessageBox::Ok, &text);
     window.Help1->trigger();
     QCOMPARE(text, QString("Cannot find help file. Reinstall Brevant."));
-  }
-
-  void printOnAPageWithoutADocumentSaysSo() {
-    QTemporaryDir dir;
-    Tfrm_Main window(Data(dir));
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
-    QString told;
-    AnswerNextMessageBox(QMessageBox::Ok, &told);
+    AnswerNextMessageBox(QMessageBox::Ok, &text);
     window.Print1->trigger();
-    QCOMPARE(told, QString("There is nothing to print."));
-  }
-
-  void aboutShowsTheDataFolderInUse() {
-    QTemporaryDir dir;
-    Tfrm_Main window(Data(dir));
-    QString shown;
-    AnswerNextModal<QDialog>([&shown](QDialog *about) {
-      if (auto *label = about->findChild<QLabel *>("lbl_DataDir")) shown = label->text();
+    QCOMPARE(text, QString("There is nothing to print."));
+    AnswerNextModal<QDialog>([&text](QDialog *about) {
+      if (auto *label = about->findChild<QLabel *>("lbl_DataDir")) text = label->text();
       about->accept();
     });
     window.AboutBrevant1->trigger();
-    QCOMPARE(shown, "Data folder: " + Data(dir));
+    QCOMPARE(text, "Data folder: " + Data(dir));
   }
 
   void digestPreviewsTheNewsletterWithoutMergingCodes() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
-    QCOMPARE(window.AddressInformation1->actions().size(), 9);
-    QCOMPARE(window.ts_Newsletter->cb_MailLists->count(), 1);  // the empty entry: no list
     window.ts_Newsletter->mmo_Subject->setPlainText("Hello");
     window.ts_Newsletter->re_NewsBody->setPlainText("Dear %Name%");
     window.ts_Newsletter->ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));  // the page colour chosen
@@ -270,7 +233,6 @@ private slots:
     const QString digest = window.ts_Digest->re_DigBody->toPlainText();
     QVERIFY2(digest.startsWith("Subject:  Hello"), qPrintable(digest));
     QVERIFY(digest.contains("Dear %Name%"));
-    QVERIFY(QFile::exists(dir.path() + "/temp.html"));
     QFile html(dir.path() + "/temp.html");
     QVERIFY(html.open(QIODevice::ReadOnly));
     QVERIFY(html.readAll().contains("BGCOLOR=#123456"));

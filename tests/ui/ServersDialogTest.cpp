@@ -18,12 +18,9 @@ class ServersDialogTest : public QObject {
 private slots:
   void callerChoosesThePage() {
     Tfrm_Servers smtp(TServerKind::skSMTP);
-    QCOMPARE(smtp.windowTitle(), QString("Server Properties"));
     QCOMPARE(smtp.pc_Servers->currentWidget(), smtp.ts_SMTP);
     QVERIFY(!smtp.pc_Servers->isTabVisible(1));
     QCOMPARE(smtp.edt_SMTPPort->text(), QString("smtp"));
-    QCOMPARE(smtp.btn_Save->toolTip(), QString("Save server"));
-    QCOMPARE(smtp.btn_Cancel->toolTip(), QString("Cancel changes"));
     Tfrm_Servers pop(TServerKind::skPOP);
     QCOMPARE(pop.pc_Servers->currentWidget(), pop.ts_POP);
     QVERIFY(!pop.pc_Servers->isTabVisible(0));
@@ -46,8 +43,6 @@ private slots:
     QCOMPARE(d.se_SMTPRCPT->parentWidget(), static_cast<QWidget *>(d.rb_SMTPSome));
     QVERIFY(d.se_SMTPRCPT->geometry().right() <
             d.rb_SMTPSome->fontMetrics().horizontalAdvance(caption.left(caption.size() - 9)) + 30);
-    QCOMPARE(d.se_SMTPRCPT->minimum(), 1);
-    QCOMPARE(d.se_SMTPRCPT->maximum(), 1000);
     QVERIFY(d.rb_SMTPOne->isChecked());
     d.se_SMTPRCPT->setValue(25);  // choosing a number chooses its item
     QVERIFY(d.rb_SMTPSome->isChecked());

@@ -1,3 +1,4 @@
+#include "support/ModalAnswer.h"
 #include "ui/SpellCheckDialog.h"
 #include "ui/SpellChecker.h"
 #include "ui/ThesaurusDialog.h"
@@ -85,9 +86,7 @@ private slots:
     c.setPosition(4);
     edit.setTextCursor(c);
     QString title;
-    QTimer::singleShot(0, [&title] {
-      auto *dialog = qobject_cast<TThesaurusDialog *>(QApplication::activeModalWidget());
-      if (!dialog) return;
+    AnswerNextModal<TThesaurusDialog>([&title](TThesaurusDialog *dialog) {
       title = dialog->windowTitle();
       dialog->edt_ReplaceWith->setText("glad");
       dialog->accept();
