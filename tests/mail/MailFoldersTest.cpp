@@ -42,8 +42,6 @@ TEST(MessageGrid, RowsFromTheIndexWithStatusAndAtLeastOneRow) {
   EXPECT_EQ(rows[0].MsgNum, 7);
   EXPECT_EQ(rows[0].Path, dir.File("Inbox/a.msg"));
   EXPECT_EQ(MailFolderOf("Trash"), TMailFolder::mfTrash);
-  EXPECT_EQ(MailFolderOf("Inbox"), TMailFolder::mfInbox);
-  EXPECT_EQ(MailFolderOf("Sent"), TMailFolder::mfSent);
 }
 
 TEST(MessageGrid, FastListingReadsWhatLookupsRead) {
@@ -75,15 +73,13 @@ TEST(MailFolders, DeleteMovesOneOrSeveralRowsToTheTrash) {
   EXPECT_FALSE(FileExists(dir.File("Inbox/a.msg")));
   const std::vector<TMessageRow> trash = MessageGridRows(dir.Path(), TMailFolder::mfTrash);
   ASSERT_EQ(trash.size(), 3u);
-  EXPECT_EQ(trash[0].Name, "b");
-  EXPECT_EQ(trash[0].Status, "Viewed");
-  EXPECT_TRUE(trash[0].Attachment);
-  EXPECT_EQ(trash[1].Name, "c");
-  EXPECT_EQ(trash[1].Status, "Received");
-  EXPECT_EQ(trash[1].Path, dir.File("Trash/c.msg"));
+  // The rows move whole, in the order they were deleted; only their files have a new place.
+  for (size_t i = 0; i < 3; ++i) {
+    TMessageRow moved = rows[(i + 1) % 3];
+    moved.Path = dir.File("Trash/" + moved.Name + ".msg");
+    EXPECT_EQ(trash[i], moved);
+  }
   EXPECT_EQ(ReadAll(trash[1].Path), "Subject: c\r\n\r\nbody of c\r\n");
-  EXPECT_EQ(trash[1].MsgNum, 7);
-  EXPECT_EQ(trash[1].Subject, "About c");
   // An empty row is nothing to delete.
   MoveToTrash(dir.Path(), TMailFolder::mfInbox, {TMessageRow{}});
   EXPECT_EQ(MessageGridRows(dir.Path(), TMailFolder::mfTrash).size(), 3u);

@@ -115,19 +115,21 @@ protected:
   TRetrievalJob job;
 };
 
-TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
+TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotFilesItAndDeletesWhatIsRead) {
   Pop3ServerFixture server;
   for (int n = 1; n <= 3; ++n) server.AddMessage(Mail(n));
   const std::vector<std::string> ids = ServerIdentifiers(server);
   ASSERT_EQ(ids.size(), 3u) << server.Log();
   WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[1] + "]\r\n1=1\r\n");
   Point(server);
+  job.Delete = true;
   GetNew();
 
   // One listing of every identifier, then only the new messages, in one batch (Dovecot
-  // offers PIPELINING).
-  EXPECT_EQ(host.Commands,
-            (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3", "QUIT"}));
+  // offers PIPELINING); "Delete Read" takes the stored messages and the one read before.
+  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3",
+                                                      "DELE 1", "DELE 3", "DELE 2", "QUIT"}));
+  EXPECT_EQ(server.MessageCount(), 0u);
   EXPECT_EQ(Sections(dir.File(kUidlFile)),
             (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
   const std::vector<TFolderRecord> inbox = Inbox(list);
@@ -146,42 +148,7 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotAndFilesItWithItsRecord) {
   EXPECT_FALSE(host.WindowOpen);
   EXPECT_FALSE(host.KeepAlive);
   EXPECT_EQ(run.Stored(), 2);
-  EXPECT_EQ(server.MessageCount(), 3u);  // "Delete Read" is off
   for (const std::string &line : host.Commands) EXPECT_EQ(line.find("secret"), std::string::npos);
-
-  // A second run finds nothing new.
-  host.Commands.clear();
-  GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "QUIT"}));
-  EXPECT_TRUE(host.Saw("No new messages on the server."));
-  EXPECT_EQ(Inbox(list).size(), 2u);
-}
-
-TEST_F(RetrievalRun, AnIdentifierThatStartsWithARecordedOneIsStillNew) {
-  Pop3ServerFixture server;
-  server.AddMessage(Mail(1));
-  const std::vector<std::string> ids = ServerIdentifiers(server);
-  ASSERT_EQ(ids.size(), 1u);
-  WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[0].substr(0, ids[0].size() - 1) + "]\r\n1=1\r\n");
-  Point(server);
-  GetNew();
-  EXPECT_EQ(run.Stored(), 1);
-  EXPECT_EQ(Sections(dir.File(kUidlFile)).size(), 2u);
-}
-
-TEST_F(RetrievalRun, DeleteReadDeletesStoredAndRecordedMessagesOnly) {
-  Pop3ServerFixture server;
-  for (int n = 1; n <= 3; ++n) server.AddMessage(Mail(n));
-  const std::vector<std::string> ids = ServerIdentifiers(server);
-  ASSERT_EQ(ids.size(), 3u);
-  WriteAll(dir.File(kUidlFile), "\r\n[127.0.0.1:" + ids[1] + "]\r\n1=1\r\n");
-  Point(server);
-  job.Delete = true;
-  GetNew();
-  EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3",
-                                                      "DELE 1", "DELE 3", "DELE 2", "QUIT"}));
-  EXPECT_EQ(server.MessageCount(), 0u);
-  EXPECT_EQ(Inbox(list).size(), 2u);
 }
 
 TEST_F(RetrievalRun, FiltersFileInAnotherListWhileMaintenanceActsOnTheCurrentOne) {
@@ -207,32 +174,6 @@ TEST_F(RetrievalRun, FiltersFileInAnotherListWhileMaintenanceActsOnTheCurrentOne
   EXPECT_EQ(run.Added(), 1);
   EXPECT_TRUE(host.Saw("Added 1 addresses. Removed 0 addresses. View the Maintenance log for more info."));
   EXPECT_NE(ReadAll(list + "Maintenance Log.txt").find("Added - s1@example.org"), std::string::npos);
-}
-
-TEST_F(RetrievalRun, ManyMessagesGetNamesOfTheirOwnAndIdentifiersWithoutTheirNumber) {
-  Pop3ServerFixture server;
-  for (int n = 1; n <= 123; ++n) server.AddMessage(Mail(n));
-  const std::vector<std::string> ids = ServerIdentifiers(server);
-  ASSERT_EQ(ids.size(), 123u);
-  Point(server);
-  GetNew();
-  const std::vector<TFolderRecord> inbox = Inbox(list);
-  ASSERT_EQ(inbox.size(), 123u);
-  EXPECT_EQ(inbox[122].Name, ids[122]);
-  EXPECT_EQ(inbox[122].MsgNum, 123);
-  std::set<std::string> files;
-  for (const TFolderRecord &r : inbox) files.insert(r.FileName);
-  EXPECT_EQ(files.size(), 123u);  // many filed within one second, none overwritten
-  EXPECT_EQ(ReadAll(inbox[122].FileName).rfind("> UIDL 123\r\n< +OK 123 " + ids[122] + "\r\n", 0), 0u);
-  // A batch of many: each once, in the server's order, the history in that order too.
-  std::vector<std::string> sections;
-  for (size_t i = 0; i < inbox.size(); ++i) {
-    EXPECT_EQ(inbox[i].Subject, "Message " + std::to_string(i + 1));
-    EXPECT_EQ(inbox[i].Name, ids[i]);
-    sections.push_back("127.0.0.1:" + ids[i]);
-  }
-  EXPECT_EQ(Sections(dir.File(kUidlFile)), sections);
-  EXPECT_GE(std::count(host.Commands.begin(), host.Commands.end(), "CAPA"), 1);
 }
 
 TEST_F(RetrievalRun, CancelStopsAfterTheMessageUnderWayAndTheNextRunGoesOn) {
@@ -319,16 +260,35 @@ void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &re
   };
 }
 
+// A run in a data folder of its own, against a server on 127.0.0.1.
+struct OwnRun {
+  TempDir Data;
+  TPop3Cli Client;
+  TestHost Host;
+  TRetrievalRun Run{Data.Path(), Client, Host};
+
+  void GetNew(const std::string &port, TRetrievalJob job) {
+    Client.Host = Client.Host.empty() ? "127.0.0.1" : Client.Host;
+    Client.Port = port;
+    Client.UserName = Client.UserName.empty() ? "u" : Client.UserName;
+    Client.PassWord = Client.PassWord.empty() ? "p" : Client.PassWord;
+    job.ListPath = Data.Path();
+    Run.GetNewMail(job);
+    RunEventsUntil([&] { return Client.State() == pop3Ready && !Client.Connected(); }, 5000);
+  }
+  std::vector<std::string> Inbox() const {
+    return TFolderIndex(Data.Path(), TMailFolder::mfInbox).RecordNames();
+  }
+  std::vector<std::string> History() const { return Sections(Data.File(kUidlFile)); }
+};
+
 TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
   job.Delete = true;
   for (const bool pipelining : {false, true})
   for (const bool silent : {false, true}) {
     SCOPED_TRACE(pipelining ? "pipelined" : "one by one");
-    TempDir data;
-    TPop3Cli client;
-    TestHost h;
-    TRetrievalRun r(data.Path(), client, h);
-    r.SetReplyTimeout(400);
+    OwnRun r;
+    r.Run.SetReplyTimeout(400);
     ScriptedServer server;
     ServeTwo(
         server,
@@ -338,30 +298,20 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
           srv.CloseClient();
         },
         pipelining);
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.UserName = "u";
-    client.PassWord = "p";
-    job.ListPath = data.Path();
-    r.GetNewMail(job);
-    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
-    EXPECT_EQ(TFolderIndex(data.Path(), TMailFolder::mfInbox).RecordNames(), (std::vector<std::string>{"one"}));
-    EXPECT_EQ(Sections(data.File(kUidlFile)), (std::vector<std::string>{"127.0.0.1:one"})) << silent;
+    r.GetNew(server.Port(), job);
+    EXPECT_EQ(r.Inbox(), (std::vector<std::string>{"one"}));
+    EXPECT_EQ(r.History(), (std::vector<std::string>{"127.0.0.1:one"})) << silent;
     EXPECT_EQ(std::count(server.Lines().begin(), server.Lines().end(), "DELE 2"), 0);
-    EXPECT_TRUE(h.SawError()) << silent;
-    EXPECT_TRUE(!silent || h.Saw("Error - The server did not answer (10060)"));
-    EXPECT_FALSE(r.Running());
-    EXPECT_FALSE(client.Connected());
+    EXPECT_TRUE(r.Host.SawError()) << silent;
+    EXPECT_TRUE(!silent || r.Host.Saw("Error - The server did not answer (10060)"));
+    EXPECT_FALSE(r.Run.Running());
 
     // Get New works again afterwards: the unfinished message comes now.
     ScriptedServer again;
     ServeTwo(
         again, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nwhole\r\n.\r\n"); }, pipelining);
-    client.Port = again.Port();
-    r.GetNewMail(job);
-    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
-    EXPECT_EQ(TFolderIndex(data.Path(), TMailFolder::mfInbox).RecordNames(),
-              (std::vector<std::string>{"one", "two"}));
+    r.GetNew(again.Port(), job);
+    EXPECT_EQ(r.Inbox(), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
     // Pipelined, RETR 2 went out with RETR 1, before DELE 1 could follow its message.
@@ -382,10 +332,7 @@ TEST_F(RetrievalRun, AServerThatCannotListIdentifiersIsAskedMessageByMessage) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.listing);
-    TempDir data;
-    TPop3Cli client;
-    TestHost h;
-    TRetrievalRun r(data.Path(), client, h);
+    OwnRun r;
     ScriptedServer server;
     ServeTwo(server, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nbody\r\n.\r\n"); });
     const std::string listing = c.listing;
@@ -394,26 +341,20 @@ TEST_F(RetrievalRun, AServerThatCannotListIdentifiersIsAskedMessageByMessage) {
       if (line == "UIDL") return srv.Send(listing);
       serve(srv, line);
     };
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.UserName = "u";
-    client.PassWord = "p";
-    job.ListPath = data.Path();
-    r.GetNewMail(job);
-    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 3000);
+    r.GetNew(server.Port(), job);
     std::vector<std::string> commands(server.Lines().begin() + 2, server.Lines().end());  // after USER, PASS
     EXPECT_EQ(commands, c.commands);
-    EXPECT_EQ(Sections(data.File(kUidlFile)), (std::vector<std::string>{"127.0.0.1:one", "127.0.0.1:two"}));
-    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    EXPECT_EQ(r.History(), (std::vector<std::string>{"127.0.0.1:one", "127.0.0.1:two"}));
+    const std::vector<TFolderRecord> inbox = TFolderIndex(r.Data.Path(), TMailFolder::mfInbox).ReadAll();
     ASSERT_EQ(inbox.size(), 2u);
     EXPECT_EQ(ReadAll(inbox[1].FileName).rfind("> UIDL 2\r\n< +OK 2 two\r\nSubject: two\r\n", 0), 0u);
   }
 }
 
-TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStall) {
+TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStallEachUnderItsOwnName) {
   // Over TLS a line reader can leave clear text inside the TLS layer, where no socket
   // notifier sees it: a run of many messages would then wait for the server in vain.
-  TestCertificates certs;
+  TestCertificates &certs = TestCertificates::Shared();
   ASSERT_TRUE(certs.IsValid());
   Pop3ServerFixture server("tester", "secret", certs.Cert("good"), certs.Key("good"));
   constexpr int kCount = 200;
@@ -425,26 +366,30 @@ TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStall) {
   }
   for (const bool implicit : {false, true}) {
     SCOPED_TRACE(implicit ? "implicit TLS" : "STLS");
-    TempDir data;
-    TPop3Cli client;
-    TestHost h;
-    TRetrievalRun r(data.Path(), client, h);
-    r.SetReplyTimeout(5000);
-    client.Host = "localhost";
-    client.Port = std::to_string(implicit ? server.TlsPort() : server.Port());
-    client.UserName = server.User();
-    client.PassWord = server.Password();
-    client.Security = implicit ? secSslTls : secStartTls;
-    client.WSocket().SslCAFile = certs.CaFile();
-    job.ListPath = data.Path();
-    r.GetNewMail(job);
-    RunEventsUntil([&] { return client.State() == pop3Ready && !client.Connected(); }, 5000);
-    EXPECT_FALSE(h.SawError()) << (h.Statuses.empty() ? "" : h.Statuses.back());
-    EXPECT_EQ(r.Stored(), kCount);
-    const std::vector<TFolderRecord> inbox = TFolderIndex(data.Path(), TMailFolder::mfInbox).ReadAll();
+    OwnRun r;
+    r.Run.SetReplyTimeout(5000);
+    r.Client.Host = "localhost";
+    r.Client.UserName = server.User();
+    r.Client.PassWord = server.Password();
+    r.Client.Security = implicit ? secSslTls : secStartTls;
+    r.Client.WSocket().SslCAFile = certs.CaFile();
+    r.GetNew(std::to_string(implicit ? server.TlsPort() : server.Port()), job);
+    EXPECT_FALSE(r.Host.SawError()) << (r.Host.Statuses.empty() ? "" : r.Host.Statuses.back());
+    EXPECT_EQ(r.Run.Stored(), kCount);
+    const std::vector<TFolderRecord> inbox = TFolderIndex(r.Data.Path(), TMailFolder::mfInbox).ReadAll();
     ASSERT_EQ(inbox.size(), static_cast<size_t>(kCount));
-    for (int n = 1; n <= kCount; ++n) EXPECT_EQ(inbox[n - 1].Subject, "Message " + std::to_string(n));
-    EXPECT_EQ(Sections(data.File(kUidlFile)).size(), static_cast<size_t>(kCount));
+    // Each once, in the server's order, under a file name of its own though many are filed
+    // within one second; the history in that order too.
+    std::set<std::string> files;
+    std::vector<std::string> sections;
+    for (int n = 1; n <= kCount; ++n) {
+      EXPECT_EQ(inbox[n - 1].Subject, "Message " + std::to_string(n));
+      files.insert(inbox[n - 1].FileName);
+      sections.push_back("localhost:" + inbox[n - 1].Name);
+    }
+    EXPECT_EQ(files.size(), static_cast<size_t>(kCount));
+    EXPECT_EQ(r.History(), sections);
+    EXPECT_EQ(ReadAll(inbox[122].FileName).rfind("> UIDL 123\r\n< +OK 123 " + inbox[122].Name + "\r\n", 0), 0u);
   }
 }
 

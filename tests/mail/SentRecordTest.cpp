@@ -1,4 +1,5 @@
 #include "MailTestSupport.h"
+#include "mail/FolderIndex.h"
 #include "mail/SentRecord.h"
 #include "storage/IniFiles32.h"
 #include "support/TempDir.h"
@@ -19,25 +20,19 @@ TEST(SentRecordTest, FileAndRecord) {
                                       "Attachment: /tmp/two.txt", "Attachment: /tmp/one.pdf", "",
                                       "Hello {you}", "caf\xe9 \\ end"}));
 
-  const TIniFile32 index(dir.File("Sent.dat"));
   const std::string record = "Weekly news and more .rtf";
-  EXPECT_TRUE(index.ReadBool(record, "Attachment", false));
-  EXPECT_EQ(index.ReadString(record, "From", ""), "a@x.org,b@x.org,");
-  EXPECT_EQ(index.ReadString(record, "Subject", ""), message.Subject);
-  EXPECT_EQ(index.ReadString(record, "Date", ""), "1/2/26 10:00:00");
-  EXPECT_TRUE(index.ReadBool(record, "Received", false));
-  EXPECT_TRUE(index.ReadBool(record, "Viewed", false));
+  EXPECT_EQ(TFolderIndex(dir.Path(), TMailFolder::mfSent).Read(record),
+            (TFolderRecord{record, "a@x.org,b@x.org,", message.Subject, "1/2/26 10:00:00", true, 0, true, true, path}));
   // Stored relative to the list folder, so that a copied data folder finds it.
-  EXPECT_EQ(index.ReadString(record, "FileName", ""), "Sent/Weekly news and more .rtf");
-  EXPECT_EQ(index.ReadInteger(record, "MsgNum", 0), 0);
+  EXPECT_EQ(TIniFile32(dir.File("Sent.dat")).ReadString(record, "FileName", ""), "Sent/Weekly news and more .rtf");
 
   // The same subject again gets a numbered name and a record of its own.
   message.Attachments.clear();
   const std::string second = RecordSentMessage(dir.Path(), message);
   EXPECT_EQ(second, dir.Path() + "Sent/Weekly news and more 1.rtf");
-  const TIniFile32 again(dir.File("Sent.dat"));
-  EXPECT_FALSE(again.ReadBool("Weekly news and more 1.rtf", "Attachment", true));
-  EXPECT_TRUE(again.ReadBool(record, "Attachment", false));
+  const TFolderIndex again(dir.Path(), TMailFolder::mfSent);
+  EXPECT_FALSE(again.Read("Weekly news and more 1.rtf").Attachment);
+  EXPECT_TRUE(again.Read(record).Attachment);
 }
 
 TEST(SentRecordTest, LineBreaksInOneLineValuesCannotBreakTheIndex) {

@@ -62,7 +62,7 @@ TEST(Pop3Reply, GreetingAndPositiveReplies) {
   EXPECT_FALSE(Pop3IsPositive(" +OK"));
 }
 
-TEST(Pop3Reply, DotUnstuffingAndCommands) {
+TEST(Pop3Reply, DotUnstuffing) {
   const struct {
     std::string in, out;
     TPop3DataLine kind;
@@ -78,10 +78,6 @@ TEST(Pop3Reply, DotUnstuffingAndCommands) {
       EXPECT_EQ(line, c.out) << c.in;
     }
   }
-  EXPECT_EQ(Pop3Command("RETR", 3), "RETR 3");
-  EXPECT_EQ(Pop3Command("TOP", 12, 0), "TOP 12 0");
-  EXPECT_EQ(Pop3Trim(" \t user \r\n"), "user");
-  EXPECT_EQ(Pop3Trim("   "), "");
 }
 
 namespace {

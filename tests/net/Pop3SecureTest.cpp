@@ -12,10 +12,7 @@
 
 namespace {
 
-TestCertificates &Certs() {
-  static TestCertificates certs;
-  return certs;
-}
+TestCertificates &Certs() { return TestCertificates::Shared(); }
 
 // Dovecot with TLS required, shared by the tests of this file.
 class Pop3Secure : public ::testing::Test {

@@ -15,15 +15,11 @@
 
 namespace {
 
-TestCertificates &Certs() {
-  static TestCertificates certs;
-  return certs;
-}
+TestCertificates &Certs() { return TestCertificates::Shared(); }
 
 std::unique_ptr<ScriptProcess> TlsServer(const std::string &mode, const std::string &kind = "good") {
-  return std::make_unique<ScriptProcess>(
-      "tls_server.py", QStringList{QString::fromStdString(mode), QString::fromStdString(Certs().Cert(kind)),
-                                   QString::fromStdString(Certs().Key(kind))});
+  return std::make_unique<ScriptProcess>("tls_server.py",
+                                         QStringList{QString::fromStdString(mode)} + Certs().ServerOptions(kind));
 }
 
 // A line-mode client of the test TLS server that records what it sees.

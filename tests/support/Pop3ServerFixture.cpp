@@ -1,93 +1,53 @@
 #include "support/Pop3ServerFixture.h"
 
+#include "net/WSocket.h"
+#include "support/QtTestApp.h"
+#include "support/TempDir.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+
 #include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <grp.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
-constexpr const char *kDovecot = "/usr/sbin/dovecot";
-
 // Dovecot refuses uid 0 for mail users, so as root the maildir belongs to nobody.
-constexpr uid_t kNobodyUid = 65534;
-constexpr gid_t kNobodyGid = 65534;
+constexpr uid_t kNobody = 65534;
+const bool kRoot = ::geteuid() == 0;
 
 int FreeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    throw std::runtime_error("socket() failed");
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  ::close(fd);
-  if (port == 0)
-    throw std::runtime_error("no free port on 127.0.0.1");
-  return port;
+  TWSocket probe;
+  probe.SetAddr("127.0.0.1");
+  probe.SetPort("0");
+  probe.Listen();
+  return std::stoi(probe.GetXPort());
 }
 
+// A plain blocking connect: the test's event loop must not run while Dovecot starts.
 bool CanConnect(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    return false;
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   a.sin_port = htons(static_cast<uint16_t>(port));
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
-  ::close(fd);
+  const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+  if (fd >= 0) ::close(fd);
   return ok;
 }
 
-void WriteText(const std::string &path, const std::string &text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0)
-    throw std::runtime_error("cannot create " + path);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) {
-      ::close(fd);
-      throw std::runtime_error("cannot write " + path);
-    }
-    done += std::size_t(n);
-  }
-  ::close(fd);
+void GiveToNobody(const std::string &path) {
+  if (kRoot && ::chown(path.c_str(), kNobody, kNobody) != 0)
+    throw std::runtime_error("cannot give " + path + " to nobody");
 }
 
-std::size_t CountFiles(const std::string &dir) {
-  std::size_t n = 0;
-  if (DIR *d = ::opendir(dir.c_str())) {
-    while (dirent *e = ::readdir(d))
-      if (e->d_name[0] != '.')
-        ++n;
-    ::closedir(d);
-  }
-  return n;
-}
-
-} // namespace
+}  // namespace
 
 Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password)
     : Pop3ServerFixture(std::move(user), std::move(password), std::string(), std::string()) {}
@@ -96,110 +56,37 @@ Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password, std
                                      std::string keyFile)
     : user_(std::move(user)), password_(std::move(password)), cert_(std::move(certFile)),
       key_(std::move(keyFile)) {
-  if (!dir_.IsValid())
+  EnsureQtApp();
+  if (!dir_.isValid())
     throw std::runtime_error("cannot create a temporary folder for Dovecot");
-  root_ = dir_.Path();
+  root_ = dir_.path().toStdString() + "/";
   maildir_ = root_ + "Maildir/";
   // Dovecot's unprivileged processes must be able to walk into the folder.
-  ::chmod(root_.c_str(), 0755);
+  QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
   for (const char *sub : {"", "new", "cur", "tmp"}) {
-    const std::string p = maildir_ + sub;
-    ::mkdir(p.c_str(), 0700);
-    if (::geteuid() == 0 && ::chown(p.c_str(), kNobodyUid, kNobodyGid) != 0)
-      throw std::runtime_error("cannot give " + p + " to nobody");
+    QDir().mkpath(QString::fromStdString(maildir_ + sub));
+    GiveToNobody(maildir_ + sub);
   }
-  stamp_ = static_cast<long>(std::time(nullptr));
-  Start(false);
-}
-
-Pop3ServerFixture::~Pop3ServerFixture() { Stop(); }
-
-void Pop3ServerFixture::WriteConfig() {
-  const bool root = ::geteuid() == 0;
-  uid_t uid = root ? kNobodyUid : ::getuid();
-  gid_t gid = root ? kNobodyGid : ::getgid();
-  std::string conf;
-  conf += "protocols = pop3\n";
-  conf += "listen = 127.0.0.1\n";
-  conf += "base_dir = " + root_ + "run\n";
-  conf += "state_dir = " + root_ + "state\n";
-  conf += "log_path = " + root_ + "dovecot.log\n";
-  if (cert_.empty()) {
-    conf += "ssl = no\n";
-    conf += "disable_plaintext_auth = no\n";
-  } else {
-    conf += "ssl = required\nssl_cert = <" + cert_ + "\nssl_key = <" + key_ + "\n";
-    conf += "disable_plaintext_auth = yes\n";
-  }
-  conf += "auth_mechanisms = plain login apop\n";
-  conf += "auth_failure_delay = 0\n";
-  conf += "mail_location = maildir:" + maildir_ + "\n";
-  if (root) {
-    conf += "default_internal_user = dovecot\n";
-    conf += "default_login_user = dovenull\n";
-  } else {
-    const passwd *pw = ::getpwuid(uid);
-    const group *gr = ::getgrgid(gid);
-    const std::string name = pw ? pw->pw_name : "nobody";
-    conf += "default_internal_user = " + name + "\n";
-    conf += "default_login_user = " + name + "\n";
-    conf += "default_internal_group = " + std::string(gr ? gr->gr_name : "nogroup") + "\n";
-  }
-  // No growing delay after failed logins: wrong-password tests follow each other.
-  conf += "service anvil {\n";
-  if (!root)
-    conf += "  chroot =\n";
-  conf += "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
-  conf += "passdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
-  conf += "userdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
-  conf += "service pop3-login {\n";
-  if (!root)
-    conf += "  chroot =\n";
-  conf += "  inet_listener pop3 {\n    port = " + std::to_string(port_) + "\n  }\n";
-  if (!cert_.empty())
-    conf += "  inet_listener pop3s {\n    port = " + std::to_string(tlsPort_) + "\n    ssl = yes\n  }\n";
-  conf += "}\n";
-  WriteText(root_ + "dovecot.conf", conf);
   // The password in a plaintext scheme: APOP needs the secret itself.
-  WriteText(root_ + "users", user_ + ":{PLAIN}" + password_ + ":" + std::to_string(uid) + ":" +
-                                 std::to_string(gid) + "::" + maildir_ + "::\n");
-}
+  const std::string ids = kRoot ? "65534:65534" : std::to_string(::getuid()) + ":" + std::to_string(::getgid());
+  WriteAll(root_ + "users", user_ + ":{PLAIN}" + password_ + ":" + ids + "::" + maildir_ + "::\n");
 
-void Pop3ServerFixture::Start(bool keepPort) {
   std::string lastLog;
   // A port found free can be taken by someone else before Dovecot binds it: try again.
   for (int attempt = 0; attempt < 3; ++attempt) {
-    if (!keepPort || attempt > 0) {
-      port_ = FreeLoopbackPort();
-      tlsPort_ = cert_.empty() ? 0 : FreeLoopbackPort();
-    }
-    WriteConfig();
-    const std::string conf = root_ + "dovecot.conf";
-    const std::string out = root_ + "dovecot.out";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    char *argv[] = {const_cast<char *>(kDovecot), const_cast<char *>("-F"),
-                    const_cast<char *>("-c"), const_cast<char *>(conf.c_str()), nullptr};
-    const int rc = posix_spawn(&pid_, kDovecot, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      pid_ = -1;
-      throw std::runtime_error(std::string("cannot start dovecot: ") + std::strerror(rc));
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      if (CanConnect(port_))
-        return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    port_ = FreeLoopbackPort();
+    tlsPort_ = cert_.empty() ? 0 : FreeLoopbackPort();
+    WriteAll(root_ + "dovecot.conf", Config());
+    dovecot_ = std::make_unique<QProcess>();
+    dovecot_->setProcessChannelMode(QProcess::MergedChannels);
+    dovecot_->setStandardOutputFile(QString::fromStdString(root_ + "dovecot.out"), QIODevice::Append);
+    dovecot_->start("/usr/sbin/dovecot", {"-F", "-c", QString::fromStdString(root_ + "dovecot.conf")});
+    const QDeadlineTimer deadline(15000);
+    while (dovecot_->state() != QProcess::NotRunning && !deadline.hasExpired()) {
+      if (CanConnect(port_)) return;
+      QThread::msleep(20);
+      dovecot_->waitForFinished(0);
     }
     lastLog = Log();
     Stop();
@@ -207,68 +94,64 @@ void Pop3ServerFixture::Start(bool keepPort) {
   throw std::runtime_error("Dovecot did not start:\n" + lastLog);
 }
 
-void Pop3ServerFixture::Stop() {
-  if (pid_ <= 0)
-    return;
-  ::kill(pid_, SIGTERM);
-  // The master stops its own children before it exits; give it a few seconds.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  int status = 0;
-  while (::waitpid(pid_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+Pop3ServerFixture::~Pop3ServerFixture() { Stop(); }
+
+std::string Pop3ServerFixture::Config() const {
+  std::string conf = "protocols = pop3\nlisten = 127.0.0.1\nbase_dir = " + root_ + "run\nstate_dir = " + root_ +
+                     "state\nlog_path = " + root_ + "dovecot.log\n";
+  if (cert_.empty())
+    conf += "ssl = no\ndisable_plaintext_auth = no\n";
+  else
+    conf += "ssl = required\nssl_cert = <" + cert_ + "\nssl_key = <" + key_ + "\ndisable_plaintext_auth = yes\n";
+  conf += "auth_mechanisms = plain login apop\nauth_failure_delay = 0\nmail_location = maildir:" + maildir_ + "\n";
+  const std::string chroot = kRoot ? "" : "  chroot =\n";
+  if (kRoot) {
+    conf += "default_internal_user = dovecot\ndefault_login_user = dovenull\n";
+  } else {
+    const passwd *pw = ::getpwuid(::getuid());
+    const group *gr = ::getgrgid(::getgid());
+    const std::string name = pw ? pw->pw_name : "nobody";
+    conf += "default_internal_user = " + name + "\ndefault_login_user = " + name + "\n";
+    conf += "default_internal_group = " + std::string(gr ? gr->gr_name : "nogroup") + "\n";
   }
-  pid_ = -1;
+  // No growing delay after failed logins: wrong-password tests follow each other.
+  conf += "service anvil {\n" + chroot + "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
+  conf += "passdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
+  conf += "userdb {\n  driver = passwd-file\n  args = " + root_ + "users\n}\n";
+  conf += "service pop3-login {\n" + chroot + "  inet_listener pop3 {\n    port = " + std::to_string(port_) + "\n  }\n";
+  if (!cert_.empty())
+    conf += "  inet_listener pop3s {\n    port = " + std::to_string(tlsPort_) + "\n    ssl = yes\n  }\n";
+  return conf + "}\n";
 }
 
-void Pop3ServerFixture::Restart() {
-  Stop();
-  Start(true);
+void Pop3ServerFixture::Stop() {
+  if (!dovecot_ || dovecot_->state() == QProcess::NotRunning) return;
+  // The master stops its own children before it exits; give it a few seconds.
+  dovecot_->terminate();
+  if (!dovecot_->waitForFinished(10000)) {
+    dovecot_->kill();
+    dovecot_->waitForFinished(5000);
+  }
 }
 
 void Pop3ServerFixture::AddMessage(const std::string &raw) {
-  std::string text;
-  text.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r') {
-      text += '\n';
-      if (i + 1 < raw.size() && raw[i + 1] == '\n')
-        ++i;
-    } else {
-      text += raw[i];
-    }
-  }
-  // One time stamp and a zero-padded counter: Dovecot numbers new mail in name order.
-  char name[64];
-  std::snprintf(name, sizeof name, "%ld.M%06uP%d.brevant", stamp_, ++counter_, int(::getpid()));
+  QByteArray text = QByteArray::fromStdString(raw);
+  text.replace("\r\n", "\n").replace('\r', '\n');
+  // Dovecot numbers new mail in name order: a zero-padded counter keeps the order of adding.
+  const std::string name = "1700000000.M" + QString::number(++counter_).rightJustified(6, '0').toStdString() +
+                           "P" + std::to_string(::getpid()) + ".brevant";
   const std::string tmp = maildir_ + "tmp/" + name;
-  WriteText(tmp, text);
-  if (::geteuid() == 0 && ::chown(tmp.c_str(), kNobodyUid, kNobodyGid) != 0)
-    throw std::runtime_error("cannot give " + tmp + " to nobody");
-  const std::string dest = maildir_ + "new/" + name;
-  if (::rename(tmp.c_str(), dest.c_str()) != 0)
+  WriteAll(tmp, text.toStdString());
+  GiveToNobody(tmp);
+  if (!QFile::rename(QString::fromStdString(tmp), QString::fromStdString(maildir_ + "new/" + name)))
     throw std::runtime_error("cannot move " + tmp + " into new/");
 }
 
 std::size_t Pop3ServerFixture::MessageCount() const {
-  return CountFiles(maildir_ + "new") + CountFiles(maildir_ + "cur");
+  const auto count = [this](const char *sub) {
+    return QDir(QString::fromStdString(maildir_ + sub)).entryList(QDir::Files).size();
+  };
+  return static_cast<std::size_t>(count("new") + count("cur"));
 }
 
-std::string Pop3ServerFixture::Log() const {
-  std::string all;
-  for (const char *f : {"dovecot.log", "dovecot.out"}) {
-    const int fd = ::open((root_ + f).c_str(), O_RDONLY);
-    if (fd < 0)
-      continue;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0)
-      all.append(buf, std::size_t(n));
-    ::close(fd);
-  }
-  return all;
-}
+std::string Pop3ServerFixture::Log() const { return ReadAll(root_ + "dovecot.log") + ReadAll(root_ + "dovecot.out"); }

@@ -9,11 +9,13 @@
 //
 // Messages are numbered in the order they were added. The destructor stops Dovecot and
 // waits for it, so no process is left behind.
-#include "support/TempDir.h"
+#include <QTemporaryDir>
 
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <sys/types.h>
+
+class QProcess;
 
 class Pop3ServerFixture {
 public:
@@ -38,22 +40,16 @@ public:
   // Dovecot's log, for failure messages.
   std::string Log() const;
 
-  // Stops and starts Dovecot again over the same maildir (the identifiers stay), on the
-  // same port unless that has been taken meanwhile.
-  void Restart();
-
 private:
-  void WriteConfig();
-  void Start(bool keepPort);
+  std::string Config() const;
   void Stop();
 
-  TempDir dir_;
+  QTemporaryDir dir_;
   std::string root_, maildir_;
   std::string user_, password_;
   std::string cert_, key_;
   int port_ = 0;
   int tlsPort_ = 0;
-  pid_t pid_ = -1;
+  std::unique_ptr<QProcess> dovecot_;
   unsigned counter_ = 0;
-  long stamp_ = 0;
 };

@@ -4,20 +4,20 @@
 
 #include <QTimer>
 
-ScriptedServer::ScriptedServer() {
+ScriptedServer::ScriptedServer(bool lineMode) : FLineMode(lineMode) {
   EnsureQtApp();
   FListener.SetAddr("127.0.0.1");
   FListener.SetPort("0");
   FListener.OnSessionAvailable = [this](TComponent *, uint16_t) {
     FClient = std::make_unique<TWSocket>();
-    FClient->SetLineMode(true);
+    FClient->SetLineMode(FLineMode);
     FClient->OnDataAvailable = [this](TComponent *, uint16_t) {
       std::string line = FClient->ReceiveStr();
-      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
+      if (FLineMode && line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
       FLines.push_back(line);
       if (OnLine) OnLine(*this, line);
     };
-    FClient->OnSessionClosed = [this](TComponent *, uint16_t) { FClientClosed = true; };
+    FClient->OnSessionClosed = [this](TComponent *, uint16_t) { ++FClosedCount; };
     FClient->Dup(FListener.Accept());
     if (OnConnect) OnConnect(*this);
   };

@@ -1,7 +1,8 @@
 #pragma once
 // A small scripted server on TWSocket's own listen and accept, for protocol corner cases a
 // real server will not produce on demand. It accepts one client, cuts what it receives into
-// CR LF lines (line mode) and lets the test answer each line.
+// CR LF lines (line mode; else each read is one "line", as it came) and lets the test answer
+// each line.
 #include "net/WSocket.h"
 
 #include <QObject>
@@ -13,7 +14,7 @@
 
 class ScriptedServer {
 public:
-  ScriptedServer();
+  explicit ScriptedServer(bool lineMode = true);
   ~ScriptedServer();
 
   std::string Port() { return FListener.GetXPort(); }
@@ -27,13 +28,17 @@ public:
   void CloseClient();
 
   const std::vector<std::string> &Lines() const { return FLines; }
-  bool ClientClosed() const { return FClientClosed; }
+  bool ClientClosed() const { return FClosedCount > 0; }
+  int ClosedCount() const { return FClosedCount; }
   bool HasClient() const { return FClient != nullptr; }
+  // The accepted client's socket; only once HasClient().
+  TWSocket &Client() { return *FClient; }
 
 private:
   QObject FContext;  // owns the delayed sends, so none outlives the server
   TWSocket FListener;
   std::unique_ptr<TWSocket> FClient;
   std::vector<std::string> FLines;
-  bool FClientClosed = false;
+  bool FLineMode;
+  int FClosedCount = 0;
 };

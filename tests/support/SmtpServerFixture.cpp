@@ -1,38 +1,15 @@
 #include "support/SmtpServerFixture.h"
 
-#include "support/QtTestApp.h"
-
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 SmtpServerFixture::SmtpServerFixture() : SmtpServerFixture(QStringList()) {}
 
-SmtpServerFixture::SmtpServerFixture(const QStringList &options) : FProcess(std::make_unique<QProcess>()) {
-  EnsureQtApp();
-  if (!FDir.isValid()) return;
-  FProcess->setProcessChannelMode(QProcess::SeparateChannels);
-  FProcess->setStandardErrorFile(QProcess::nullDevice());
-  FProcess->start("/usr/bin/python3",
-                  QStringList{QString(BREVANT_TESTS_DIR) + "/support/smtp_server.py", FDir.path()} + options);
-  if (!FProcess->waitForStarted(10000)) return;
-  QByteArray out;
-  while (!out.contains('\n') && FProcess->waitForReadyRead(15000)) out += FProcess->readAllStandardOutput();
-  if (out.startsWith("PORT ")) FPort = out.mid(5).trimmed().toInt();
-  if (FPort == 0) Stop();
+SmtpServerFixture::SmtpServerFixture(const QStringList &options) {
+  if (FDir.isValid()) FServer = std::make_unique<ScriptProcess>("smtp_server.py", QStringList{FDir.path()} + options);
 }
 
-SmtpServerFixture::~SmtpServerFixture() { Stop(); }
-
-void SmtpServerFixture::Stop() {
-  FPort = 0;
-  if (FProcess->state() == QProcess::NotRunning) return;
-  FProcess->terminate();
-  if (!FProcess->waitForFinished(5000)) {
-    FProcess->kill();
-    FProcess->waitForFinished(5000);
-  }
-}
+SmtpServerFixture::~SmtpServerFixture() = default;
 
 std::string SmtpServerFixture::Folder() const { return FDir.path().toStdString() + "/"; }
 

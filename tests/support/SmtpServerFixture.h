@@ -2,6 +2,8 @@
 // A real SMTP server (Debian's python3-aiosmtpd) on a free port of 127.0.0.1, started for a
 // test and stopped (and reaped) when the object goes away. Every accepted message is kept
 // with its envelope; chosen recipients are refused with 550.
+#include "support/ScriptProcess.h"
+
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -10,8 +12,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-class QProcess;
 
 struct ReceivedMessage {
   std::string MailFrom;              // the address inside MAIL FROM:<...>
@@ -29,8 +29,8 @@ public:
   SmtpServerFixture(const SmtpServerFixture &) = delete;
   SmtpServerFixture &operator=(const SmtpServerFixture &) = delete;
 
-  bool IsRunning() const { return FPort != 0; }
-  int Port() const { return FPort; }
+  bool IsRunning() const { return FServer && FServer->Port() != 0; }
+  int Port() const { return FServer ? FServer->Port() : 0; }
   // Recipients answered with 550 from now on (compared without regard to case).
   void SetRefused(const std::set<std::string> &addresses);
   // Recipients answered with 450 for their first `count` tries.
@@ -44,11 +44,10 @@ public:
   std::vector<ReceivedMessage> Messages() const;
   // The folder the messages are written to.
   std::string Folder() const;
-  void Stop();
+  void Stop() { if (FServer) FServer->Stop(); }
 
 private:
   void WriteControl(const QString &name, const std::string &text);
   QTemporaryDir FDir;
-  std::unique_ptr<QProcess> FProcess;
-  int FPort = 0;
+  std::unique_ptr<ScriptProcess> FServer;
 };

@@ -1,6 +1,6 @@
 """TLS server for the socket tests, one behaviour per run.
 
-Usage: tls_server.py MODE CERT KEY
+Usage: tls_server.py MODE --cert CERT --key KEY
 Listens on a free port of 127.0.0.1 and prints "PORT <n>" on its first line of output.
 Modes:
   echo      TLS from the first byte; greets with "HELLO", answers each line with the line in
@@ -79,4 +79,5 @@ def main(mode, cert, key):
 
 
 if __name__ == "__main__":
-    main(*sys.argv[1:4])
+    args = sys.argv[1:]
+    main(args[0], args[args.index("--cert") + 1], args[args.index("--key") + 1])
