@@ -6,6 +6,7 @@
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "support/QtTestApp.h"
+#include "support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
 
@@ -172,4 +173,31 @@ TEST_F(MailingSessionsTest, CancelStopsEverySessionAndTheJournalKeepsTheAccepted
   EXPECT_EQ(journal, std::set<std::string>(delivered.begin(), delivered.end()));
   // Every session ended: nothing is connected any more.
   EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(MailingSessionsTest, ASilentServerFailsWhatIsUnderWayAndTheRunGoesOn) {
+  // Greets, answers EHLO, then never answers the pipelined commands.
+  ScriptedServer silent;
+  silent.OnConnect = [](ScriptedServer &s) { s.Send("220 quiet\r\n"); };
+  silent.OnLine = [](ScriptedServer &s, const std::string &line) {
+    if (line.rfind("EHLO", 0) == 0) s.Send("250-quiet\r\n250 PIPELINING\r\n");
+  };
+  job.ListPort = silent.Port();
+  job.CheckedEntries = {"a@x.org"};
+  job.Sessions = 1;
+  TMailingRun run(dir.Path(), client, host);
+  run.SetReplyTimeout(300);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Failed(), 1);
+  ASSERT_EQ(run.Outcome().Failures.size(), 1u);
+  EXPECT_EQ(run.Outcome().Failures[0].Reason, "The server did not answer");
+  EXPECT_NE(Log().find("> RCPT TO:<a@x.org>"), std::string::npos);
+
+  // The same client goes on with a server that answers.
+  job.ListPort = std::to_string(server.Port());
+  job.CheckedEntries = {"b@x.org", "c@x.org"};
+  TMailingRun again(dir.Path(), client, host);
+  again.PrepareSend(job);
+  EXPECT_EQ(again.Sent(), 2);
+  EXPECT_EQ(Delivered().size(), 2u);
 }
