@@ -6,6 +6,9 @@
 // resident set over the run; compare it across subscriber counts.
 //
 // SMTP_PORT names a running server; without it the bench starts the tests' aiosmtpd server.
+// SESSIONS and PER_SESSION set the sessions at once and the messages per session (by default
+// the defaults of a server entry); MailingRunMessages sends SMTP_MESSAGES (default 1000) in
+// batch mode, for the runs through bench/latency_proxy.py (bench/smtp_latency.sh).
 #include "compose/AssembleMessage.h"
 #include "compose/RtfWriter.h"
 #include "compose/Scrooge.h"
@@ -16,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "BenchSupport.h"
@@ -106,6 +110,8 @@ void RunMailing(benchmark::State &state, bool fieldCodes, bool html = false, boo
   job.ListMethod = 0;
   job.Subject = "Benchmark";
   job.KeepJournal = journal;
+  if (const char *n = std::getenv("SESSIONS")) job.Sessions = std::atoi(n);
+  if (const char *n = std::getenv("PER_SESSION")) job.SessionMessages = std::atoi(n);
   BenchHost host(dataDir, html);
   long growth = 0;
   int sent = 0;
@@ -123,6 +129,7 @@ void RunMailing(benchmark::State &state, bool fieldCodes, bool html = false, boo
 }
 
 void BM_MailingRunBatch(benchmark::State &state) { RunMailing(state, false); }
+void BM_MailingRunMessages(benchmark::State &state) { RunMailing(state, false); }
 void BM_MailingRunFieldCodes(benchmark::State &state) { RunMailing(state, true); }
 void BM_MailingRunHtmlFieldCodes(benchmark::State &state) { RunMailing(state, true, true); }
 void BM_MailingRunHtmlNoJournal(benchmark::State &state) { RunMailing(state, true, true, false); }
@@ -189,6 +196,11 @@ void BM_BareSmtpCliHtml(benchmark::State &state) {
   state.counters["sent"] = sent;
 }
 
+int MessagesFromEnv() {
+  const char *n = std::getenv("SMTP_MESSAGES");
+  return n && std::atoi(n) > 0 ? std::atoi(n) : 1000;
+}
+BENCHMARK(BM_MailingRunMessages)->Arg(MessagesFromEnv())->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareSmtpCli)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareSmtpCliHtml)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MailingRunBatch)->Arg(1000)->Arg(3000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

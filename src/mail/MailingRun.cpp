@@ -72,6 +72,10 @@ void SetListSender(TMailingJob &job, const std::string &listName, const TListRec
 
 TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingHost &host)
     : dataDir_(dataDir), client_(client), host_(host), files_(dataDir) {
+  BindClient();
+}
+
+void TMailingRun::BindClient() {
   using namespace std::placeholders;
   client_.OnDisplay = std::bind(&TMailingRun::SmtpCli3Display, this, _1, _2);
   client_.OnHeaderLine = std::bind(&TMailingRun::SmtpCli3HeaderLine, this, _1, _2, _3);
@@ -82,6 +86,8 @@ TMailingRun::TMailingRun(const std::string &dataDir, TSmtpCli &client, IMailingH
     type = AttachmentType(name);
   };
   client_.CharSet = kTextCharset;
+  client_.OnNextItem = nullptr;
+  client_.OnItemDone = nullptr;
 }
 
 TMailingRun::~TMailingRun() {
@@ -261,6 +267,8 @@ void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *per
     *method = server.SendMethod;
     *perMessage = server.RcptTo;
     *pace = server.MessagesPerMinute;
+    sessionsAtOnce_ = server.Sessions;
+    sessionMessages_ = server.SessionMessages;
     return;
   }
   SetServer(job.ListServer, job.ListPort, job.ListUser);
@@ -278,6 +286,8 @@ void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *per
   *method = job.ListMethod;
   *perMessage = job.ListBatchSize;
   *pace = job.ListPace;
+  sessionsAtOnce_ = server.Sessions;
+  sessionMessages_ = server.SessionMessages;
 }
 
 bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addresses, int count) {
@@ -293,8 +303,12 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
     method = server.SendMethod;
     perMessage = server.RcptTo;
     pace = server.MessagesPerMinute;
+    sessionsAtOnce_ = server.Sessions;
+    sessionMessages_ = server.SessionMessages;
   }
   paceMs_ = pace > 0 ? 60000.0 / pace : 0;
+  if (job.Sessions > 0) sessionsAtOnce_ = std::min(job.Sessions, kMaxSmtpSessions);
+  if (job.SessionMessages > 0) sessionMessages_ = job.SessionMessages;
   nextSlot_ = 0;
   messageStarts_.clear();
   messageSlots_.clear();
@@ -302,7 +316,11 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
   switch (method) {
     case 0: batchSize = 1; break;
     case 1: batchSize = perMessage; break;
-    case 2: batchSize = count; break;
+    case 2:
+      // One message for everyone: nothing to share out among sessions.
+      batchSize = count;
+      sessionsAtOnce_ = sessionMessages_ = 1;
+      break;
     default: return false;
   }
   RunMailing(job, addresses, batchSize);
@@ -367,6 +385,21 @@ void TMailingRun::SetMessage(const TMailingJob &job, const std::vector<std::stri
 }
 
 void TMailingRun::RunPerRecipient(const TMailingJob &job) {
+  if (UseSessions()) {
+    TCursor cursor;
+    cursor.Job = &job;
+    cursor.PerRecipient = true;
+    if (job.FromList) {
+      for (const std::string &entry : job.CheckedEntries) cursor.Recipients.emplace_back(entry, entry);
+    } else {
+      std::string rest = AddressPageAddresses(job.TypedAddresses);
+      for (std::vector<std::string> entries; !rest.empty(); entries.clear())
+        for (const std::string &address : TakeBatch(rest, 1, &entries))
+          cursor.Recipients.emplace_back(entries.back(), AddressKey(address));
+    }
+    SendThroughSessions(std::move(cursor));
+    return;
+  }
   files_.Open();
   if (job.FromList) {
     for (const std::string &entry : job.CheckedEntries) SendToRecipient(job, entry, entry);
@@ -381,6 +414,10 @@ void TMailingRun::RunPerRecipient(const TMailingJob &job) {
 }
 
 void TMailingRun::SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry) {
+  if (PrepareRecipient(job, entry, shownEntry)) SendOneMessage({entry});
+}
+
+bool TMailingRun::PrepareRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry) {
   host_.SetProgress(0);
   shown_ = shownEntry;
   std::string email = EnvelopeAddress(entry);
@@ -400,38 +437,52 @@ void TMailingRun::SendToRecipient(const TMailingJob &job, const std::string &ent
       SetMessage(job, {email}, hdrTo, job.DialogFrom, job.DialogFrom);
   } catch (const std::exception &e) {
     FailMessage({email}, e.what());
-    return;
+    return false;
   }
-  SendOneMessage({entry});
+  return true;
+}
+
+int TMailingRun::PrepareBatch(const TMailingJob &job, std::string &addresses, int batchSize,
+                              std::vector<std::string> *entries) {
+  host_.SetProgress(0);
+  const std::vector<std::string> batch = TakeBatch(addresses, batchSize, entries);
+  if (batch.empty()) return 0;  // nothing but blanks was left
+  host_.SetStatus("Preparing to send message to " + std::to_string(std::max(batchSize, 1)) + " addresses...");
+  const std::string hdrTo = job.BCC ? std::string() : batch.back();
+  try {
+    if (job.FromList)
+      SetMessage(job, batch, job.ListTo, job.ListFrom, job.ListReply);
+    else if (job.GenProps)
+      SetMessage(job, batch, hdrTo, job.GenEmail, job.GenReply);
+    else
+      SetMessage(job, batch, hdrTo, job.DialogFrom, job.DialogFrom);
+  } catch (const std::exception &e) {
+    FailMessage(batch, e.what());
+    return -1;
+  }
+  return 1;
 }
 
 void TMailingRun::RunBatches(const TMailingJob &job, std::string addresses, int batchSize) {
   shown_.clear();
+  if (UseSessions()) {
+    TCursor cursor;
+    cursor.Job = &job;
+    cursor.Addresses = std::move(addresses);
+    cursor.BatchSize = batchSize;
+    SendThroughSessions(std::move(cursor));
+    return;
+  }
   while (!addresses.empty()) {
     files_.Open();
     WaitUntilReady();
-    host_.SetProgress(0);
     std::vector<std::string> entries;
-    const std::vector<std::string> batch = TakeBatch(addresses, batchSize, &entries);
-    if (batch.empty()) break;  // nothing but blanks was left
-    host_.SetStatus("Preparing to send message to " + std::to_string(std::max(batchSize, 1)) +
-                    " addresses...");
-    const std::string hdrTo = job.BCC ? std::string() : batch.back();
-    try {
-      if (job.FromList)
-        SetMessage(job, batch, job.ListTo, job.ListFrom, job.ListReply);
-      else if (job.GenProps)
-        SetMessage(job, batch, hdrTo, job.GenEmail, job.GenReply);
-      else
-        SetMessage(job, batch, hdrTo, job.DialogFrom, job.DialogFrom);
-    } catch (const std::exception &e) {
-      FailMessage(batch, e.what());
-      files_.Close();
-      continue;
-    }
-    SendOneMessage(entries);
+    const int prepared = PrepareBatch(job, addresses, batchSize, &entries);
+    if (prepared == 0) break;
+    if (prepared > 0) SendOneMessage(entries);
     files_.Close();
-    host_.SetStatus("Successful: " + std::to_string(sent_) + "/  Unsuccessful: " + std::to_string(failed_));
+    if (prepared > 0)
+      host_.SetStatus("Successful: " + std::to_string(sent_) + "/  Unsuccessful: " + std::to_string(failed_));
   }
 }
 
@@ -462,12 +513,24 @@ std::string TMailingRun::ClientReason(int error) const {
   return error == 10004 ? "The server closed the connection" : "Error " + std::to_string(error);
 }
 
-void TMailingRun::KeepPace() {
+double TMailingRun::PaceNow() {
   static QElapsedTimer clock;
   if (!clock.isValid()) clock.start();
-  auto now = [] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; };
+  return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+void TMailingRun::TakeSlot(bool waited) {
+  messageSlots_.push_back(waited ? nextSlot_ : 0);
+  const double start = PaceNow();
+  messageStarts_.push_back(start);
+  // The slots follow each other at the pace; a message that started late does not make
+  // the next one wait longer.
+  if (paceMs_ > 0) nextSlot_ = std::max(start, nextSlot_) + paceMs_;
+}
+
+void TMailingRun::KeepPace() {
+  auto now = [] { return PaceNow(); };
   const bool wait = paceMs_ > 0 && nextSlot_ > now();
-  messageSlots_.push_back(wait ? nextSlot_ : 0);
   if (wait) {
     // A timer wakes the run at its slot; nothing spins meanwhile.
     QEventLoop loop;
@@ -478,16 +541,20 @@ void TMailingRun::KeepPace() {
     slot.start(static_cast<int>(std::ceil(nextSlot_ - now())));
     loop.exec();
   }
-  const double start = now();
-  messageStarts_.push_back(start);
-  // The slots follow each other at the pace; a message that started late does not make
-  // the next one wait longer.
-  if (paceMs_ > 0) nextSlot_ = std::max(start, nextSlot_) + paceMs_;
+  TakeSlot(wait);
 }
 
 void TMailingRun::Cancel() {
   cancelled_ = true;
   if (retryWait_) retryWait_->quit();
+  // Every session stops taking messages; what is on the wire gets its reply (a message the
+  // server took must count as sent), then the session ends.
+  for (auto &s : pool_) {
+    if (s->Slot->isActive()) {
+      s->Slot->stop();
+      KickSession(*s);
+    }
+  }
 }
 
 int TMailingRun::ReplyCodeOf(int error) const {
@@ -536,7 +603,13 @@ void TMailingRun::RetryDeferred(const TMailingJob &job, int batchSize) {
     retryRound_ = static_cast<int>(round) + 1;
     files_.Open();
     files_.Log("Retry " + std::to_string(retryRound_) + ": " + std::to_string(again.size()) + " deferred addresses");
-    if (job.FieldCodes) {
+    if (job.FieldCodes && UseSessions()) {
+      TCursor cursor;
+      cursor.Job = &job;
+      cursor.PerRecipient = true;
+      for (const TDeferred &d : again) cursor.Recipients.emplace_back(d.Entry, d.Shown);
+      SendThroughSessions(std::move(cursor));
+    } else if (job.FieldCodes) {
       for (const TDeferred &d : again) SendToRecipient(job, d.Entry, d.Shown);
     } else {
       std::vector<std::string> entries;

@@ -11,7 +11,10 @@
 #include "net/SmtpProt.h"
 #include "storage/ServerRegistry.h"
 
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QEventLoop;
@@ -69,6 +72,9 @@ struct TMailingJob {
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none
   int ListBatchSize = 1;
   int ListPace = 0;             // at most so many messages a minute through the list's server; 0 none
+  // Sessions at once and messages per session; 0: the server entry's (4 and 100 without one).
+  int Sessions = 0;
+  int SessionMessages = 0;
   std::string ListName;         // the list's name; "" for no real list
   std::string FromName;         // display name of the From header
   TUnsubscribeSettings Unsubscribe;
@@ -148,6 +154,10 @@ private:
   void ListServerChoice(const TMailingJob &job, int *method, int *perMessage, int *pace);
   void RunPerRecipient(const TMailingJob &job);
   void SendToRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry);
+  // Sets the client's message for one recipient; false when it failed (and was counted).
+  bool PrepareRecipient(const TMailingJob &job, const std::string &entry, const std::string &shownEntry);
+  // Sets the client's message for the next batch: 1 done, 0 none left, -1 failed (counted).
+  int PrepareBatch(const TMailingJob &job, std::string &addresses, int batchSize, std::vector<std::string> *entries);
   void RunBatches(const TMailingJob &job, std::string addresses, int batchSize);
   // A 4xx reply: the recipient is tried again at the end of the run.
   void Defer(const std::string &entry, const std::string &recipient, const std::string &reason);
@@ -160,6 +170,46 @@ private:
   bool WaitBeforeRetry(int ms, int round);
   // Waits, in the event loop, until the server's pace allows the next message.
   void KeepPace();
+  // The pace's clock, and the bookkeeping of a message that starts now.
+  static double PaceNow();
+  void TakeSlot(bool waited);
+
+  // Several sessions at once, several messages each, on the event loop (MailingSessions.cpp).
+  struct TSession {
+    TSmtpCli *Cli = nullptr;
+    std::unique_ptr<TSmtpCli> Own;  // every session but the first has a client of its own
+    int Messages = 0;               // taken by the session under way
+    bool Opening = false;
+    bool Done = false;
+    TSmtpRequest Awaiting = smtpRset;  // the request whose report is due; smtpRset: none
+    std::string AbortReason;        // why the run ended the session itself
+    std::unique_ptr<QTimer> Silence, Slot;
+  };
+  // The message still to go, as taken from the list.
+  struct TQueued {
+    std::vector<std::string> Entries, Recipients;
+    std::string Shown;
+    std::vector<std::string> Digest;
+  };
+  struct TCursor {
+    const TMailingJob *Job = nullptr;
+    bool PerRecipient = false;
+    std::vector<std::pair<std::string, std::string>> Recipients;  // entry, shown entry
+    size_t Next = 0;
+    std::string Addresses;  // batches: what is left
+    int BatchSize = 1;
+  };
+  bool UseSessions() const { return sessionsAtOnce_ > 1 || sessionMessages_ > 1; }
+  void SendThroughSessions(TCursor cursor);
+  int RemainingMessages() const;
+  bool NextItem(TSmtpItem &item);
+  void KickSession(TSession &s);
+  void SessionRequestDone(TSession &s, TSmtpRequest rq, int error);
+  void SessionItemDone(TSession &s, const TSmtpItem &item, const TSmtpItemResult &result);
+  void SessionSilent(TSession &s);
+  // A session that could not be opened fails (or defers) the message it would have taken.
+  void FailNextMessage(const std::string &reason, int code);
+  void BindClient();
 
   std::string dataDir_;
   TSmtpCli &client_;
@@ -201,4 +251,11 @@ private:
   std::string rcptPending_;
   bool rcptAwaiting_ = false;
   std::vector<std::pair<std::string, std::string>> refused_;  // address, reply
+  int sessionsAtOnce_ = 1;
+  int sessionMessages_ = 1;
+  TCursor cursor_;
+  std::vector<std::unique_ptr<TSession>> pool_;
+  std::map<int, TQueued> queued_;
+  int nextItemId_ = 0;
+  QEventLoop *sessionsLoop_ = nullptr;
 };

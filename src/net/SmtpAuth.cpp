@@ -62,6 +62,8 @@ TSmtpCapabilities ParseEhloReply(const std::vector<std::string> &lines) {
     } else if (key == "SIZE") {
       caps.Size = true;
       if (w.size() > 1 && Number(w[1]) > 0) caps.MaxSize = Number(w[1]);
+    } else if (key == "PIPELINING") {
+      caps.Pipelining = true;
     } else if (key == "AUTH") {
       for (size_t k = 1; k < w.size(); ++k) caps.Auth.insert(Upper(w[k]));
     }

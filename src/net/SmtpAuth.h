@@ -11,6 +11,7 @@ struct TSmtpCapabilities {
   bool Size = false;
   int64_t MaxSize = 0;          // SIZE's limit in bytes; 0 when none is given
   std::set<std::string> Auth;   // mechanism names, upper case
+  bool Pipelining = false;      // commands may go out without waiting for each reply
 };
 
 // Reads the text of the EHLO reply lines (code and separator included, as received); the

@@ -239,6 +239,10 @@ void TSmtpCli::SetSocketFailure(int error) {
 
 void TSmtpCli::TriggerRequestDone(int error) {
   if (FRequestDoneFlag) return;
+  if (FTransferring)
+    FailFlights(error == WSAEINTR ? std::string("The server closed the connection")
+                : FErrorMessage.empty() ? "Error " + std::to_string(error)
+                                        : FErrorMessage);
   FRequestDoneFlag = true;
   if (error == 0 && FHighLevelFlag) {
     if (FState != smtpAbort) SetState(smtpInternalReady);
@@ -539,6 +543,7 @@ void TSmtpCli::Mail() {
 }
 
 void TSmtpCli::Abort() {
+  if (FTransferring) FailFlights("Operation aborted");
   SetState(smtpAbort);
   FWSocket.CancelDnsLookup();
   FWSocket.OnDataSent = nullptr;
@@ -710,6 +715,7 @@ bool TSmtpCli::NextBodyLine(std::string *line) {
           if (std::ferror(FFile) || FFileRead < FFileSize) {
             FBodyPhase = bpDone;
             FMimeLines.clear();
+            if (FComposing) throw SmtpException("500 Cannot read file " + FEmailFiles[FFileIndex]);
             FailSession("500 Cannot read file " + FEmailFiles[FFileIndex]);
             return false;
           }
@@ -740,6 +746,7 @@ void TSmtpCli::QueueFileHeader() {
     // A file gone since it was listed: end the session rather than send a damaged message.
     FBodyPhase = bpDone;
     FMimeLines.clear();
+    if (FComposing) throw SmtpException("500 Cannot open file " + path);
     FailSession("500 Cannot open file " + path);
     return;
   }

@@ -30,6 +30,21 @@ enum TSmtpState {
   smtpWaitingResponse, smtpAbort
 };
 
+// One message of a session that carries several (TSmtpCli::Transfer).
+struct TSmtpItem {
+  int Id = 0;                       // the owner's
+  std::string From;                 // the envelope sender
+  std::vector<std::string> Rcpts;   // the envelope recipients
+  int64_t Size = 0;                 // bytes, for a server that announces SIZE; 0 unknown
+  std::string Text;                 // header and body in CR LF lines, not yet dot-stuffed
+};
+// What became of one: Code 250 when the server took it for every recipient not in Refused.
+struct TSmtpItemResult {
+  int Code = 0;       // the reply that decided; 0 when the session ended first
+  std::string Reply;  // its text, or why the session ended
+  std::vector<std::pair<std::string, std::string>> Refused;  // recipient, reply
+};
+
 class TSmtpCli;
 using TSmtpDisplay = std::function<void(TComponent *Sender, const std::string &Msg)>;
 using TSmtpHeaderLineEvent = std::function<void(TComponent *Sender, char *Msg, int32_t Size)>;
@@ -78,6 +93,15 @@ public:
   void Abort();
   void Open();
   void Mail();
+  // Sends message after message through the open session, each taken from OnNextItem and
+  // reported through OnItemDone, until OnNextItem gives none; then smtpMail is done. With
+  // PIPELINING, MAIL FROM, RCPT TO and DATA go in one write, and the end of one message in
+  // the write of the next one's commands. A session that drops fails what it has not seen
+  // accepted; Abort does the same.
+  void Transfer();
+  // The message the next DATA would send (header, body, attachments), as one text: CR LF
+  // lines, not dot-stuffed. Raises for an attachment that cannot be read.
+  std::string ComposeText();
 
   // Properties.
   std::string Host;
@@ -123,7 +147,11 @@ public:
   int64_t FileRead() const { return FFileRead; }
   TWSocket &WSocket() { return FWSocket; }
 
+  bool PreferEhlo = false;  // EHLO even for a plain session, to learn what the server offers
+
   // Events.
+  std::function<bool(TComponent *Sender, TSmtpItem &Item)> OnNextItem;
+  std::function<void(TComponent *Sender, const TSmtpItem &Item, const TSmtpItemResult &Result)> OnItemDone;
   TSmtpDisplay OnDisplay, OnCommand, OnResponse;
   TSmtpGetDataEvent OnGetData;
   TSmtpHeaderLineEvent OnHeaderLine;
@@ -193,6 +221,33 @@ private:
   void QueueFileHeader();
   bool OpenFile();
   void CloseFile();
+
+  // Transfer: the messages sent and not yet decided, and the replies awaited, in order.
+  struct TFlight {
+    TSmtpItem Item;
+    TSmtpItemResult Result;
+    bool MailOk = false;
+    size_t Accepted = 0;  // recipients the server took
+    size_t NextRcpt = 0;  // lock-step: the next RCPT TO to send
+  };
+  enum TAwaitKind { awRset, awMail, awRcpt, awData, awDot };
+  struct TAwait {
+    TFlight *Flight;
+    TAwaitKind Kind;
+    size_t Rcpt;
+  };
+  void TransferLine();
+  void TransferReply(int code);
+  void TransferNext();
+  bool QueueItem(std::string &out);
+  void QueueCommand(std::string &out, const std::string &cmd, TFlight *flight, TAwaitKind kind, size_t rcpt = 0);
+  void FinishFlight(TFlight *flight);
+  void FailFlights(const std::string &reason);
+  bool FTransferring = false;
+  bool FNeedRset = false;
+  bool FComposing = false;
+  std::deque<TFlight> FFlights;
+  std::deque<TAwait> FAwaits;
 
   TWSocket FWSocket;
   std::unique_ptr<QObject> FSink;

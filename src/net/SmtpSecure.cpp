@@ -47,8 +47,9 @@ std::string Trimmed(const std::string &s) {
 
 }  // namespace
 
-// A plain session without login keeps its HELO; SIZE is then never known, nor passed.
-bool TSmtpCli::UseEhlo() const { return Security != secNone || Login; }
+// A plain session without login keeps its HELO unless the owner wants the server's
+// capabilities (pipelining); SIZE is then never known, nor passed.
+bool TSmtpCli::UseEhlo() const { return Security != secNone || Login || PreferEhlo; }
 
 std::string TSmtpCli::EhloName() {
   // Without a login the user's own sign-on name stays what it always was.

@@ -58,6 +58,8 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.SendMethod = ini.ReadInteger(name, "Send Method", s.SendMethod);
   s.RcptTo = ini.ReadInteger(name, "RCPT TO", s.RcptTo);
   s.MessagesPerMinute = std::max(0, ini.ReadInteger(name, "Messages Per Minute", 0));
+  s.Sessions = std::clamp(ini.ReadInteger(name, "Sessions", s.Sessions), 1, kMaxSmtpSessions);
+  s.SessionMessages = std::clamp(ini.ReadInteger(name, "Messages Per Session", s.SessionMessages), 1, 1000);
   // Keys the older program does not know; absent, the session is the plain one.
   s.Security = ini.ReadInteger(name, "Security", s.Security);
   s.Login = ini.ReadBool(name, "Login", s.Login);
@@ -90,6 +92,8 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteInteger(s.Name, "Send Method", s.SendMethod);
   ini.WriteInteger(s.Name, "RCPT TO", s.RcptTo);
   ini.WriteInteger(s.Name, "Messages Per Minute", s.MessagesPerMinute);
+  ini.WriteInteger(s.Name, "Sessions", s.Sessions);
+  ini.WriteInteger(s.Name, "Messages Per Session", s.SessionMessages);
   ini.WriteInteger(s.Name, "Security", s.Security);
   ini.WriteBool(s.Name, "Login", s.Login);
   ini.WriteString(s.Name, "Password", s.Password);

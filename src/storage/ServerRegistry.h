@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+constexpr int kMaxSmtpSessions = 16;
+
 struct TSmtpServer {
   std::string Name;
   std::string Username;
@@ -17,6 +19,8 @@ struct TSmtpServer {
   bool ClearText = false;    // the password may go out without TLS
   std::string Certificate{};  // SHA-256 fingerprint of a certificate the user trusted
   int MessagesPerMinute = 0;  // the server's pace; 0 means no limit
+  int Sessions = 4;           // sessions at once to the server; 1 sends in list order
+  int SessionMessages = 100;  // messages one session carries before it is closed
   bool PasswordInKeyring = false;  // Password is kept in the desktop's keyring, not in the file
   bool operator==(const TSmtpServer &) const = default;
 };

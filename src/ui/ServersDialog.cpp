@@ -119,6 +119,16 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
   smtpForm->addRow(rg_SMTPMethod);
   se_SMTPPace = PaceBox("se_SMTPPace", ts_SMTP);
   smtpForm->addRow("At most:", se_SMTPPace);
+  se_SMTPSessions = new QSpinBox(ts_SMTP);
+  se_SMTPSessions->setObjectName("se_SMTPSessions");
+  se_SMTPSessions->setRange(1, kMaxSmtpSessions);
+  se_SMTPSessions->setSuffix(" at once");
+  smtpForm->addRow("Sessions:", se_SMTPSessions);
+  se_SMTPSessionMessages = new QSpinBox(ts_SMTP);
+  se_SMTPSessionMessages->setObjectName("se_SMTPSessionMessages");
+  se_SMTPSessionMessages->setRange(1, 1000);
+  se_SMTPSessionMessages->setSuffix(" messages");
+  smtpForm->addRow("Per session:", se_SMTPSessionMessages);
 
   ts_POP = new QWidget;
   ts_POP->setObjectName("ts_POP");
@@ -197,6 +207,8 @@ void Tfrm_Servers::SetSmtpServer(const TSmtpServer &s) {
   edt_SMTPCert->setText(AnsiToQString(s.Certificate));
   se_SMTPRCPT->setValue(s.RcptTo);
   se_SMTPPace->setValue(s.MessagesPerMinute);
+  se_SMTPSessions->setValue(s.Sessions);
+  se_SMTPSessionMessages->setValue(s.SessionMessages);
   // An unknown method leaves no item chosen, as the registry says nothing usable.
   if (QAbstractButton *b = rg_SMTPMethodButtons->button(s.SendMethod)) {
     b->setChecked(true);
@@ -215,6 +227,8 @@ TSmtpServer Tfrm_Servers::SmtpServer() const {
   s.SendMethod = std::max(0, rg_SMTPMethodButtons->checkedId());
   s.RcptTo = se_SMTPRCPT->value();
   s.MessagesPerMinute = se_SMTPPace->value();
+  s.Sessions = se_SMTPSessions->value();
+  s.SessionMessages = se_SMTPSessionMessages->value();
   s.Security = cmb_SMTPSecurity->currentIndex();
   s.Login = cb_SMTPLogin->isChecked();
   s.Password = s.Login ? QStringToAnsi(edt_SMTPPass->text()) : std::string();

@@ -55,6 +55,7 @@ public:
   QRadioButton *rb_SMTPAll;
   QSpinBox *se_SMTPRCPT;
   QSpinBox *se_SMTPPace;
+  QSpinBox *se_SMTPSessions, *se_SMTPSessionMessages;
   QComboBox *cmb_SMTPSecurity;
   QCheckBox *cb_SMTPLogin;
   QLineEdit *edt_SMTPPass;

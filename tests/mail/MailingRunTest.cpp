@@ -73,6 +73,8 @@ protected:
     job.ListFrom = "editor@example.org";
     job.ListReply = "reply@example.org";
     job.Subject = "Spring news";
+    // One message per session, one session at a time: the exchange these cases check.
+    job.Sessions = job.SessionMessages = 1;
   }
   std::vector<TReceived> Received() const {
     std::vector<TReceived> out;

@@ -1,0 +1,203 @@
+// The mailing run through several sessions at once, several messages each, against a real
+// SMTP server on 127.0.0.1 (aiosmtpd offers PIPELINING).
+#include "MailTestSupport.h"
+#include "mail/MailingRun.h"
+#include "mail/Recipients.h"
+#include "storage/Strings.h"
+#include "storage/TextFile.h"
+#include "support/QtTestApp.h"
+#include "support/ScriptedServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+namespace {
+
+class Host : public IMailingHost {
+public:
+  std::function<void(const std::string &)> OnStatus;
+  TDigest AssembleMessage(bool mergeCodes) override {
+    TDigest digest;
+    digest.Lines = {mergeCodes ? "Dear " + shown_ + "," : "Dear %Name%,", "the news."};
+    return digest;
+  }
+  std::string ShowAddress(const std::string &entry) override {
+    shown_ = EnvelopeAddress(entry);
+    return shown_;
+  }
+  void SetStatus(const std::string &text) override {
+    if (OnStatus) OnStatus(text);
+  }
+  void SetProtocolLine(const std::string &) override {}
+  void SetProgress(int) override {}
+  void ShowInformation(const std::string &) override {}
+
+private:
+  std::string shown_;
+};
+
+class MailingSessionsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    ASSERT_TRUE(server.IsRunning());
+    job.FromList = true;
+    job.ListFolder = dir.Path() + "List/";
+    job.ListServer = "127.0.0.1";
+    job.ListPort = std::to_string(server.Port());
+    job.ListUser = "me.example.org";
+    job.ListTo = "list@example.org";
+    job.ListFrom = "editor@example.org";
+    job.Subject = "Spring news";
+    job.NewsletterFile = dir.Path() + "news.rtf";
+    job.RetryPauses = {50};
+    for (int i = 1; i <= 12; ++i) job.CheckedEntries.push_back("r" + std::to_string(i) + "@x.org");
+  }
+  std::vector<TReceived> Received() const {
+    std::vector<TReceived> out;
+    for (const ReceivedMessage &m : server.Messages()) out.emplace_back(m);
+    return out;
+  }
+  std::string Log() const { return ReadAll(dir.File("MailLog.txt")); }
+  static int Occurrences(const std::string &text, const std::string &part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  }
+  // Every recipient the server has a message for, and how often.
+  std::multiset<std::string> Delivered() const {
+    std::multiset<std::string> out;
+    for (const TReceived &m : Received()) out.insert(m.RcptTo.begin(), m.RcptTo.end());
+    return out;
+  }
+
+  TempDir dir;
+  SmtpServerFixture server;
+  TSmtpCli client;
+  Host host;
+  TMailingJob job;
+};
+
+}  // namespace
+
+TEST_F(MailingSessionsTest, ParallelSessionsWithARefusedRecipient) {
+  // Per recipient, four sessions by default: each message is merged for its own reader.
+  server.SetRefused({"r5@x.org"});
+  job.FieldCodes = true;
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  EXPECT_EQ(run.Sent(), 11);
+  EXPECT_EQ(run.Failed(), 1);
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 11u);
+  std::set<std::string> readers;
+  for (const TReceived &m : messages) {
+    ASSERT_EQ(m.RcptTo.size(), 1u);
+    readers.insert(m.RcptTo[0]);
+    ASSERT_FALSE(m.Body.empty());
+    EXPECT_EQ(m.Body[0], "Dear " + m.RcptTo[0] + ",");
+  }
+  EXPECT_EQ(readers.size(), 11u);
+  EXPECT_EQ(readers.count("r5@x.org"), 0u);
+  const std::string log = Log();
+  EXPECT_EQ(Occurrences(log, "> EHLO"), 4);  // four sessions, each reused
+  EXPECT_EQ(Occurrences(log, "Failed r5@x.org: 550"), 1);
+  EXPECT_EQ(Occurrences(log, "Failed "), 1);
+  EXPECT_NE(ReadAll(dir.File("Failed.txt")).find("r5@x.org"), std::string::npos);
+}
+
+TEST_F(MailingSessionsTest, OneSessionInListOrderUpToItsLimitWithResetAfterAFailure) {
+  server.SetRefused({"r2@x.org"});
+  job.CheckedEntries.resize(7);
+  job.Sessions = 1;
+  job.SessionMessages = 3;
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 6u);
+  const std::vector<std::string> order = {"r1@x.org", "r3@x.org", "r4@x.org", "r5@x.org", "r6@x.org", "r7@x.org"};
+  for (size_t i = 0; i < order.size(); ++i) EXPECT_EQ(messages[i].RcptTo, std::vector<std::string>{order[i]});
+  const std::string log = Log();
+  EXPECT_EQ(Occurrences(log, "> EHLO"), 3);  // 3 + 3 + 1 messages
+  EXPECT_EQ(Occurrences(log, "> QUIT"), 3);
+  // The refused message was the second of its session: the third starts afresh.
+  EXPECT_EQ(Occurrences(log, "> RSET"), 1);
+  EXPECT_EQ(run.Sent(), 6);
+  EXPECT_EQ(run.Failed(), 1);
+}
+
+TEST_F(MailingSessionsTest, ServerClosingInTheMiddleDefersOnlyTheMessageItRefused) {
+  // The third MAIL gets 421 and the session is closed: that message is deferred and goes
+  // in the retry round; the others go once each.
+  server.Close421After(2);
+  job.CheckedEntries.resize(6);
+  job.Sessions = 1;
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+
+  const std::multiset<std::string> delivered = Delivered();
+  EXPECT_EQ(delivered.size(), 6u);
+  for (const std::string &entry : job.CheckedEntries) EXPECT_EQ(delivered.count(entry), 1u) << entry;
+  const std::string log = Log();
+  EXPECT_EQ(Occurrences(log, "Deferred r3@x.org: 421"), 1);
+  EXPECT_EQ(Occurrences(log, "Sent to r3@x.org on try 2"), 1);
+  EXPECT_EQ(run.Sent(), 6);
+  EXPECT_EQ(run.Failed(), 0);
+}
+
+TEST_F(MailingSessionsTest, CancelStopsEverySessionAndTheJournalKeepsTheAccepted) {
+  job.CheckedEntries.clear();
+  for (int i = 1; i <= 60; ++i) job.CheckedEntries.push_back("r" + std::to_string(i) + "@x.org");
+  TMailingRun run(dir.Path(), client, host);
+  std::set<std::string> journal;
+  host.OnStatus = [&](const std::string &text) {
+    if (text.rfind("Successful: 5/", 0) == 0) run.Cancel();
+    // The run's last word comes just before its journal goes.
+    if (text.find("sent succesfully") != std::string::npos)
+      journal = TSendJournal::AlreadySent(job.ListFolder, job.NewsletterFile, job.Subject);
+  };
+  run.PrepareSend(job);
+
+  const std::multiset<std::string> delivered = Delivered();
+  EXPECT_TRUE(run.Cancelled());
+  EXPECT_GE(run.Sent(), 5);
+  EXPECT_LT(run.Sent(), 60);
+  // What the run counts as sent is what the server has, once each.
+  EXPECT_EQ(static_cast<int>(delivered.size()), run.Sent());
+  for (const std::string &r : delivered) EXPECT_EQ(delivered.count(r), 1u) << r;
+  EXPECT_EQ(journal, std::set<std::string>(delivered.begin(), delivered.end()));
+  // Every session ended: nothing is connected any more.
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(MailingSessionsTest, ASilentServerFailsWhatIsUnderWayAndTheRunGoesOn) {
+  // Greets, answers EHLO, then never answers the pipelined commands.
+  ScriptedServer silent;
+  silent.OnConnect = [](ScriptedServer &s) { s.Send("220 quiet\r\n"); };
+  silent.OnLine = [](ScriptedServer &s, const std::string &line) {
+    if (line.rfind("EHLO", 0) == 0) s.Send("250-quiet\r\n250 PIPELINING\r\n");
+  };
+  job.ListPort = silent.Port();
+  job.CheckedEntries = {"a@x.org"};
+  job.Sessions = 1;
+  TMailingRun run(dir.Path(), client, host);
+  run.SetReplyTimeout(300);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Failed(), 1);
+  ASSERT_EQ(run.Outcome().Failures.size(), 1u);
+  EXPECT_EQ(run.Outcome().Failures[0].Reason, "The server did not answer");
+  EXPECT_NE(Log().find("> RCPT TO:<a@x.org>"), std::string::npos);
+
+  // The same client goes on with a server that answers.
+  job.ListPort = std::to_string(server.Port());
+  job.CheckedEntries = {"b@x.org", "c@x.org"};
+  TMailingRun again(dir.Path(), client, host);
+  again.PrepareSend(job);
+  EXPECT_EQ(again.Sent(), 2);
+  EXPECT_EQ(Delivered().size(), 2u);
+}
