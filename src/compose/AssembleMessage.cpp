@@ -265,9 +265,11 @@ TFrameLines FrameLines(const TAssemblyInput &in, bool ForSend) {
 
 // The header, signature and footer around the body: the digest's lines, and for an HTML
 // send the lines of its plain-text alternative around `textBody`.
-void Frame(const TAssemblyInput &in, bool ForSend, const TFrameLines &frame, const std::vector<std::string> &body,
-           const std::vector<std::string> &textBody, TDigest &digest) {
+void Frame(const TAssemblyInput &in, bool ForSend, const TFrameLines &frame, std::vector<std::string> &&body,
+           std::vector<std::string> &&textBody, TDigest &digest) {
   const std::vector<std::string> &before = frame.Before, &after = frame.After;
+  // The body's lines are moved, not copied: a run assembles one message per recipient.
+  const auto move = [](std::vector<std::string>::iterator i) { return std::make_move_iterator(i); };
 
   digest.Lines.reserve(before.size() + body.size() + after.size());
   // In an HTML page the header, signature and footer go inside its body: text outside the
@@ -278,20 +280,20 @@ void Frame(const TAssemblyInput &in, bool ForSend, const TFrameLines &frame, con
   const auto open = ForSend && in.SendHtml ? bodyTag("<BODY") : body.end();
   const auto close = ForSend && in.SendHtml ? bodyTag("</BODY>") : body.end();
   if (open != body.end() && close != body.end() && open < close) {
-    digest.Lines.insert(digest.Lines.end(), body.begin(), open + 1);
+    digest.Lines.insert(digest.Lines.end(), move(body.begin()), move(open + 1));
     Append(digest.Lines, before);
-    digest.Lines.insert(digest.Lines.end(), open + 1, close);
+    digest.Lines.insert(digest.Lines.end(), move(open + 1), move(close));
     Append(digest.Lines, after);
-    digest.Lines.insert(digest.Lines.end(), close, body.end());
+    digest.Lines.insert(digest.Lines.end(), move(close), move(body.end()));
   } else {
     Append(digest.Lines, before);
-    Append(digest.Lines, body);
+    digest.Lines.insert(digest.Lines.end(), move(body.begin()), move(body.end()));
     Append(digest.Lines, after);
   }
   if (ForSend && in.SendHtml) {
     digest.TextLines.reserve(before.size() + textBody.size() + after.size());
     Append(digest.TextLines, before);
-    Append(digest.TextLines, textBody);
+    digest.TextLines.insert(digest.TextLines.end(), move(textBody.begin()), move(textBody.end()));
     Append(digest.TextLines, after);
   }
 }
@@ -329,7 +331,7 @@ TDigest AssembleMessage(const TAssemblyInput &in, bool ForSend, bool MergeCodes,
     body = in.BodyLines;
   }
   const TFrameLines frame = FrameLines(in, ForSend);
-  Frame(in, ForSend, frame, body, textBody, digest);
+  Frame(in, ForSend, frame, std::move(body), std::move(textBody), digest);
 
   if (!ForSend) {
     digest.Rtf = InsertRtfLines(in.BodyRtf, frame.Before, frame.After);
@@ -365,6 +367,6 @@ TDigest AssembleMerged(const TAssemblyInput &in, const TPreparedBody &prepared, 
     digest.ContentType = TDigestContent::dcPlainText;
     body = MergedPlainBody(in, prepared.Text, replacements);
   }
-  Frame(in, true, FrameLines(in, true), body, textBody, digest);
+  Frame(in, true, FrameLines(in, true), std::move(body), std::move(textBody), digest);
   return digest;
 }

@@ -69,7 +69,12 @@ TMessageForm BuildMessageForm(const TDigest &digest) {
   TMessageForm form;
   const std::string boundary = NewBoundary();
   form.BodyHeaders = {"Content-Type: multipart/alternative;\r\n\tboundary=\"" + boundary + "\""};
-  for (TMessageForm part : {TextPart("text/plain", digest.TextLines), TextPart("text/html", digest.Lines)}) {
+  TMessageForm parts[] = {TextPart("text/plain", digest.TextLines), TextPart("text/html", digest.Lines)};
+  size_t size = 1;
+  for (const TMessageForm &part : parts) size += part.BodyHeaders.size() + part.Lines.size() + 2;
+  form.Lines.reserve(size);
+  // The parts' lines are moved: a run makes one message per recipient.
+  for (TMessageForm &part : parts) {
     form.Lines.push_back("--" + boundary);
     form.Lines.insert(form.Lines.end(), part.BodyHeaders.begin(), part.BodyHeaders.end());
     form.Lines.emplace_back();
