@@ -114,6 +114,7 @@ private slots:
     QCOMPARE(question, QString("Only one default POP server is permitted.\n"
                                "Would you like to set this server as your default?"));
     QCOMPARE(d2.edt_DefPOPServ->text(), QString("pop2.example.com"));
+    QCOMPARE(d2.edt_DefPOPPort->text(), QString("995"));
     QCOMPARE(d2.edt_DefPOPOptions->text(), QString(" Delete mail from server after reading"));
     QCOMPARE(d2.DefaultPopPassword(), std::string("pw2"));
   }
@@ -334,10 +335,15 @@ private slots:
     TGeneralSettings s;
     Tfrm_GenProps d(dir.Path(), &s);
     const QString notes = "line one\nline two = 2\n\nline four";
+    // Each personal field in its own box, stored under its own key.
+    const auto personal = [](Tfrm_GenProps &g) {
+      return QList<QLineEdit *>{g.edt_Name, g.edt_Email, g.edt_Reply, g.edt_Address1, g.edt_Address2, g.edt_Org,
+                                g.edt_Phone1, g.edt_Phone2, g.edt_Title, g.edt_Web, g.edt_Photo};
+    };
     QVERIFY(ExecuteWith(
         d,
         [&] {
-          d.edt_Name->setText("Ann Smith");
+          for (int i = 0; i < personal(d).size(); ++i) personal(d)[i]->setText(QString("field %1").arg(i));
           d.mmo_Notes->setPlainText(notes);
           d.edt_Header->setText(QString::fromStdString(dir.File("header.txt")));
           d.mmo_Header->setPlainText("Welcome\nto the list");
@@ -357,7 +363,12 @@ private slots:
     TGeneralSettings again;
     Tfrm_GenProps e(dir.Path(), &again);
     QCOMPARE(e.mmo_Notes->toPlainText(), notes);
-    QCOMPARE(e.edt_Name->text(), QString("Ann Smith"));
+    const std::string stored[] = {again.Name,   again.EMail,  again.Reply, again.Address1, again.Address2, again.Organization,
+                                  again.Phone1, again.Phone2, again.Title, again.WebURL,   again.PhotoURL};
+    for (int i = 0; i < personal(e).size(); ++i) {
+      QCOMPARE(personal(e)[i]->text(), QString("field %1").arg(i));
+      QCOMPARE(stored[i], QString("field %1").arg(i).toStdString());
+    }
     QCOMPARE(e.mmo_Header->toPlainText(), QString("Welcome\nto the list"));
     QVERIFY(e.cb_Header->isChecked());
     QVERIFY(e.cb_IARSub->isChecked());

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -37,6 +38,7 @@ private slots:
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     for (const char *name : {"Inbox", "Trash", "Sent"}) QVERIFY(QDir(dir.path() + "/" + name).exists());
+    QCOMPARE(window.AddressInformation1->actions().size(), 9);  // the field-code menus are filled
   }
 
   void toolBarFollowsThePage() {
