@@ -97,6 +97,8 @@ TMailingRun::~TMailingRun() {
   client_.OnGetData = nullptr;
   client_.OnRequestDone = nullptr;
   client_.OnAttachContentType = nullptr;
+  client_.OnNextItem = nullptr;
+  client_.OnItemDone = nullptr;
 }
 
 void TMailingRun::WaitUntilReady() {

@@ -6,6 +6,9 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -353,6 +356,10 @@ void TSmtpCli::SessionConnected(uint16_t error) {
     return;
   }
   FConnected = true;
+  // The end of a message and the next message's commands are a small write while the text
+  // may still be unacknowledged: it must not wait for that acknowledgement.
+  const int noDelay = 1;
+  setsockopt(FWSocket.HSocket(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
   SetState(smtpWaitingBanner);
 }
 

@@ -3,6 +3,7 @@
 #include "MailTestSupport.h"
 #include "mail/MailingRun.h"
 #include "mail/Recipients.h"
+#include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
 #include "support/QtTestApp.h"
@@ -200,4 +201,30 @@ TEST_F(MailingSessionsTest, ASilentServerFailsWhatIsUnderWayAndTheRunGoesOn) {
   again.PrepareSend(job);
   EXPECT_EQ(again.Sent(), 2);
   EXPECT_EQ(Delivered().size(), 2u);
+}
+
+TEST_F(MailingSessionsTest, TheServerEntryDecidesSessionsAndMessagesPerSession) {
+  // Typed addresses through a registered server: its entry says two messages a session,
+  // one session at a time (a value out of range is brought into it).
+  TSmtpServer entry;
+  entry.Name = "127.0.0.1";
+  entry.Port = std::to_string(server.Port());
+  entry.Sessions = 0;
+  entry.SessionMessages = 2;
+  WriteSmtpServer(dir.Path(), entry);
+  const TSmtpServer read = ReadSmtpServer(dir.Path(), "127.0.0.1");
+  EXPECT_EQ(read.Sessions, 1);
+  EXPECT_EQ(read.SessionMessages, 2);
+  job.FromList = false;
+  job.Server = "127.0.0.1";
+  job.DialogFrom = "editor@example.org";
+  job.TypedAddresses = "a@x.org, b@x.org, c@x.org, d@x.org, e@x.org";
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Sent(), 5);
+  const auto messages = Received();
+  ASSERT_EQ(messages.size(), 5u);
+  for (size_t i = 0; i < messages.size(); ++i)
+    EXPECT_EQ(messages[i].RcptTo, std::vector<std::string>{std::string(1, static_cast<char>('a' + i)) + "@x.org"});
+  EXPECT_EQ(Occurrences(Log(), "> EHLO"), 3);
 }

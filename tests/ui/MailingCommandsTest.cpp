@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QtTest>
 
+#include <set>
+
 class MailingCommandsTest : public QObject {
   Q_OBJECT
 
@@ -60,8 +62,9 @@ private slots:
     commands.SendToFailed1Click();
     const auto messages = server.Messages();
     QCOMPARE(messages.size(), size_t{2});
-    QCOMPARE(messages[0].RcptTo, std::vector<std::string>{"late@example.org"});
-    QCOMPARE(messages[1].RcptTo, std::vector<std::string>{"busy@example.org"});
+    // Sessions at once: in either order.
+    QCOMPARE(std::set<std::vector<std::string>>({messages[0].RcptTo, messages[1].RcptTo}),
+             (std::set<std::vector<std::string>>{{"late@example.org"}, {"busy@example.org"}}));
     QVERIFY(messages[0].Data.find("Subject: Second try") != std::string::npos);
     // This run failed nobody, so there is nothing left to send again.
     QVERIFY(ReadFailedAddresses(data.Path()).empty());
