@@ -21,23 +21,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir "$work/spool"
-/usr/bin/python3 tests/support/smtp_server.py "$work/spool" >"$work/port" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
-port=$(awk '/PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "the SMTP server did not start"; exit 1; }
-
-# The same message for msmtp and smtplib: 57 body lines of 70 characters.
-/usr/bin/python3 - "$work/msg.eml" <<'PY'
-import sys
-body = "\r\n".join(("Line %d of the newsletter: " % i).ljust(70, "x") for i in range(57))
-hdr = "From: Sender <sender@example.org>\r\nTo: reader@example.org\r\nSubject: Benchmark\r\n\r\n"
-open(sys.argv[1], "w", newline="").write(hdr + body + "\r\n")
-PY
-
-now() { date +%s.%N; }
-elapsed() { echo "$(now) - $1" | bc; }
+source bench/smtp_bench_common.sh
+start_smtp_server
+write_bench_message
 
 run_brevant() {
   SMTP_PORT=$port SMTP_MESSAGES=$count "$bench" --benchmark_filter=SessionPerMessage >"$work/bench.txt" 2>&1

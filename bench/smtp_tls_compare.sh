@@ -40,24 +40,10 @@ printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$work/san.ext"
 openssl x509 -req -in "$work/server.csr" -CA "$work/ca.crt" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
   -extfile "$work/san.ext" -out "$work/server.crt" 2>/dev/null
 
-mkdir "$work/spool"
-/usr/bin/python3 tests/support/smtp_server.py "$work/spool" --cert "$work/server.crt" --key "$work/server.key" \
-  --auth bench:s3cret --auth-require-tls >"$work/port" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do grep -q PORT "$work/port" 2>/dev/null && break; sleep 0.1; done
-port=$(awk '/PORT/ {print $2}' "$work/port")
-[ -n "$port" ] || { echo "the SMTP server did not start"; exit 1; }
-
-# The same message for msmtp and smtplib: 57 body lines of 70 characters.
-/usr/bin/python3 - "$work/msg.eml" <<'PY'
-import sys
-body = "\r\n".join(("Line %d of the newsletter: " % i).ljust(70, "x") for i in range(57))
-hdr = "From: Sender <sender@example.org>\r\nTo: reader@example.org\r\nSubject: Benchmark\r\n\r\n"
-open(sys.argv[1], "w", newline="").write(hdr + body + "\r\n")
-PY
-
-now() { date +%s.%N; }
-elapsed() { echo "$(now) - $1" | bc; }
+source bench/smtp_bench_common.sh
+start_smtp_server --cert "$work/server.crt" --key "$work/server.key" \
+  --auth bench:s3cret --auth-require-tls
+write_bench_message
 
 run_brevant() {
   # A session that stops moving ends the run rather than hanging it.

@@ -127,18 +127,8 @@ void TSmtpCli::TransferNext() {
 }
 
 void TSmtpCli::TransferLine() {
-  Display("< " + FLastResponse);
-  const TSmtpReply r = ParseSmtpReply(FLastResponse);
-  FStatusCode = r.Code;
-  if (!r.Valid) {
-    FailSession("500 Protocol error: unexpected reply \"" + FLastResponse + "\"");
-    return;
-  }
-  if (r.More) {
-    ReplyTooLong();
-    return;
-  }
-  FReplyLines = 0;
+  TSmtpReply r;
+  if (!TakeReplyLine(&r)) return;
   if (FAwaits.empty()) {
     FailSession("500 Protocol error: a reply to no command \"" + FLastResponse + "\"");
     return;

@@ -442,20 +442,26 @@ void TSmtpCli::ExecAsync(TSmtpRequest rq, const std::string &cmd, std::vector<in
   SendCommand(cmd, before);
 }
 
-void TSmtpCli::ReplyLine() {
+bool TSmtpCli::TakeReplyLine(TSmtpReply *reply) {
   Display("< " + FLastResponse);
-  const TSmtpReply r = ParseSmtpReply(FLastResponse);
-  FStatusCode = r.Code;
-  if (!r.Valid) {
+  *reply = ParseSmtpReply(FLastResponse);
+  FStatusCode = reply->Code;
+  if (!reply->Valid) {
     // Not a reply at all: whatever the server is doing, it did not take the command.
     FailSession("500 Protocol error: unexpected reply \"" + FLastResponse + "\"");
-    return;
+    return false;
   }
-  if (r.More) {
+  if (reply->More) {
     ReplyTooLong();
-    return;
+    return false;
   }
   FReplyLines = 0;
+  return true;
+}
+
+void TSmtpCli::ReplyLine() {
+  TSmtpReply r;
+  if (!TakeReplyLine(&r)) return;
   bool ok;
   if (!FOkResponses.empty())
     ok = std::find(FOkResponses.begin(), FOkResponses.end(), r.Code) != FOkResponses.end();

@@ -181,6 +181,9 @@ private:
   void ExecAsync(TSmtpRequest rq, const std::string &cmd, std::vector<int> okCodes,
                  std::function<void()> done, const std::string &before = std::string());
   void ReplyLine();  // the line handler of the command in progress
+  // Traces and parses the last line of a reply; false when it ended the session (no reply
+  // at all, or one too long to take).
+  bool TakeReplyLine(TSmtpReply *reply);
   void TriggerRequestDone(int error);
   void RunComposite(TSmtpRequest rq, std::initializer_list<TSmtpFct> steps);
   void NextCompositeStep();
