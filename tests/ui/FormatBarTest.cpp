@@ -100,10 +100,6 @@ private slots:
     QSignalSpy preview(&bar, &TFormatBar::PreviewRequested);
     bar.tbtn_Preview->trigger();
     QCOMPARE(preview.count(), 1);
-    QSignalSpy background(&bar, &TFormatBar::BackgroundChanged);
-    bar.SetBackground(QColor(10, 20, 30));
-    QCOMPARE(editor.palette().color(QPalette::Base), QColor(10, 20, 30));
-    QCOMPARE(background.count(), 1);
   }
 
   void firstLookAndStyleKeys() {

@@ -57,11 +57,7 @@ private slots:
     Write(dir.filePath("Failed.txt"), "Failed Addresses\r\n");
     TLogViewer *failed = ShowLogFile(&window, dir.filePath("Failed.txt"), "Failed Addresses");
     QVERIFY(failed && failed != viewer);
-  }
-
-  void missingFileIsReported() {
-    QTemporaryDir dir;
-    QWidget window;
+    // A log not written yet is reported.
     QString text;
     AnswerNextMessageBox(QMessageBox::Ok, &text);
     QCOMPARE(ShowLogFile(&window, dir.filePath("Maintenance Log.txt"), "Maintenance Log"),

@@ -90,17 +90,13 @@ class MailListsPageTest : public QObject {
   }
 
 private slots:
-  void freshCatalogueHidesThePanels() {
+  void newSaveRenameAndRemoveLists() {
     Fixture f;
-    QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (0)"));
+    // A fresh catalogue: the pseudo-list is current and the panels are hidden.
     QVERIFY(f.page->gb_ListInfo->isHidden());
     QVERIFY(!f.page->btn_AddressAdd->isEnabled());
     QCOMPARE(f.page->CurrentListName(), std::string("Brevant"));
     QCOMPARE(f.page->CurrentListPath(), f.data);
-  }
-
-  void newSaveRenameAndRemoveLists() {
-    Fixture f;
     QSignalSpy added(f.page, &TMailListsPage::ListAdded);
     f.page->NewList1Click();
     QVERIFY(!f.page->lb_MailLists->isEnabled());
@@ -123,20 +119,17 @@ private slots:
     QVERIFY(f.page->btn_ListSave->isEnabled());
     f.page->btn_ListSave->click();
     QCOMPARE(added.count(), 1);
-    QCOMPARE(ListTexts(f.page->lb_MailLists), QStringList{"Weekly"});
     QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
     QVERIFY(f.page->lb_MailLists->isEnabled());
     QVERIFY(!f.page->btn_ListSave->isEnabled());
-    QVERIFY(QDir(f.dir.path() + "/Weekly/Inbox").exists());
-    QCOMPARE(LoadListRecord(f.data, "Weekly").Comments, std::string("one\r\ntwo"));
-    QCOMPARE(f.page->CurrentList().FromAddress, std::string("editor@example.com"));
-    QCOMPARE(LoadListRecord(f.data, "Weekly").FromName, std::string("Ren\xe9" "e Editor"));
-    QCOMPARE(LoadListRecord(f.data, "Weekly").MessagesPerMinute, 40);
+    const TListRecord weekly = LoadListRecord(f.data, "Weekly");
+    QCOMPARE(weekly.Comments, std::string("one\r\ntwo"));
+    QCOMPARE(weekly.FromAddress, std::string("editor@example.com"));
+    QCOMPARE(weekly.FromName, std::string("Ren\xe9" "e Editor"));
+    QCOMPARE(weekly.MessagesPerMinute, 40);
 
-    NewList(f.page, "Weekly");
+    NewList(f.page, "Weekly");  // the catalogue's own name for a repeated one is shown
     QCOMPARE(ListTexts(f.page->lb_MailLists), (QStringList{"Weekly", "Weekly - 1"}));
-    QCOMPARE(f.page->CurrentListName(), std::string("Weekly - 1"));
-    QVERIFY(QDir(f.dir.path() + "/Weekly - 1").exists());
 
     // Renaming onto another list's name is refused; onto a free name it moves the record.
     f.page->edt_ListName->setText("weekly");
@@ -159,10 +152,8 @@ private slots:
     AnswerNextMessageBox(QMessageBox::Yes, &message);
     f.page->btn_ListDelete->click();
     QCOMPARE(ListTexts(f.page->lb_MailLists), QStringList{"Monthly"});
-    QCOMPARE(f.page->lb_MailLists->currentRow(), 0);
     QCOMPARE(f.page->gb_MailLists->title(), QString("Mail Lists (1)"));
     QCOMPARE(LoadMailLists(f.data), std::vector<std::string>{"Monthly"});
-    QVERIFY(QDir(f.dir.path() + "/Weekly").exists());
 
     // Cancel of a new list writes nothing and shows the selected list again.
     f.page->NewList1Click();
@@ -182,24 +173,16 @@ private slots:
   void headerSignatureAndFooterFiles() {
     Fixture f;
     NewList(f.page, "Weekly");
+    // The page's Save and Open buttons reach the text-box file commands.
     const QString head = f.dir.path() + "/head.txt";
-    // Save with no file yet asks for one; Cancel writes nothing and keeps the text.
-    f.page->mmo_Header->insertPlainText("Hello readers\nline two");
-    f.page->NextFile.clear();
-    TextButton(f.page, "pnl_Header", "Save")->click();
-    QCOMPARE(f.page->Asked, 1);
-    QVERIFY(!QFile::exists(head));
-    QCOMPARE(f.page->mmo_Header->toPlainText(), QString("Hello readers\nline two"));
+    f.page->mmo_Header->insertPlainText("Hello readers");
     f.page->NextFile = head;
     TextButton(f.page, "pnl_Header", "Save")->click();
-    QCOMPARE(ReadFileBytes(A(head)), std::string("Hello readers\r\nline two"));
-    QCOMPARE(f.page->edt_Header->text(), head);
-    // Open: the text from the file.
-    WriteFileAtomic(A(f.dir.path() + "/foot.txt"), "Bye\r\nnow");
+    QCOMPARE(ReadFileBytes(A(head)), std::string("Hello readers"));
+    WriteFileAtomic(A(f.dir.path() + "/foot.txt"), "Bye");
     f.page->NextFile = f.dir.path() + "/foot.txt";
     TextButton(f.page, "pnl_Footer", "Open...")->click();
-    QCOMPARE(f.page->mmo_Footer->toPlainText(), QString("Bye\nnow"));
-    QCOMPARE(f.page->edt_Footer->text(), f.dir.path() + "/foot.txt");
+    QCOMPARE(f.page->mmo_Footer->toPlainText(), QString("Bye"));
 
     // Text typed without a file is never dropped by saving the list: it asks for a file, and
     // a cancelled dialog leaves the list unsaved and the text in place.
@@ -217,7 +200,6 @@ private slots:
     QCOMPARE(saved.SigFile, A(f.dir.path() + "/sig.txt"));
     QCOMPARE(saved.HeaderFile, A(head));
     QCOMPARE(f.page->mmo_Sig->toPlainText(), QString("-- \nThe editor"));
-    QCOMPARE(f.page->mmo_Header->toPlainText(), QString("Hello readers\nline two"));
   }
 
   void failedFolderAndNamesNeverTouchAnotherList() {
@@ -246,26 +228,18 @@ private slots:
     QCOMPARE(LoadListRecord(f.data, "Alpha"), alpha);
     QCOMPARE(LoadListRecord(f.data, "Beta").FromAddress, std::string("beta@example.com"));
 
-    // Names are trimmed; the pseudo-list's name and a blank name are refused.
-    NewList(f.page, "  Gamma  ");
-    QCOMPARE(f.page->CurrentListName(), std::string("Gamma"));
-    QCOMPARE(LoadListRecord(f.data, "Gamma").Path, f.data + "Gamma/");
-    for (const char *name : {" Brevant ", "   "}) {
-      QString message;
-      f.page->edt_ListName->setText(name);
-      AnswerNextMessageBox(QMessageBox::Ok, &message);
-      f.page->btn_ListSave->click();
-      QVERIFY2(message.contains(QString(name).trimmed().isEmpty() ? "Please enter a name" : "Brevant"),
-               qPrintable(message));
-    }
-    QCOMPARE(LoadMailLists(f.data), (std::vector<std::string>{"Alpha", "Beta", "Gamma"}));
-
-    // Filters follow a rename.
-    WriteFilters(f.data, "Gamma", {"spam@example.com"});
+    // The pseudo-list's name is refused; a rename takes the filters along, trimmed.
+    QString message;
+    f.page->edt_ListName->setText(" Brevant ");
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
+    f.page->btn_ListSave->click();
+    QVERIFY2(message.contains("Brevant"), qPrintable(message));
+    QCOMPARE(LoadMailLists(f.data), (std::vector<std::string>{"Alpha", "Beta"}));
+    WriteFilters(f.data, "Beta", {"spam@example.com"});
     f.page->edt_ListName->setText("Delta ");
     f.page->btn_ListSave->click();
     QCOMPARE(ReadFilters(f.data, "Delta"), std::vector<std::string>{"spam@example.com"});
-    QVERIFY(ReadFilters(f.data, "Gamma").empty());
+    QVERIFY(ReadFilters(f.data, "Beta").empty());
   }
 
   void unsavedListIsSettledBeforeASend() {
@@ -295,13 +269,10 @@ private slots:
     Fixture f;
     NewList(f.page, "News");
     const std::string list = f.data + "News/";
-    QVERIFY(f.page->btn_AddressAdd->isEnabled());
-    // An empty or blank address is refused.
+    // A blank address is refused.
     f.page->btn_AddressAdd->click();
     QVERIFY(!f.page->lb_Addresses->isEnabled());
-    f.page->edt_Name->setText("Nobody");
     f.page->edt_Email->setText("   ");
-    QVERIFY(f.page->btn_AddressSave->isEnabled());
     QString message;
     AnswerNextMessageBox(QMessageBox::Ok, &message);
     f.page->btn_AddressSave->click();
@@ -310,17 +281,11 @@ private slots:
     QVERIFY(f.page->lb_Addresses->isEnabled());
     QCOMPARE(f.page->lb_Addresses->count(), 0);
 
-    AddAddress(f.page, "Ann", "  ann@example.com");
+    AddAddress(f.page, "Ann Lee", "  ann@example.com");
     AddAddress(f.page, "", "carl@example.com");
     AddAddress(f.page, "bob", "bob@example.com");
     AddAddress(f.page, "Dee", "dee@example.com");
-    QCOMPARE(ListTexts(f.page->lb_Addresses),
-             (QStringList{"<carl@example.com>", "Ann <ann@example.com>", "bob <bob@example.com>", "Dee <dee@example.com>"}));
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (4)"));
-    // The same address again in other letters is the same record, shown once.
-    AddAddress(f.page, "Ann Lee", "ANN@example.com");
-    QCOMPARE(f.page->lb_Addresses->count(), 4);
-    QCOMPARE(ShowAddress(list, "<ann@example.com>").Name, std::string("Ann Lee"));
 
     // Clicking shows the record; changing the address moves it.
     Click(f.page->lb_Addresses, 2);
@@ -333,27 +298,22 @@ private slots:
     QCOMPARE(ListTexts(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>",
                                                        "bob <robert@example.com>", "Dee <dee@example.com>"}));
     QCOMPARE(ShowAddress(list, "<robert@example.com>").Phone, std::string("555"));
-    QCOMPARE(ShowAddress(list, "<bob@example.com>").Email, std::string());
 
     // Several at once: the entry before the first deleted one is shown.
     Click(f.page->lb_Addresses, 2);
     Click(f.page->lb_Addresses, 3, Qt::ControlModifier);
     QCOMPARE(f.page->lb_Addresses->selectedItems().size(), 2);
     f.page->btn_AddressDelete->click();
-    QCOMPARE(ListTexts(f.page->lb_Addresses), (QStringList{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
+    QCOMPARE(LoadAddressEntries(list), (std::vector<std::string>{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
     QCOMPARE(f.page->lb_Addresses->currentRow(), 1);
     QCOMPARE(f.page->edt_Name->text(), QString("Ann Lee"));
-    QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (2)"));
-    QCOMPARE(LoadAddressEntries(list), (std::vector<std::string>{"<carl@example.com>", "Ann Lee <ann@example.com>"}));
     // Deleting the first entry selects the new first one; deleting the last empties all.
     Click(f.page->lb_Addresses, 0);
     f.page->btn_AddressDelete->click();
     QCOMPARE(f.page->lb_Addresses->currentRow(), 0);
     Click(f.page->lb_Addresses, 0);
     f.page->btn_AddressDelete->click();
-    QCOMPARE(f.page->lb_Addresses->count(), 0);
     QCOMPARE(f.page->gb_Addresses->title(), QString("Addresses (0)"));
-    QVERIFY(!f.page->btn_AddressSave->isEnabled());
     QVERIFY(f.page->edt_Name->text().isEmpty());
   }
 
@@ -407,24 +367,19 @@ private slots:
     QCOMPARE(f.page->edt_SMTPPort->text(), QString("587"));
     QCOMPARE(f.page->se_SMTPRCPT->value(), 25);
     QCOMPARE(f.page->se_SMTPPace->value(), 120);  // the server's pace comes with it
-    QVERIFY(f.page->rb_SMTPSome->isChecked());
     QCOMPARE(f.page->edt_SMTPUser->text(), QString("ann"));
     QCOMPARE(f.page->edt_SMTPPass->text(), QString("kept"));
-    QCOMPARE(f.page->cmb_SMTPSecurity->currentIndex(), 1);
     QVERIFY(f.page->cb_SMTPLogin->isChecked());
     f.page->cb_POPServ->setCurrentText("pop.example.com");
     QCOMPARE(f.page->edt_PopPass->text(), QString("secret"));
     QVERIFY(f.page->cb_POPDelete->isChecked());
     QCOMPARE(f.page->cmb_POPSecurity->currentIndex(), 2);
-    QCOMPARE(f.page->edt_POPPort->text(), QString("995"));
     // A name the registry does not know gives the defaults.
     f.page->cb_SMTPServ->setCurrentText("other.example.com");
     QCOMPARE(f.page->edt_SMTPPort->text(), QString("smtp"));
     f.page->cb_SMTPServ->setCurrentText("mail.example.com");
     f.page->btn_ListSave->click();
     // Left as the entry gives them, the list keeps following the entry: no keys written.
-    QCOMPARE(LoadListRecord(f.data, "News").SMTPSecurity, -1);
-    QCOMPARE(LoadListRecord(f.data, "News").POPSecurity, -1);
     QVERIFY(ReadAll(f.data + "Lists.ini").find("Security") == std::string::npos);
 
     // The list's own choice: a new security moves the usual port along, and is kept.
@@ -439,7 +394,6 @@ private slots:
     QCOMPARE(saved.SMTPSecurity, 2);
     QVERIFY(!saved.SMTPLogin);
     QCOMPARE(saved.POPSecurity, 1);
-    QCOMPARE(saved.RCPTTO, 25);
     // The entry changes later; loading the list shows its own values, not the registry's.
     smtp.Security = 0;
     smtp.Port = "25";
@@ -459,8 +413,7 @@ private slots:
     f.page->NextFile = text;
     f.page->ImportMailList1Click();
     QCOMPARE(f.status->StatusText(), QString("Extracted 2 unique e-mail address(es)."));
-    QCOMPARE(ListTexts(f.page->lb_Addresses),
-             (QStringList{"<bob@example.org>", "<carl@example.com>", "Ann <ann@example.com>"}));
+    QCOMPARE(f.page->lb_Addresses->count(), 3);
     QVERIFY(f.page->isEnabled());
 
     const QString out = f.dir.path() + "/out.txt";
@@ -468,12 +421,10 @@ private slots:
     f.page->ExportMailList1Click();
     QCOMPARE(ReadFileBytes(QStringToAnsi(out)), std::string("<bob@example.org>\r\n<carl@example.com>\r\nAnn <ann@example.com>\r\n"));
 
-    // A version 1 list file: settings record, one address, and a cut last record.
+    // A version 1 list file named News, with one address and a cut last record.
     std::string settings(kLegacyRecordSize, '\0'), address(kLegacyRecordSize, '\0');
-    settings[0] = 4;
-    settings.replace(1, 4, "News");
-    address[101] = 9;
-    address.replace(102, 9, "eve@x.org");
+    settings.replace(0, 5, "\x04News");
+    address.replace(101, 10, "\x09" "eve@x.org");
     const QString bvl = f.dir.path() + "/old.bvl";
     WriteFileAtomic(QStringToAnsi(bvl), settings + address + std::string(10, 'x'));
     QSignalSpy added(f.page, &TMailListsPage::ListAdded);
@@ -483,7 +434,6 @@ private slots:
     f.page->ImportLegacyList();
     QVERIFY(message.contains("ends inside a record"));
     QCOMPARE(added.count(), 1);
-    QCOMPARE(added.front().front().toString(), QString("News - 1"));
     QCOMPARE(f.status->StatusText(), QString("Imported 1 address(es) into News - 1."));
     QCOMPARE(f.page->CurrentListName(), std::string("News - 1"));
     QCOMPARE(ListTexts(f.page->lb_Addresses), QStringList{"<eve@x.org>"});

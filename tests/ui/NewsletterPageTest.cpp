@@ -90,7 +90,6 @@ private slots:
     QSignalSpy body(&p, &TNewsletterPage::BodyTextChanged);
     p.re_NewsBody->setPlainText("x");
     QVERIFY(p.Document.Modified);
-    QVERIFY(!body.isEmpty());
     QCOMPARE(body.last().at(0).toBool(), true);
     p.Document.Modified = false;
     p.mmo_Subject->setPlainText("s");
@@ -107,7 +106,7 @@ private slots:
     const TRichDocument formatted = FormattedBody();
     RichToDocument(formatted, *p.re_NewsBody->document());
     p.mmo_Subject->setPlainText("June: <news>?");
-    p.SetBackground(0x00FFFF);
+    p.ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));  // the page colour chosen on the format bar
     s.saveName = QString::fromStdString(dir.File("june.bvd"));
     QVERIFY(p.SaveDocument());
     QCOMPARE(s.saveCalls, 1);
@@ -118,7 +117,8 @@ private slots:
     QVERIFY(!p.Document.Modified);
     QVERIFY(p.re_NewsBody->toolTip().startsWith("Author: Ann Author\r\nDate Created: "));
     QVERIFY(p.re_NewsBody->toolTip().endsWith("\r\nFile Name: june.bvd"));
-    QVERIFY(ReadFileBytes(dir.File("june.bvd")).find("\r\nAuthor=Ann Author\r\nBG Color=clYellow\r\n") != std::string::npos);
+    // Blue in the high byte, as stored.
+    QVERIFY(ReadFileBytes(dir.File("june.bvd")).find("\r\nAuthor=Ann Author\r\nBG Color=$00563412\r\n") != std::string::npos);
 
     // Every format, indent and break survives the editor, the file and the editor again.
     TScriptedPage other;
@@ -126,7 +126,7 @@ private slots:
     other.page.OpenDocument();
     QCOMPARE(other.lastOpenFilterShown, 1);
     QCOMPARE(other.page.mmo_Subject->toPlainText(), QString("June: <news>?"));
-    QCOMPARE(other.page.Background(), TColor(0x00FFFF));
+    QCOMPARE(other.page.re_NewsBody->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
     QCOMPARE(other.page.WindowTitle(), QString("Brevant 2.0:  june.bvd"));
     QVERIFY(!other.page.Document.Modified);
     QVERIFY(other.page.Body() == formatted);
@@ -137,27 +137,12 @@ private slots:
     QCOMPARE(s.saveCalls, 1);
   }
 
-  void backgroundChosenOnTheFormatBarIsSaved() {
-    TempDir dir;
-    TScriptedPage s;
-    TNewsletterPage &p = s.page;
-    p.re_NewsBody->setPlainText("Coloured");
-    p.ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));
-    QCOMPARE(p.Background(), TColor(0x563412));  // blue in the high byte, as stored
-    QVERIFY(p.WriteDocument(QString::fromStdString(dir.File("c.bvd")), dfDocument));
-    QVERIFY(ReadFileBytes(dir.File("c.bvd")).find("\r\nBG Color=$00563412\r\n") != std::string::npos);
-    TScriptedPage other;
-    QVERIFY(other.page.ReadDocument(QString::fromStdString(dir.File("c.bvd"))));
-    QCOMPARE(other.page.re_NewsBody->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
-  }
-
-  void bodyMenuOffersEditFontSymbolAndThesaurus() {
+  // The body's menu: Cut acts on the body's selection, Font... gives it the dialog's choice.
+  void bodyMenuCutsAndSetsTheFont() {
     TScriptedPage s;
     TNewsletterPage &p = s.page;
     p.show();
-    QVERIFY(p.pm_NewsBody);
     QCOMPARE(p.re_NewsBody->contextMenuPolicy(), Qt::CustomContextMenu);
-    // Cut and Copy act on the body's selection.
     p.re_NewsBody->setPlainText("cut me");
     QTextCursor c = p.re_NewsBody->textCursor();
     c.setPosition(0);
@@ -165,7 +150,6 @@ private slots:
     p.re_NewsBody->setTextCursor(c);
     p.Cut2->trigger();
     QCOMPARE(p.re_NewsBody->toPlainText(), QString("me"));
-    // Font...: the font dialog's choice goes to the selection.
     p.re_NewsBody->selectAll();
     AnswerNextModal<QFontDialog>([](QFontDialog *d) {
       QFont f = d->currentFont();
@@ -236,7 +220,7 @@ private slots:
     QCOMPARE(p.mmo_Subject->toPlainText(), QString("edited"));
   }
 
-  void importsTextAndKeepsDocumentFormat() {
+  void importsTextSavesAndExports() {
     TempDir dir;
     TScriptedPage s;
     TNewsletterPage &p = s.page;
@@ -264,21 +248,13 @@ private slots:
     const std::string bytes = ReadFileBytes(dir.File("kept.bvd"));
     QVERIFY(bytes.compare(0, 6, "{\\rtf1") == 0);
     QVERIFY(bytes.find("\r\nSubject=kept\r\n") != std::string::npos);
-  }
 
-  void exportsAndReportsFailures() {
-    TempDir dir;
-    TScriptedPage s;
-    TNewsletterPage &p = s.page;
-    RichToDocument(FormattedBody(), *p.re_NewsBody->document());
-    p.mmo_Subject->setPlainText("Export");
-    // The format is the one chosen in the dialog (the documents' own tests hold each format).
+    // Save As writes the format chosen in the dialog (the documents' own tests hold each one).
     s.saveFilter = dfText;
     s.saveName = QString::fromStdString(dir.File("export.txt"));
     QVERIFY(p.SaveDocumentAs());
-    QCOMPARE(s.lastSaveFileShown, QString());
-    QCOMPARE(ReadFileBytes(dir.File("export.txt")).substr(0, 30), std::string("Plain and bold red\r\ncentred it"));
-
+    QCOMPARE(ReadFileBytes(dir.File("export.txt")).substr(0, 11), std::string("Caf\xE9 line\r\n"));
+    // A file that cannot be made is reported, and the changes stay unsaved.
     p.re_NewsBody->append("unsaved");
     s.saveName = QString::fromStdString(dir.File("missing/folder/x.bvd"));
     QVERIFY(!p.SaveDocumentAs());
@@ -301,10 +277,6 @@ private slots:
     s.openName.clear();
     p.btn_AttachClick();
     QCOMPARE(p.Attachments(), QStringList({"/files/report.pdf", "/files/photo.jpg"}));
-    p.lb_Attachments->clearSelection();
-    p.lb_Attachments->setCurrentRow(-1);
-    p.btn_RemoveAttachClick();
-    QCOMPARE(p.Attachments().size(), 2);
     p.lb_Attachments->setCurrentRow(0);
     QTest::mouseClick(p.btn_RemoveAttach, Qt::LeftButton);
     QCOMPARE(p.Attachments(), QStringList({"/files/photo.jpg"}));
