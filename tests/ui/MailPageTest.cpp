@@ -95,6 +95,7 @@ private slots:
     const TMessageGridModel *grid = page.GridModel();
     QCOMPARE(grid->rowCount(), 3);
     QCOMPARE(grid->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("From"));
+    QVERIFY(page.hg_POP->isColumnHidden(4) && page.hg_POP->isColumnHidden(7) && !page.hg_POP->isColumnHidden(3));
     // The first message is shown at once, and is no longer unread.
     QVERIFY(page.re_MsgBody->toPlainText().startsWith(QString::fromUtf8("Subject:  Grüße\nDate:")));
     QCOMPARE(grid->data(grid->index(0, 2), Qt::DisplayRole).toString(), QString::fromUtf8("Grüße"));

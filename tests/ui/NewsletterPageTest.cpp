@@ -107,6 +107,7 @@ private slots:
     RichToDocument(formatted, *p.re_NewsBody->document());
     p.mmo_Subject->setPlainText("June: <news>?");
     p.ToolBar1->SetBackground(QColor(0x12, 0x34, 0x56));  // the page colour chosen on the format bar
+    QCOMPARE(p.re_NewsBody->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
     s.saveName = QString::fromStdString(dir.File("june.bvd"));
     QVERIFY(p.SaveDocument());
     QCOMPARE(s.saveCalls, 1);
