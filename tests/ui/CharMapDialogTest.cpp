@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QFontComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
 

@@ -1,6 +1,5 @@
 #include "ui/DigestPage.h"
 
-#include <QAction>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextEdit>

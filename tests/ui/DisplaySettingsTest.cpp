@@ -11,11 +11,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QGroupBox>
-#include <QListWidget>
 #include <QTextEdit>
 #include "ui/FormatBar.h"
 #include "ui/NewsletterPage.h"
-#include <QToolBar>
 #include <QTest>
 
 namespace {

@@ -13,7 +13,6 @@
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
@@ -79,7 +78,6 @@ private slots:
 
   void progressWindowCancelsOnlyWhenTheUserClosesIt() {
     Tfrm_MailDialog dialog("Retrieving 3 messages from pop.example.org...");
-    QCOMPARE(dialog.Label1->text(), QString("Retrieving 3 messages from pop.example.org..."));
     QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
     QSignalSpy cancelled(&dialog, &Tfrm_MailDialog::Cancelled);
     dialog.setAttribute(Qt::WA_DeleteOnClose, false);

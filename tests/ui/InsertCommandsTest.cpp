@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QLabel>
 #include <QSpinBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -62,9 +61,7 @@ private slots:
     w.Focus(w.rich);
     QVERIFY(!InsertDate());
     QCOMPARE(w.rich->toPlainText(), QString("%Remove: To Field%"));
-    QMenu *popup = CreateFieldCodeMenu(&w.window);
-    QCOMPARE(popup->objectName(), QString("pm_FieldCodes"));
-    QCOMPARE(popup->actions().size(), 3);
+    QCOMPARE(CreateFieldCodeMenu(&w.window)->actions().size(), 3);
   }
 
   void dateTextLeavesOutMidnightAndKeepsTheCentury() {

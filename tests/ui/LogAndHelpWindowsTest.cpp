@@ -4,25 +4,15 @@
 #include "ui/LogViewer.h"
 #include "ui/MainWindow.h"
 #include "support/ModalAnswer.h"
+#include "support/TempDir.h"
 
-#include <QAction>
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
-
-namespace {
-void Write(const QString &path, const QByteArray &bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-}  // namespace
 
 class LogAndHelpWindowsTest : public QObject {
   Q_OBJECT
@@ -32,7 +22,7 @@ private slots:
     QTemporaryDir dir;
     QWidget window;
     const QString path = dir.filePath("MailLog.txt");
-    Write(path, "Mail session started\r\n\r\n< 250 Caf\xe9 ok\r\n");
+    WriteAll(path.toStdString(), "Mail session started\r\n\r\n< 250 Caf\xe9 ok\r\n");
     TLogViewer *viewer = ShowLogFile(&window, path, "Mail Log");
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->windowTitle(), QString("Mail Log"));
@@ -50,11 +40,11 @@ private slots:
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("Mail"));
 
     // Asked again for the same file: the same window, showing the file as it is now.
-    Write(path, "second run\r\n");
+    WriteAll(path.toStdString(), "second run\r\n");
     QCOMPARE(ShowLogFile(&window, path, "Mail Log"), viewer);
     QCOMPARE(viewer->mmo_Log->toPlainText(), QString("second run\n"));
     // Another file gets a window of its own.
-    Write(dir.filePath("Failed.txt"), "Failed Addresses\r\n");
+    WriteAll(dir.filePath("Failed.txt").toStdString(), "Failed Addresses\r\n");
     TLogViewer *failed = ShowLogFile(&window, dir.filePath("Failed.txt"), "Failed Addresses");
     QVERIFY(failed && failed != viewer);
     // A log not written yet is reported.
@@ -67,9 +57,9 @@ private slots:
 
   void helpOpensInItsOwnWindow() {
     QTemporaryDir dir;
-    Write(dir.filePath("Help.html"), "<html><head><title>Contents</title></head><body>"
-                                     "<p>Welcome</p><a href=\"more.html\">More</a></body></html>");
-    Write(dir.filePath("more.html"), "<html><head><title>More</title></head><body><p>Details</p></body></html>");
+    WriteAll(dir.filePath("Help.html").toStdString(), "<html><head><title>Contents</title></head><body>"
+                                                      "<p>Welcome</p><a href=\"more.html\">More</a></body></html>");
+    WriteAll(dir.filePath("more.html").toStdString(), "<html><head><title>More</title></head><body><p>Details</p></body></html>");
     Tfrm_Main window(dir.path() + "/");
     window.Help1->trigger();
     auto *help = window.findChild<THelpWindow *>();

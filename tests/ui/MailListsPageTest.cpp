@@ -11,13 +11,10 @@
 #include "support/ModalAnswer.h"
 #include "support/TempDir.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QRadioButton>
 #include <QSpinBox>
 #include <QLineEdit>
 #include <QListWidget>

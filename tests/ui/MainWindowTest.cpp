@@ -1,6 +1,7 @@
 #include "storage/Ansi.h"
 #include "storage/IniFiles32.h"
 #include "support/ModalAnswer.h"
+#include "support/TempDir.h"
 #include "ui/DigestPage.h"
 #include "ui/FormatBar.h"
 #include "ui/MailListsPage.h"
@@ -8,7 +9,6 @@
 #include "ui/NewsletterPage.h"
 #include "ui/StatusBar1.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -18,9 +18,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -225,15 +222,10 @@ private slots:
       const QString data = top.path() + "/data/";
       const std::string d = QStringToAnsi(data);
       QDir().mkpath(data + "Good");
-      auto write = [](const std::string &file, const std::string &bytes) {
-        QFile f(AnsiToQString(file));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-      };
-      write(d + "Lists.ini", "\r\n[Bad]\r\nPath=" + path + "\r\n\r\n[Good]\r\nPath=Good\r\nPOP Password=secret\r\n");
+      WriteAll(d + "Lists.ini", "\r\n[Bad]\r\nPath=" + path + "\r\n\r\n[Good]\r\nPath=Good\r\nPOP Password=secret\r\n");
       ::chmod((d + "Lists.ini").c_str(), 0644);
-      write(d + "Good/Addresses.ini", std::string("\r\n[<a@x>]\r\nComments=x\0y\r\n\r\n[<b@x>]\r\n\r\n[<c@x>]\r\n", 47));
-      write(d + "Good/Addresses.ini.a1B2c3", "a stale copy");  // tidied away at start
+      WriteAll(d + "Good/Addresses.ini", std::string("\r\n[<a@x>]\r\nComments=x\0y\r\n\r\n[<b@x>]\r\n\r\n[<c@x>]\r\n", 47));
+      WriteAll(d + "Good/Addresses.ini.a1B2c3", "a stale copy");  // tidied away at start
       const auto old = static_cast<time_t>(QDateTime::currentSecsSinceEpoch() - 7200);
       const utimbuf times{old, old};
       ::utime((d + "Good/Addresses.ini.a1B2c3").c_str(), &times);

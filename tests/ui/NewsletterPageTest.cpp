@@ -9,12 +9,10 @@
 #include <QComboBox>
 #include <QFontDialog>
 #include <QImage>
-#include <QMenu>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>

@@ -6,15 +6,11 @@
 #include "support/ListTexts.h"
 #include "support/TempDir.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QtTest>
 
 namespace {
