@@ -31,16 +31,11 @@ class MainWindowTest : public QObject {
   static QString Data(const QTemporaryDir &dir) { return dir.path() + "/"; }
 
 private slots:
-  void startUpCreatesTheFoldersOfThePseudoList() {
+  void startUpAndTheToolBarThatFollowsThePage() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     for (const char *name : {"Inbox", "Trash", "Sent"}) QVERIFY(QDir(dir.path() + "/" + name).exists());
     QCOMPARE(window.AddressInformation1->actions().size(), 9);  // the field-code menus are filled
-  }
-
-  void toolBarFollowsThePage() {
-    QTemporaryDir dir;
-    Tfrm_Main window(Data(dir));
     QVERIFY(window.tbtn_Send->isEnabled());
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
     QVERIFY(!window.tbtn_Close->isEnabled());
@@ -69,18 +64,6 @@ private slots:
     AnswerNextModal<QDialog>([](QDialog *dialog) { dialog->reject(); });
     window.tbtn_Open->trigger();
     QCOMPARE(imports, 1);
-  }
-
-  void ctrlTabWrapsAround() {
-    QTemporaryDir dir;
-    Tfrm_Main window(Data(dir));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
-    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgNewsletter));
-    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
-    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgMail));
   }
 
   // The stored place comes back; an odd state or a place on no screen falls back to what the
@@ -159,11 +142,16 @@ private slots:
     QCOMPARE(window.ts_MailLists->edt_ListFrom->text(), QString("unsaved@example.com"));
   }
 
-  void clearDeletesOnlyTheSelection() {
+  void ctrlTabWrapsAroundAndClearDeletesOnlyTheSelection() {
     QTemporaryDir dir;
     Tfrm_Main window(Data(dir));
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
+    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgNewsletter));
+    QTest::keyClick(&window, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(window.pc_Main->currentIndex(), int(Tfrm_Main::pgMail));
     window.pc_Main->setCurrentIndex(Tfrm_Main::pgMailLists);
     window.ts_MailLists->NewList1Click();
     QLineEdit *edit = window.ts_MailLists->edt_ListName;
