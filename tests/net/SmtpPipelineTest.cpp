@@ -2,8 +2,8 @@
 // back its replies, so that a client waiting for each reply would never get one.
 #include "net/SmtpProt.h"
 
-#include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
+#include "support/SmtpRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -100,25 +100,19 @@ struct Outcome {
 };
 
 // A client that sends `items` through one session; every outcome is recorded.
-struct Sender {
-  TSmtpCli Cli;
+struct Sender : SmtpRecorder {
   std::deque<TSmtpItem> Items;
   std::vector<Outcome> Outcomes;
-  std::vector<std::pair<TSmtpRequest, int>> Done;
 
-  explicit Sender(const std::string &port) {
-    Cli.Host = "127.0.0.1";
-    Cli.Port = port;
-    Cli.SignOn = "client.test";
-    Cli.PreferEhlo = true;
-    Cli.OnRequestDone = [this](TComponent *, TSmtpRequest rq, uint16_t e) { Done.emplace_back(rq, e); };
-    Cli.OnNextItem = [this](TComponent *, TSmtpItem &item) {
+  explicit Sender(const std::string &port) : SmtpRecorder(port) {
+    Smtp.PreferEhlo = true;
+    Smtp.OnNextItem = [this](TComponent *, TSmtpItem &item) {
       if (Items.empty()) return false;
       item = Items.front();
       Items.pop_front();
       return true;
     };
-    Cli.OnItemDone = [this](TComponent *, const TSmtpItem &item, const TSmtpItemResult &r) {
+    Smtp.OnItemDone = [this](TComponent *, const TSmtpItem &item, const TSmtpItemResult &r) {
       Outcomes.push_back({item.Id, r});
     };
   }
@@ -130,12 +124,6 @@ struct Sender {
     item.Text = text;
     item.Size = static_cast<int64_t>(text.size());
     Items.push_back(item);
-  }
-  int Run(void (TSmtpCli::*op)()) {
-    const size_t before = Done.size();
-    (Cli.*op)();
-    if (!RunEventsUntil([&] { return Done.size() > before; })) return -1;
-    return Done.back().second;
   }
 };
 
@@ -164,7 +152,6 @@ TEST(SmtpPipeline, GroupsRefusalsAndTheNextEnvelopeWithTheEnd) {
   for (const Case &c : {Case{"merged replies", true, false}, Case{"split replies", true, true},
                         Case{"lock-step without PIPELINING", false, false}}) {
     SCOPED_TRACE(c.Name);
-    EnsureQtApp();
     PipeServer server;
     server.Pipelining = c.Pipelining;
     server.SplitReplies = c.Split;
@@ -202,7 +189,6 @@ TEST(SmtpPipeline, GroupsRefusalsAndTheNextEnvelopeWithTheEnd) {
 }
 
 TEST(SmtpPipeline, RefusedDataAndEveryRecipientRefusedThenReset) {
-  EnsureQtApp();
   PipeServer server;
   server.Refused = {"gone@x.org"};
   server.Messages = 1;  // only the second message gets as far as its end
@@ -231,7 +217,6 @@ TEST(SmtpPipeline, RefusedDataAndEveryRecipientRefusedThenReset) {
 }
 
 TEST(SmtpPipeline, CloseAfterTheSecondReplyFailsWhatWasNotAccepted) {
-  EnsureQtApp();
   PipeServer server;
   server.Messages = 3;
   server.CloseAfterReplies = 2;  // MAIL's and the first RCPT's replies, then the close
@@ -247,11 +232,10 @@ TEST(SmtpPipeline, CloseAfterTheSecondReplyFailsWhatWasNotAccepted) {
   EXPECT_EQ(sender.Outcomes[0].Result.Code, 0);
   EXPECT_EQ(sender.Outcomes[0].Result.Reply, "The server closed the connection");
   EXPECT_EQ(sender.Items.size(), 2u);
-  EXPECT_FALSE(sender.Cli.Connected());
+  EXPECT_FALSE(sender.Smtp.Connected());
 }
 
 TEST(SmtpPipeline, CloseWhileTheNextEnvelopeIsOnTheWay) {
-  EnsureQtApp();
   PipeServer server;
   server.Messages = 2;
   // Message 1's group (3 replies) and its end's reply go out; the close comes before

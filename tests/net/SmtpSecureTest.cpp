@@ -1,13 +1,12 @@
 #include "net/SmtpAuth.h"
 #include "net/SmtpProt.h"
 
-#include "support/QtTestApp.h"
+#include "support/SmtpRecorder.h"
 #include "support/SmtpServerFixture.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,43 +15,19 @@ namespace {
 TestCertificates &Certs() { return TestCertificates::Shared(); }
 QStringList Tls(const std::string &kind = "good") { return Certs().ServerOptions(kind); }
 
-// A client for the test server with a trace of everything it showed.
-struct SecureClient {
-  TSmtpCli Smtp;
-  std::vector<std::string> Trace;
-  std::vector<int> Done;
-
-  SecureClient(int port, TMailSecurity security, bool login, const std::string &password = "s3cret") {
-    EnsureQtApp();
-    Smtp.Host = "localhost";
-    Smtp.Port = std::to_string(port);
+// A client for the test server, sending two lines from ann to three recipients.
+struct SecureClient : SmtpRecorder {
+  SecureClient(int port, TMailSecurity security, bool login, const std::string &password = "s3cret")
+      : SmtpRecorder(std::to_string(port), "localhost") {
     Smtp.Security = security;
     Smtp.Login = login;
     Smtp.Username = "ann";
     Smtp.Password = password;
-    Smtp.FromName = "ann@example.org";
+    Smtp.FromName = Smtp.HdrFrom = "ann@example.org";
     Smtp.RcptName = {"a@example.org", "b@example.org", "c@example.org"};
-    Smtp.HdrFrom = "ann@example.org";
     Smtp.HdrSubject = "News";
     Smtp.WSocket().SslCAFile = Certs().CaFile();
-    Smtp.OnDisplay = [this](TComponent *, const std::string &m) { Trace.push_back(m); };
-    Smtp.OnCommand = [this](TComponent *, const std::string &m) { Trace.push_back("command " + m); };
-    Smtp.OnRequestDone = [this](TComponent *, TSmtpRequest, uint16_t e) { Done.push_back(e); };
-    Smtp.OnGetData = [](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
-      more = n <= 2;
-      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "line %d", n);
-    };
-  }
-  int Run(void (TSmtpCli::*op)()) {
-    const size_t before = Done.size();
-    (Smtp.*op)();
-    if (!RunEventsUntil([&] { return Done.size() > before; })) return -1;
-    return Done.back();
-  }
-  std::string AllTrace() const {
-    std::string all;
-    for (const std::string &t : Trace) all += t + "\n";
-    return all;
+    Body = {"line 1", "line 2"};
   }
 };
 
