@@ -216,38 +216,36 @@ TEST(SmtpPipeline, RefusedDataAndEveryRecipientRefusedThenReset) {
   EXPECT_EQ(server.Srv.Lines(), expected);
 }
 
-TEST(SmtpPipeline, CloseAfterTheSecondReplyFailsWhatWasNotAccepted) {
-  PipeServer server;
-  server.Messages = 3;
-  server.CloseAfterReplies = 2;  // MAIL's and the first RCPT's replies, then the close
-  Sender sender(server.Srv.Port());
-  sender.Add(1, {"a@x.org", "b@x.org"});
-  sender.Add(2, {"c@x.org"});
-  sender.Add(3, {"d@x.org"});
-  ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
-  EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
-  // The message under way fails once; the others were never taken from the owner.
-  ASSERT_EQ(sender.Outcomes.size(), 1u);
-  EXPECT_EQ(sender.Outcomes[0].Id, 1);
-  EXPECT_EQ(sender.Outcomes[0].Result.Code, 0);
-  EXPECT_EQ(sender.Outcomes[0].Result.Reply, "The server closed the connection");
-  EXPECT_EQ(sender.Items.size(), 2u);
-  EXPECT_FALSE(sender.Smtp.Connected());
-}
-
-TEST(SmtpPipeline, CloseWhileTheNextEnvelopeIsOnTheWay) {
-  PipeServer server;
-  server.Messages = 2;
-  // Message 1's group (3 replies) and its end's reply go out; the close comes before
-  // message 2's replies: message 1 is accepted, message 2 fails, neither twice.
-  server.CloseAfterReplies = 4;
-  Sender sender(server.Srv.Port());
-  sender.Add(1, {"a@x.org"});
-  sender.Add(2, {"b@x.org"});
-  ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
-  EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
-  ASSERT_EQ(sender.Outcomes.size(), 2u);
-  EXPECT_EQ(sender.Outcomes[0].Result.Code, 250);
-  EXPECT_EQ(sender.Outcomes[1].Id, 2);
-  EXPECT_EQ(sender.Outcomes[1].Result.Code, 0);
+TEST(SmtpPipeline, ACloseFailsOnceWhatWasNotAcceptedAndTakesNoMore) {
+  const struct {
+    int closeAfter;                     // replies before the close
+    std::vector<std::vector<std::string>> rcpts;  // of each message
+    std::vector<int> codes;             // of the outcomes, in order
+    size_t left;                        // messages never taken from the owner
+  } cases[] = {
+      // MAIL's and the first RCPT's replies, then the close: the message under way fails once.
+      {2, {{"a@x.org", "b@x.org"}, {"c@x.org"}, {"d@x.org"}}, {0}, 2},
+      // Message 1's group (3 replies) and its end's reply go out; the close comes before
+      // message 2's replies: message 1 is accepted, message 2 fails, neither twice.
+      {4, {{"a@x.org"}, {"b@x.org"}}, {250, 0}, 0},
+  };
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.closeAfter);
+    PipeServer server;
+    server.Messages = static_cast<int>(k.rcpts.size());
+    server.CloseAfterReplies = k.closeAfter;
+    Sender sender(server.Srv.Port());
+    for (size_t i = 0; i < k.rcpts.size(); ++i) sender.Add(static_cast<int>(i) + 1, k.rcpts[i]);
+    ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
+    EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
+    std::vector<int> codes;
+    for (size_t i = 0; i < sender.Outcomes.size(); ++i) {
+      EXPECT_EQ(sender.Outcomes[i].Id, static_cast<int>(i) + 1);
+      codes.push_back(sender.Outcomes[i].Result.Code);
+    }
+    EXPECT_EQ(codes, k.codes);
+    EXPECT_EQ(sender.Outcomes.back().Result.Reply, "The server closed the connection");
+    EXPECT_EQ(sender.Items.size(), k.left);
+    EXPECT_FALSE(sender.Smtp.Connected());
+  }
 }
