@@ -112,7 +112,7 @@ TEST(Pop3Dovecot, ApopAndWrongPasswords) {
   EXPECT_EQ(open.DoneCount, 1);
   EXPECT_EQ(open.LastRq, pop3Open);
   EXPECT_EQ(open.Cli.ErrorMessage().rfind("-ERR", 0), 0u) << open.Cli.ErrorMessage();
-  EXPECT_EQ(open.Cli.ErrorMessage(), open.Responses.back());
+  EXPECT_EQ(open.Cli.ErrorMessage(), open.Cli.LastResponse());
   std::vector<std::string> sent;
   for (const std::string &t : open.Trace)
     if (t.rfind("> ", 0) == 0)
