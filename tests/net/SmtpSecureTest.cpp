@@ -64,46 +64,39 @@ TEST(SmtpAuth, LoginAnswersMatchThePublishedExamples) {
             "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
 }
 
-TEST(SmtpSecure, StartTlsThenLoginDeliversToEveryRecipientAndHidesThePassword) {
+TEST(SmtpSecure, LoginOverStartTlsAndImplicitTlsDeliversKeepsTheSizeAndHidesThePassword) {
   ASSERT_TRUE(Certs().IsValid());
-  SmtpServerFixture server(Tls() + QStringList{"--auth", "ann:s3cret", "--auth-require-tls"});
-  ASSERT_TRUE(server.IsRunning());
-  SecureClient c(server.Port(), secStartTls, true);
-  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
-  EXPECT_TRUE(c.Smtp.WSocket().SslActive());
-  EXPECT_TRUE(c.Smtp.Capabilities().Auth.count("PLAIN"));
-  ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
-  EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
-  const auto messages = server.Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].RcptTo, (std::vector<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
-  EXPECT_NE(messages[0].Data.find("line 2\r\n"), std::string::npos);
-  const std::string trace = c.AllTrace();
-  EXPECT_NE(trace.find("> STARTTLS"), std::string::npos);
-  EXPECT_NE(trace.find("> AUTH PLAIN ****"), std::string::npos);
-  EXPECT_EQ(trace.find(AuthPlainResponse("ann", "s3cret")), std::string::npos);
-  EXPECT_EQ(trace.find("s3cret"), std::string::npos);
-  // The login names this host, never the user name.
-  EXPECT_EQ(trace.find("EHLO ann"), std::string::npos);
-  EXPECT_EQ(trace.find("EHLO localhost"), std::string::npos);
-}
-
-TEST(SmtpSecure, ImplicitTlsWithLoginAndSizeAnnounced) {
-  ASSERT_TRUE(Certs().IsValid());
-  SmtpServerFixture server(Tls() + QStringList{"--implicit", "--auth", "ann:s3cret", "--size", "2000"});
-  ASSERT_TRUE(server.IsRunning());
-  SecureClient c(server.Port(), secSslTls, true);
-  c.Smtp.MessageSize = 600;
-  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
-  EXPECT_EQ(c.Smtp.Capabilities().MaxSize, 2000);
-  ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
-  EXPECT_NE(c.AllTrace().find("> MAIL FROM:<ann@example.org> SIZE=600"), std::string::npos);
-  // A message over the server's limit is refused before anything of it is sent.
-  c.Smtp.MessageSize = 5000;
-  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 552);
-  EXPECT_NE(c.Smtp.ErrorMessage().find("5000 bytes; the server takes at most 2000"), std::string::npos);
-  c.Run(&TSmtpCli::Quit);
-  EXPECT_EQ(server.Messages().size(), 1u);
+  for (const bool implicit : {false, true}) {
+    SCOPED_TRACE(implicit ? "implicit" : "STARTTLS");
+    SmtpServerFixture server(Tls() + QStringList{"--auth", "ann:s3cret", "--size", "2000",
+                                                 implicit ? "--implicit" : "--auth-require-tls"});
+    ASSERT_TRUE(server.IsRunning());
+    SecureClient c(server.Port(), implicit ? secSslTls : secStartTls, true);
+    c.Smtp.MessageSize = 600;
+    ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
+    EXPECT_TRUE(c.Smtp.WSocket().SslActive());
+    EXPECT_TRUE(c.Smtp.Capabilities().Auth.count("PLAIN"));
+    EXPECT_EQ(c.Smtp.Capabilities().MaxSize, 2000);
+    ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
+    // A message over the server's limit is refused before anything of it is sent.
+    c.Smtp.MessageSize = 5000;
+    EXPECT_EQ(c.Run(&TSmtpCli::Mail), 552);
+    EXPECT_NE(c.Smtp.ErrorMessage().find("5000 bytes; the server takes at most 2000"), std::string::npos);
+    EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
+    const auto messages = server.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].RcptTo, (std::vector<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
+    EXPECT_NE(messages[0].Data.find("line 2\r\n"), std::string::npos);
+    const std::string trace = c.AllTrace();
+    EXPECT_EQ(trace.find("> STARTTLS") != std::string::npos, !implicit);
+    EXPECT_NE(trace.find("> MAIL FROM:<ann@example.org> SIZE=600"), std::string::npos);
+    EXPECT_NE(trace.find("> AUTH PLAIN ****"), std::string::npos);
+    EXPECT_EQ(trace.find(AuthPlainResponse("ann", "s3cret")), std::string::npos);
+    EXPECT_EQ(trace.find("s3cret"), std::string::npos);
+    // The login names this host, never the user name.
+    EXPECT_EQ(trace.find("EHLO ann"), std::string::npos);
+    EXPECT_EQ(trace.find("EHLO localhost"), std::string::npos);
+  }
 }
 
 TEST(SmtpSecure, RefusalsSayWhy) {
