@@ -157,21 +157,7 @@ TEST(WSocket, LineModeWithSplitTerminators) {
   EXPECT_EQ(l.Lines(), (std::vector<std::string>{"AB", "CD", "EF", "one<end>", "two<end>", "XYZ"}));
 }
 
-TEST(WSocket, LineEditAndEcho) {
-  ScriptedServer l;
-  Connected c(l);
-  std::string echoed;
-  c.C.OnDataAvailable = [&](TComponent *, uint16_t) { echoed += c.C.ReceiveStr(); };
-  l.Client().LineEdit = true;
-  l.Client().LineEcho = true;
-  c.C.SendStr("abX\bc\td\r\n");
-  ASSERT_TRUE(RunEventsUntil([&] { return !l.Lines().empty(); }));
-  EXPECT_EQ(l.Lines()[0], "abc     d");
-  ASSERT_TRUE(RunEventsUntil([&] { return echoed.size() >= 14; }));
-  EXPECT_EQ(echoed, "abX\b \bc     d\r\n");
-}
-
-TEST(WSocket, SessionClosedOncePerSession) {
+TEST(WSocket, SessionClosedOncePerSessionAndHandlerExceptionsAbort) {
   ScriptedServer l(false);
   Connected c(l);
   l.CloseClient();  // the close notification reaches the client
@@ -191,6 +177,21 @@ TEST(WSocket, SessionClosedOncePerSession) {
   c2.C.Abort();
   EXPECT_EQ(c2.ClosedCount, 1);
   ASSERT_TRUE(RunEventsUntil([&] { return l2.ClosedCount() == 1; }));
+
+  // An exception from a handler is caught, handed to OnBgException, and the socket aborted.
+  ScriptedServer l3(false);
+  Connected c3(l3);
+  std::string seen;
+  l3.OnLine = [](ScriptedServer &, const std::string &) { throw std::runtime_error("handler failed"); };
+  l3.Client().OnBgException = [&](TComponent *, const std::exception &e, bool &canClose) {
+    seen = e.what();
+    EXPECT_TRUE(canClose);
+  };
+  c3.C.SendStr("boom");
+  ASSERT_TRUE(RunEventsUntil([&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, "handler failed");
+  EXPECT_EQ(l3.Client().State(), wsClosed);
+  ASSERT_TRUE(RunEventsUntil([&] { return c3.ClosedCount == 1; }));
 }
 
 TEST(WSocket, NameLookups) {
@@ -231,22 +232,6 @@ TEST(WSocket, NameLookups) {
   t.reset();
   RunEventsUntil([] { return false; }, 100);
   EXPECT_EQ(done.size(), 4u);
-}
-
-TEST(WSocket, HandlerExceptionsAreCaughtAndAbort) {
-  ScriptedServer l(false);
-  Connected c(l);
-  std::string seen;
-  l.OnLine = [](ScriptedServer &, const std::string &) { throw std::runtime_error("handler failed"); };
-  l.Client().OnBgException = [&](TComponent *, const std::exception &e, bool &canClose) {
-    seen = e.what();
-    EXPECT_TRUE(canClose);
-  };
-  c.C.SendStr("boom");
-  ASSERT_TRUE(RunEventsUntil([&] { return !seen.empty(); }));
-  EXPECT_EQ(seen, "handler failed");
-  EXPECT_EQ(l.Client().State(), wsClosed);
-  ASSERT_TRUE(RunEventsUntil([&] { return c.ClosedCount == 1; }));
 }
 
 TEST(WSocket, Datagrams) {
@@ -378,16 +363,27 @@ TEST(WSocket, FlushAndWaitBlockInTheEventLoop) {
   EXPECT_EQ(got.substr(got.size() - 3), "end");
 }
 
-TEST(WSocket, SwitchingLineModeOffHandsOverHeldBytes) {
+TEST(WSocket, LineEditEchoAndSwitchingLineModeOffHandsOverHeldBytes) {
   ScriptedServer l;
   Connected c(l);
+  std::string echoed;
+  c.C.OnDataAvailable = [&](TComponent *, uint16_t) { echoed += c.C.ReceiveStr(); };
+  l.Client().LineEdit = true;
+  l.Client().LineEcho = true;
+  c.C.SendStr("abX\bc\td\r\n");
+  ASSERT_TRUE(RunEventsUntil([&] { return !l.Lines().empty(); }));
+  EXPECT_EQ(l.Lines()[0], "abc     d");
+  ASSERT_TRUE(RunEventsUntil([&] { return echoed.size() >= 14; }));
+  EXPECT_EQ(echoed, "abX\b \bc     d\r\n");
+
+  l.Client().LineEdit = l.Client().LineEcho = false;
   l.OnLine = [](ScriptedServer &s, const std::string &) {
-    if (s.Lines().size() == 1) s.Client().SetLineMode(false);  // a header line, then raw bytes
+    if (s.Lines().size() == 2) s.Client().SetLineMode(false);  // a header line, then raw bytes
   };
   c.C.SendStr("HEAD\r\nraw bytes");
-  ASSERT_TRUE(RunEventsUntil([&] { return l.Lines().size() >= 2; }));
-  EXPECT_EQ(l.Lines(), (std::vector<std::string>{"HEAD", "raw bytes"}));
-  c.C.SendStr("\r\nmore");  // plain reads from now on, line ends or not
   ASSERT_TRUE(RunEventsUntil([&] { return l.Lines().size() >= 3; }));
-  EXPECT_EQ(l.Lines()[2], "\r\nmore");
+  EXPECT_EQ(l.Lines(), (std::vector<std::string>{"abc     d", "HEAD", "raw bytes"}));
+  c.C.SendStr("\r\nmore");  // plain reads from now on, line ends or not
+  ASSERT_TRUE(RunEventsUntil([&] { return l.Lines().size() >= 4; }));
+  EXPECT_EQ(l.Lines()[3], "\r\nmore");
 }
