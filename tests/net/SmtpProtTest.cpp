@@ -56,7 +56,7 @@ TEST(SmtpHeader, DateAndFolding) {
   EXPECT_EQ(unfolded, words);
 }
 
-TEST(SmtpCli, Preconditions) {
+TEST(SmtpCli, PreconditionsAndARefusedConnection) {
   EnsureQtApp();
   TSmtpCli smtp;
   int done = -1;
@@ -85,10 +85,8 @@ TEST(SmtpCli, Preconditions) {
   TempDir dir;
   EXPECT_EQ(ThrownText<SmtpException>([&] { smtp.SetEmailFiles({dir.File("missing.bin")}); }),
             "File not found '" + dir.File("missing.bin") + "'");
-}
 
-TEST(SmtpCli, RefusedConnectionReportsSocketError) {
-  EnsureQtApp();
+  // A refused connection reports the socket's error.
   std::string port;
   {
     ScriptedServer gone;  // a port that was free a moment ago and has no listener now
