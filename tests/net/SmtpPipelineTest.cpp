@@ -2,8 +2,8 @@
 // back its replies, so that a client waiting for each reply would never get one.
 #include "net/SmtpProt.h"
 
-#include "support/QtTestApp.h"
 #include "support/ScriptedServer.h"
+#include "support/SmtpRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -100,25 +100,19 @@ struct Outcome {
 };
 
 // A client that sends `items` through one session; every outcome is recorded.
-struct Sender {
-  TSmtpCli Cli;
+struct Sender : SmtpRecorder {
   std::deque<TSmtpItem> Items;
   std::vector<Outcome> Outcomes;
-  std::vector<std::pair<TSmtpRequest, int>> Done;
 
-  explicit Sender(const std::string &port) {
-    Cli.Host = "127.0.0.1";
-    Cli.Port = port;
-    Cli.SignOn = "client.test";
-    Cli.PreferEhlo = true;
-    Cli.OnRequestDone = [this](TComponent *, TSmtpRequest rq, uint16_t e) { Done.emplace_back(rq, e); };
-    Cli.OnNextItem = [this](TComponent *, TSmtpItem &item) {
+  explicit Sender(const std::string &port) : SmtpRecorder(port) {
+    Smtp.PreferEhlo = true;
+    Smtp.OnNextItem = [this](TComponent *, TSmtpItem &item) {
       if (Items.empty()) return false;
       item = Items.front();
       Items.pop_front();
       return true;
     };
-    Cli.OnItemDone = [this](TComponent *, const TSmtpItem &item, const TSmtpItemResult &r) {
+    Smtp.OnItemDone = [this](TComponent *, const TSmtpItem &item, const TSmtpItemResult &r) {
       Outcomes.push_back({item.Id, r});
     };
   }
@@ -130,12 +124,6 @@ struct Sender {
     item.Text = text;
     item.Size = static_cast<int64_t>(text.size());
     Items.push_back(item);
-  }
-  int Run(void (TSmtpCli::*op)()) {
-    const size_t before = Done.size();
-    (Cli.*op)();
-    if (!RunEventsUntil([&] { return Done.size() > before; })) return -1;
-    return Done.back().second;
   }
 };
 
@@ -164,7 +152,6 @@ TEST(SmtpPipeline, GroupsRefusalsAndTheNextEnvelopeWithTheEnd) {
   for (const Case &c : {Case{"merged replies", true, false}, Case{"split replies", true, true},
                         Case{"lock-step without PIPELINING", false, false}}) {
     SCOPED_TRACE(c.Name);
-    EnsureQtApp();
     PipeServer server;
     server.Pipelining = c.Pipelining;
     server.SplitReplies = c.Split;
@@ -202,7 +189,6 @@ TEST(SmtpPipeline, GroupsRefusalsAndTheNextEnvelopeWithTheEnd) {
 }
 
 TEST(SmtpPipeline, RefusedDataAndEveryRecipientRefusedThenReset) {
-  EnsureQtApp();
   PipeServer server;
   server.Refused = {"gone@x.org"};
   server.Messages = 1;  // only the second message gets as far as its end
@@ -230,40 +216,36 @@ TEST(SmtpPipeline, RefusedDataAndEveryRecipientRefusedThenReset) {
   EXPECT_EQ(server.Srv.Lines(), expected);
 }
 
-TEST(SmtpPipeline, CloseAfterTheSecondReplyFailsWhatWasNotAccepted) {
-  EnsureQtApp();
-  PipeServer server;
-  server.Messages = 3;
-  server.CloseAfterReplies = 2;  // MAIL's and the first RCPT's replies, then the close
-  Sender sender(server.Srv.Port());
-  sender.Add(1, {"a@x.org", "b@x.org"});
-  sender.Add(2, {"c@x.org"});
-  sender.Add(3, {"d@x.org"});
-  ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
-  EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
-  // The message under way fails once; the others were never taken from the owner.
-  ASSERT_EQ(sender.Outcomes.size(), 1u);
-  EXPECT_EQ(sender.Outcomes[0].Id, 1);
-  EXPECT_EQ(sender.Outcomes[0].Result.Code, 0);
-  EXPECT_EQ(sender.Outcomes[0].Result.Reply, "The server closed the connection");
-  EXPECT_EQ(sender.Items.size(), 2u);
-  EXPECT_FALSE(sender.Cli.Connected());
-}
-
-TEST(SmtpPipeline, CloseWhileTheNextEnvelopeIsOnTheWay) {
-  EnsureQtApp();
-  PipeServer server;
-  server.Messages = 2;
-  // Message 1's group (3 replies) and its end's reply go out; the close comes before
-  // message 2's replies: message 1 is accepted, message 2 fails, neither twice.
-  server.CloseAfterReplies = 4;
-  Sender sender(server.Srv.Port());
-  sender.Add(1, {"a@x.org"});
-  sender.Add(2, {"b@x.org"});
-  ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
-  EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
-  ASSERT_EQ(sender.Outcomes.size(), 2u);
-  EXPECT_EQ(sender.Outcomes[0].Result.Code, 250);
-  EXPECT_EQ(sender.Outcomes[1].Id, 2);
-  EXPECT_EQ(sender.Outcomes[1].Result.Code, 0);
+TEST(SmtpPipeline, ACloseFailsOnceWhatWasNotAcceptedAndTakesNoMore) {
+  const struct {
+    int closeAfter;                     // replies before the close
+    std::vector<std::vector<std::string>> rcpts;  // of each message
+    std::vector<int> codes;             // of the outcomes, in order
+    size_t left;                        // messages never taken from the owner
+  } cases[] = {
+      // MAIL's and the first RCPT's replies, then the close: the message under way fails once.
+      {2, {{"a@x.org", "b@x.org"}, {"c@x.org"}, {"d@x.org"}}, {0}, 2},
+      // Message 1's group (3 replies) and its end's reply go out; the close comes before
+      // message 2's replies: message 1 is accepted, message 2 fails, neither twice.
+      {4, {{"a@x.org"}, {"b@x.org"}}, {250, 0}, 0},
+  };
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.closeAfter);
+    PipeServer server;
+    server.Messages = static_cast<int>(k.rcpts.size());
+    server.CloseAfterReplies = k.closeAfter;
+    Sender sender(server.Srv.Port());
+    for (size_t i = 0; i < k.rcpts.size(); ++i) sender.Add(static_cast<int>(i) + 1, k.rcpts[i]);
+    ASSERT_EQ(sender.Run(&TSmtpCli::Open), 0);
+    EXPECT_EQ(sender.Run(&TSmtpCli::Transfer), 10004);
+    std::vector<int> codes;
+    for (size_t i = 0; i < sender.Outcomes.size(); ++i) {
+      EXPECT_EQ(sender.Outcomes[i].Id, static_cast<int>(i) + 1);
+      codes.push_back(sender.Outcomes[i].Result.Code);
+    }
+    EXPECT_EQ(codes, k.codes);
+    EXPECT_EQ(sender.Outcomes.back().Result.Reply, "The server closed the connection");
+    EXPECT_EQ(sender.Items.size(), k.left);
+    EXPECT_FALSE(sender.Smtp.Connected());
+  }
 }

@@ -1,13 +1,12 @@
 #include "net/SmtpAuth.h"
 #include "net/SmtpProt.h"
 
-#include "support/QtTestApp.h"
+#include "support/SmtpRecorder.h"
 #include "support/SmtpServerFixture.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,43 +15,19 @@ namespace {
 TestCertificates &Certs() { return TestCertificates::Shared(); }
 QStringList Tls(const std::string &kind = "good") { return Certs().ServerOptions(kind); }
 
-// A client for the test server with a trace of everything it showed.
-struct SecureClient {
-  TSmtpCli Smtp;
-  std::vector<std::string> Trace;
-  std::vector<int> Done;
-
-  SecureClient(int port, TMailSecurity security, bool login, const std::string &password = "s3cret") {
-    EnsureQtApp();
-    Smtp.Host = "localhost";
-    Smtp.Port = std::to_string(port);
+// A client for the test server, sending two lines from ann to three recipients.
+struct SecureClient : SmtpRecorder {
+  SecureClient(int port, TMailSecurity security, bool login, const std::string &password = "s3cret")
+      : SmtpRecorder(std::to_string(port), "localhost") {
     Smtp.Security = security;
     Smtp.Login = login;
     Smtp.Username = "ann";
     Smtp.Password = password;
-    Smtp.FromName = "ann@example.org";
+    Smtp.FromName = Smtp.HdrFrom = "ann@example.org";
     Smtp.RcptName = {"a@example.org", "b@example.org", "c@example.org"};
-    Smtp.HdrFrom = "ann@example.org";
     Smtp.HdrSubject = "News";
     Smtp.WSocket().SslCAFile = Certs().CaFile();
-    Smtp.OnDisplay = [this](TComponent *, const std::string &m) { Trace.push_back(m); };
-    Smtp.OnCommand = [this](TComponent *, const std::string &m) { Trace.push_back("command " + m); };
-    Smtp.OnRequestDone = [this](TComponent *, TSmtpRequest, uint16_t e) { Done.push_back(e); };
-    Smtp.OnGetData = [](TComponent *, int32_t n, char *line, int32_t maxLen, bool &more) {
-      more = n <= 2;
-      if (more) std::snprintf(line, static_cast<size_t>(maxLen) + 1, "line %d", n);
-    };
-  }
-  int Run(void (TSmtpCli::*op)()) {
-    const size_t before = Done.size();
-    (Smtp.*op)();
-    if (!RunEventsUntil([&] { return Done.size() > before; })) return -1;
-    return Done.back();
-  }
-  std::string AllTrace() const {
-    std::string all;
-    for (const std::string &t : Trace) all += t + "\n";
-    return all;
+    Body = {"line 1", "line 2"};
   }
 };
 
@@ -89,46 +64,39 @@ TEST(SmtpAuth, LoginAnswersMatchThePublishedExamples) {
             "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
 }
 
-TEST(SmtpSecure, StartTlsThenLoginDeliversToEveryRecipientAndHidesThePassword) {
+TEST(SmtpSecure, LoginOverStartTlsAndImplicitTlsDeliversKeepsTheSizeAndHidesThePassword) {
   ASSERT_TRUE(Certs().IsValid());
-  SmtpServerFixture server(Tls() + QStringList{"--auth", "ann:s3cret", "--auth-require-tls"});
-  ASSERT_TRUE(server.IsRunning());
-  SecureClient c(server.Port(), secStartTls, true);
-  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
-  EXPECT_TRUE(c.Smtp.WSocket().SslActive());
-  EXPECT_TRUE(c.Smtp.Capabilities().Auth.count("PLAIN"));
-  ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
-  EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
-  const auto messages = server.Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].RcptTo, (std::vector<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
-  EXPECT_NE(messages[0].Data.find("line 2\r\n"), std::string::npos);
-  const std::string trace = c.AllTrace();
-  EXPECT_NE(trace.find("> STARTTLS"), std::string::npos);
-  EXPECT_NE(trace.find("> AUTH PLAIN ****"), std::string::npos);
-  EXPECT_EQ(trace.find(AuthPlainResponse("ann", "s3cret")), std::string::npos);
-  EXPECT_EQ(trace.find("s3cret"), std::string::npos);
-  // The login names this host, never the user name.
-  EXPECT_EQ(trace.find("EHLO ann"), std::string::npos);
-  EXPECT_EQ(trace.find("EHLO localhost"), std::string::npos);
-}
-
-TEST(SmtpSecure, ImplicitTlsWithLoginAndSizeAnnounced) {
-  ASSERT_TRUE(Certs().IsValid());
-  SmtpServerFixture server(Tls() + QStringList{"--implicit", "--auth", "ann:s3cret", "--size", "2000"});
-  ASSERT_TRUE(server.IsRunning());
-  SecureClient c(server.Port(), secSslTls, true);
-  c.Smtp.MessageSize = 600;
-  ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
-  EXPECT_EQ(c.Smtp.Capabilities().MaxSize, 2000);
-  ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
-  EXPECT_NE(c.AllTrace().find("> MAIL FROM:<ann@example.org> SIZE=600"), std::string::npos);
-  // A message over the server's limit is refused before anything of it is sent.
-  c.Smtp.MessageSize = 5000;
-  EXPECT_EQ(c.Run(&TSmtpCli::Mail), 552);
-  EXPECT_NE(c.Smtp.ErrorMessage().find("5000 bytes; the server takes at most 2000"), std::string::npos);
-  c.Run(&TSmtpCli::Quit);
-  EXPECT_EQ(server.Messages().size(), 1u);
+  for (const bool implicit : {false, true}) {
+    SCOPED_TRACE(implicit ? "implicit" : "STARTTLS");
+    SmtpServerFixture server(Tls() + QStringList{"--auth", "ann:s3cret", "--size", "2000",
+                                                 implicit ? "--implicit" : "--auth-require-tls"});
+    ASSERT_TRUE(server.IsRunning());
+    SecureClient c(server.Port(), implicit ? secSslTls : secStartTls, true);
+    c.Smtp.MessageSize = 600;
+    ASSERT_EQ(c.Run(&TSmtpCli::Open), 0) << c.Smtp.ErrorMessage();
+    EXPECT_TRUE(c.Smtp.WSocket().SslActive());
+    EXPECT_TRUE(c.Smtp.Capabilities().Auth.count("PLAIN"));
+    EXPECT_EQ(c.Smtp.Capabilities().MaxSize, 2000);
+    ASSERT_EQ(c.Run(&TSmtpCli::Mail), 0) << c.Smtp.ErrorMessage();
+    // A message over the server's limit is refused before anything of it is sent.
+    c.Smtp.MessageSize = 5000;
+    EXPECT_EQ(c.Run(&TSmtpCli::Mail), 552);
+    EXPECT_NE(c.Smtp.ErrorMessage().find("5000 bytes; the server takes at most 2000"), std::string::npos);
+    EXPECT_EQ(c.Run(&TSmtpCli::Quit), 0);
+    const auto messages = server.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].RcptTo, (std::vector<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
+    EXPECT_NE(messages[0].Data.find("line 2\r\n"), std::string::npos);
+    const std::string trace = c.AllTrace();
+    EXPECT_EQ(trace.find("> STARTTLS") != std::string::npos, !implicit);
+    EXPECT_NE(trace.find("> MAIL FROM:<ann@example.org> SIZE=600"), std::string::npos);
+    EXPECT_NE(trace.find("> AUTH PLAIN ****"), std::string::npos);
+    EXPECT_EQ(trace.find(AuthPlainResponse("ann", "s3cret")), std::string::npos);
+    EXPECT_EQ(trace.find("s3cret"), std::string::npos);
+    // The login names this host, never the user name.
+    EXPECT_EQ(trace.find("EHLO ann"), std::string::npos);
+    EXPECT_EQ(trace.find("EHLO localhost"), std::string::npos);
+  }
 }
 
 TEST(SmtpSecure, RefusalsSayWhy) {

@@ -5,7 +5,6 @@
 Pop3Recorder::Pop3Recorder() {
   EnsureQtApp();
   Cli.OnDisplay = [this](TComponent *, const std::string &m) { Trace.push_back(m); };
-  Cli.OnResponse = [this](TComponent *, const std::string &m) { Responses.push_back(m); };
   Cli.OnMessageBegin = [this](TComponent *) {
     Message.clear();
     Events.push_back("msg-begin");

@@ -14,7 +14,6 @@ struct Pop3Recorder {
   // "list <MsgNum> <MsgSize>", "uidl <MsgNum> <MsgUidl>", "connected", "closed", ...
   std::vector<std::string> Events;
   std::vector<std::string> Trace;     // OnDisplay
-  std::vector<std::string> Responses; // OnResponse
   std::vector<std::string> Message;   // lines of the last RETR or TOP
   int DoneCount = 0;
   TPop3Request LastRq = pop3Connect;

@@ -49,9 +49,6 @@ void GiveToNobody(const std::string &path) {
 
 }  // namespace
 
-Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password)
-    : Pop3ServerFixture(std::move(user), std::move(password), std::string(), std::string()) {}
-
 Pop3ServerFixture::Pop3ServerFixture(std::string user, std::string password, std::string certFile,
                                      std::string keyFile)
     : user_(std::move(user)), password_(std::move(password)), cert_(std::move(certFile)),

@@ -19,9 +19,9 @@ class QProcess;
 
 class Pop3ServerFixture {
 public:
-  explicit Pop3ServerFixture(std::string user = "tester", std::string password = "secret");
-  // With TLS required: STLS on Port(), TLS from the first byte on TlsPort().
-  Pop3ServerFixture(std::string user, std::string password, std::string certFile, std::string keyFile);
+  // With a certificate TLS is required: STLS on Port(), TLS from the first byte on TlsPort().
+  explicit Pop3ServerFixture(std::string user = "tester", std::string password = "secret", std::string certFile = {},
+                             std::string keyFile = {});
   ~Pop3ServerFixture();
   Pop3ServerFixture(const Pop3ServerFixture &) = delete;
   Pop3ServerFixture &operator=(const Pop3ServerFixture &) = delete;

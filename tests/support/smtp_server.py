@@ -51,15 +51,8 @@ class Store:
         envelope.mail_options.extend(mail_options)
         return "250 OK"
 
-    def refused(self):
-        try:
-            with open(os.path.join(self.folder, "refused.txt"), encoding="utf-8") as f:
-                return {line.strip().lower() for line in f if line.strip()}
-        except FileNotFoundError:
-            return set()
-
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if address.lower() in self.refused():
+        if address.lower() in {a.lower() for a in self.control("refused.txt") or []}:
             return "550 5.1.1 <%s>: Recipient address rejected" % address
         words = self.control("deferred.txt") or []
         deferred = {words[i].lower(): int(words[i + 1]) for i in range(0, len(words) - 1, 2)}
