@@ -185,7 +185,6 @@ TEST_F(MessageFormTest, PlainHtmlAndAccentedNewsletters) {
     const std::string to = all[i].RcptTo.at(0);
     const QJsonObject &m = python[i];
     EXPECT_EQ(m["from"].toString(), "Pat Publisher <editor@example.org>");
-    EXPECT_EQ(m["from_name"].toString(), "Pat Publisher");
     EXPECT_EQ(m["to"].toString(), "list@example.org");
     EXPECT_EQ(m["list_unsubscribe"].toString(), "<mailto:leave@example.org>");
     EXPECT_EQ(m["list_id"].toString(), "\"Spring News\" <spring-news.example.org>");
