@@ -30,11 +30,19 @@ TAssemblyInput Newsletter(const TempDir &dir) {
   in.Recipient.Email = "ann@example.org";
   return in;
 }
-}  // namespace
 
-TEST(AssembleMessage, PlainTextMergesCodesWithTheReplaceAllRules) {
+// The newsletter and the converter as the main window sets it up.
+class AssembleMessageTest : public ::testing::Test {
+protected:
+  AssembleMessageTest() { scrooge.ConfigureForMainWindow(); }
   TempDir dir;
   TAssemblyInput in = Newsletter(dir);
+  TScrooge scrooge;
+  TScroogeConverter converter{scrooge};
+};
+}  // namespace
+
+TEST_F(AssembleMessageTest, PlainTextMergesCodesWithTheReplaceAllRules) {
   in.BodyLines = {"Dear %Name%, %name% stays", "%Name% again: mail %E-mail%", "Notes: [%Comments%]",
                   "%Unknown% is left"};
   in.Recipient.Name = "Ann <%E-mail%>";  // a later code inside an earlier value is merged too
@@ -60,9 +68,7 @@ TEST(AssembleMessage, PlainTextMergesCodesWithTheReplaceAllRules) {
   EXPECT_EQ(raw.Lines[2], "Dear %Name%, %name% stays");
 }
 
-TEST(AssembleMessage, HeaderSignatureAndFooterSources) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
+TEST_F(AssembleMessageTest, HeaderSignatureAndFooterSources) {
   in.BodyLines = {"body"};
   in.ListChosen = true;
   // A chosen list brings its own texts; its signature is not included.
@@ -77,7 +83,7 @@ TEST(AssembleMessage, HeaderSignatureAndFooterSources) {
   EXPECT_EQ(AssembleMessage(in, true, false, nullptr).Lines, (std::vector<std::string>{"", "body", "", ""}));
 }
 
-TEST(AssembleMessage, RtfInsertion) {
+TEST(InsertRtfLines, AfterTheTables) {
   // Insertion goes after the tables even when a generator group follows them.
   const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
                           "{\\*\\generator Writer;}\\viewkind4 {\\b bold}\\par}\r\n";
@@ -88,17 +94,12 @@ TEST(AssembleMessage, RtfInsertion) {
   EXPECT_EQ(InsertRtfLines(rtf, {}, {}), rtf);
 }
 
-TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
+TEST_F(AssembleMessageTest, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   in.BodyRtf = WriteRtf(PlainDoc({"Dear %name%,", "Hi %Name% and %name%. <a href=\"%PI WWW URL%\">site</a>",
                                   "Notes: [%Comments%] & more"}));
   in.SendHtml = true;
   in.Background = 0x00E0F0FF;
   in.Personal.WebURL = "http://example.org/";
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
   const TDigest d = AssembleMessage(in, true, true, &converter);
   std::string html;
   for (const auto &line : d.Lines) html += line + "\n";
@@ -162,16 +163,10 @@ TEST(AssembleMessage, HtmlThroughTheConverterMergesFirstMatchIgnoringCase) {
   EXPECT_THROW(AssembleMessage(in, true, true, &converter), EScroogeError);
 }
 
-TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  in.BodyRtf = WriteRtf(PlainDoc({"Dear %Name%,", "bye"}));
+TEST_F(AssembleMessageTest, PreviewThroughTheConverterShowsTheWholeDigest) {
   in.BodyLines = {"Dear %Name%,", "bye"};
   in.Subject = "News <1> {x}";
   in.Background = 0x00336699;
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
   const TDigest d = AssembleMessage(in, false, false, &converter);
   const std::string html = ReadAll(d.HtmlFile);
   EXPECT_EQ(d.HtmlFile, dir.File("temp.html"));
@@ -201,15 +196,10 @@ TEST(AssembleMessage, PreviewThroughTheConverterShowsTheWholeDigest) {
   EXPECT_THROW(AssembleMessage(in, false, false, &converter), EFCreateError);
 }
 
-TEST(AssembleMessage, HtmlSendCarriesThePlainTextForm) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
+TEST_F(AssembleMessageTest, HtmlSendCarriesThePlainTextForm) {
   in.BodyLines = {"Dear %Name%,", "bye"};
   in.SendHtml = true;
   in.ListChosen = true;
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
   const TDigest merged = AssembleMessage(in, true, true, &converter);
   // The same document in plain-text mode, codes merged the same way, with the list's texts.
   EXPECT_EQ(merged.TextLines, (std::vector<std::string>{"List head", "", "Dear Ann,", "bye", "", "", "List foot"}));

@@ -5,21 +5,10 @@
 #include "compose/Scrooge.h"
 #include "compose/SendAssembly.h"
 #include "storage/TextFile.h"
+#include "support/RichDocs.h"
 #include "support/TempDir.h"
 
 namespace {
-TRichParagraph Paragraph(std::initializer_list<TRichRun> runs) {
-  TRichParagraph p;
-  p.Runs = runs;
-  return p;
-}
-
-TRichRun TextRun(const std::string &text, bool bold = false) {
-  TRichRun run;
-  run.Text = text;
-  run.Bold = bold;
-  return run;
-}
 
 // A newsletter with the codes where merging can go wrong: split by formatting, in another
 // case, next to markup, forming a code only once a value is in, in a line long enough for
@@ -27,12 +16,12 @@ TRichRun TextRun(const std::string &text, bool bold = false) {
 TAssemblyInput Newsletter(const TempDir &dir) {
   TRichDocument doc;
   doc.Paragraphs = {
-      Paragraph({TextRun("%NAME% first, then Dear %Name% of %Address 1%, %Address 2%")}),
-      Paragraph({TextRun("Split %Na"), TextRun("me% by bold, <b>markup</b> & %Phone%", true)}),
-      Paragraph({TextRun("Formed: %Custom%Phone% 1% and %Custom 1%")}),
-      Paragraph({TextRun("\x93quoted\x94 \x80 caf\xE9 <a href=\"%PI WWW URL%\">site</a> %E-mail% %List Name%")}),
-      Paragraph({TextRun(std::string(120, 'w') + " %Custom 2% " + std::string(120, 'z') + " %Custom 3%")}),
-      Paragraph({TextRun("Notes: %Comments% / %PI Notes% / %To Address%")}),
+      RichPara({RichRun("%NAME% first, then Dear %Name% of %Address 1%, %Address 2%")}),
+      RichPara({RichRun("Split %Na"), RichRun("me% by bold, <b>markup</b> & %Phone%", "b")}),
+      RichPara({RichRun("Formed: %Custom%Phone% 1% and %Custom 1%")}),
+      RichPara({RichRun("\x93quoted\x94 \x80 caf\xE9 <a href=\"%PI WWW URL%\">site</a> %E-mail% %List Name%")}),
+      RichPara({RichRun(std::string(120, 'w') + " %Custom 2% " + std::string(120, 'z') + " %Custom 3%")}),
+      RichPara({RichRun("Notes: %Comments% / %PI Notes% / %To Address%")}),
   };
   TAssemblyInput in;
   in.DataDir = dir.Path();
@@ -82,16 +71,23 @@ void ExpectSameDigest(const TDigest &fast, const TDigest &whole, const std::stri
   EXPECT_EQ(fast.Lines, whole.Lines) << what;
   EXPECT_EQ(fast.TextLines, whole.TextLines) << what;
 }
-}  // namespace
 
-TEST(SendAssembly, MergingIntoThePreparedBodyGivesTheWholeAssemblyByteForByte) {
+// The newsletter, the converter as the main window sets it up, and the assembly of a run.
+class SendAssembly : public ::testing::Test {
+protected:
+  SendAssembly() { scrooge.ConfigureForMainWindow(); }
   TempDir dir;
   TAssemblyInput in = Newsletter(dir);
-  TScrooge fastScrooge, wholeScrooge;
-  fastScrooge.ConfigureForMainWindow();
-  wholeScrooge.ConfigureForMainWindow();
-  TScroogeConverter fastConverter(fastScrooge), wholeConverter(wholeScrooge);
+  TScrooge scrooge;
+  TScroogeConverter converter{scrooge};
   TSendAssembly assembly;
+};
+}  // namespace
+
+TEST_F(SendAssembly, MergingIntoThePreparedBodyGivesTheWholeAssemblyByteForByte) {
+  TScrooge wholeScrooge;
+  wholeScrooge.ConfigureForMainWindow();
+  TScroogeConverter wholeConverter(wholeScrooge);
   for (const bool html : {true, false}) {
     in.SendHtml = html;
     assembly.Clear();
@@ -100,7 +96,7 @@ TEST(SendAssembly, MergingIntoThePreparedBodyGivesTheWholeAssemblyByteForByte) {
       const TRecipientCase &c = Recipients()[i];
       const std::string what = std::string(c.What) + (html ? " (HTML)" : " (plain text)");
       in.Recipient = c.Fields;
-      const TDigest fast = assembly.Assemble(in, true, &fastConverter);
+      const TDigest fast = assembly.Assemble(in, true, &converter);
       // Only the first recipient needs a whole assembly.
       EXPECT_EQ(assembly.LastReused(), i > 0) << what;
       const TDigest whole = AssembleMessage(in, true, true, &wholeConverter);
@@ -111,13 +107,7 @@ TEST(SendAssembly, MergingIntoThePreparedBodyGivesTheWholeAssemblyByteForByte) {
   }
 }
 
-TEST(SendAssembly, RecursiveValuesAndConverterErrorsStayAsTheyWere) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
-  TSendAssembly assembly;
+TEST_F(SendAssembly, RecursiveValuesAndConverterErrorsStayAsTheyWere) {
   in.Recipient = Recipients()[0].Fields;
   assembly.Assemble(in, true, &converter);
 
@@ -141,38 +131,32 @@ TEST(SendAssembly, RecursiveValuesAndConverterErrorsStayAsTheyWere) {
   }
 }
 
-TEST(SendAssembly, AChangedNewsletterIsConvertedAgain) {
-  TempDir dir;
-  const TAssemblyInput base = Newsletter(dir);
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
+TEST_F(SendAssembly, AChangedNewsletterIsConvertedAgain) {
+  const TAssemblyInput base = in;
   struct TChange {
     const char *What;
     void (*Apply)(TAssemblyInput &);
   };
   const TChange changes[] = {
-      {"body", [](TAssemblyInput &in) { in.BodyRtf = WriteRtf(TRichDocument{{Paragraph({TextRun("New %Name%")})}}); }},
+      {"body", [](TAssemblyInput &in) { in.BodyRtf = WriteRtf(TRichDocument{{RichPara({RichRun("New %Name%")})}}); }},
       {"laid-out lines", [](TAssemblyInput &in) { in.BodyLines[0] += " more"; }},
       {"subject (the page title)", [](TAssemblyInput &in) { in.Subject = "Other"; }},
       {"background", [](TAssemblyInput &in) { in.Background = 0x00000000; }},
       {"HTML switched off", [](TAssemblyInput &in) { in.SendHtml = false; }},
   };
   for (const TChange &change : changes) {
-    TSendAssembly assembly;
-    TAssemblyInput in = base;
-    in.Recipient = Recipients()[0].Fields;
-    assembly.Assemble(in, true, &converter);
-    change.Apply(in);
-    const TDigest fast = assembly.Assemble(in, true, &converter);
-    EXPECT_FALSE(assembly.LastReused()) << change.What;
-    ExpectSameDigest(fast, AssembleMessage(in, true, true, &converter), change.What);
-    assembly.Assemble(in, true, &converter);
-    EXPECT_TRUE(assembly.LastReused()) << change.What;
+    TSendAssembly fresh;
+    TAssemblyInput changed = base;
+    changed.Recipient = Recipients()[0].Fields;
+    fresh.Assemble(changed, true, &converter);
+    change.Apply(changed);
+    const TDigest fast = fresh.Assemble(changed, true, &converter);
+    EXPECT_FALSE(fresh.LastReused()) << change.What;
+    ExpectSameDigest(fast, AssembleMessage(changed, true, true, &converter), change.What);
+    fresh.Assemble(changed, true, &converter);
+    EXPECT_TRUE(fresh.LastReused()) << change.What;
   }
   // Header and list texts are no part of the prepared body.
-  TSendAssembly assembly;
-  TAssemblyInput in = base;
   assembly.Assemble(in, true, &converter);
   in.ListTexts.Header = "Another head";
   in.List.ListName = "Renamed";
@@ -184,13 +168,7 @@ TEST(SendAssembly, AChangedNewsletterIsConvertedAgain) {
   EXPECT_FALSE(assembly.LastReused());
 }
 
-TEST(SendAssembly, OnlyTheWholeAssemblyWritesTheWorkFile) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TScroogeConverter converter(scrooge);
-  TSendAssembly assembly;
+TEST_F(SendAssembly, OnlyTheWholeAssemblyWritesTheWorkFile) {
   in.Recipient = Recipients()[0].Fields;
   assembly.Assemble(in, true, &converter);
   EXPECT_NE(ReadAll(dir.File("temp.dat")).find("Dear Ann of 1 High St"), std::string::npos);
@@ -215,26 +193,20 @@ private:
   TScroogeConverter inner_;
 };
 
-TEST(SendAssembly, AConverterThatCannotCutItsPagesConvertsEveryMessage) {
-  TempDir dir;
-  TAssemblyInput in = Newsletter(dir);
-  TScrooge scrooge;
-  scrooge.ConfigureForMainWindow();
-  TWholePagesOnly converter(scrooge);
-  TScroogeConverter reference(scrooge);
-  TSendAssembly assembly;
+TEST_F(SendAssembly, AConverterThatCannotCutItsPagesConvertsEveryMessage) {
+  TWholePagesOnly wholePages(scrooge);
   for (size_t i = 0; i < 3; ++i) {
     in.Recipient = Recipients()[i].Fields;
-    ExpectSameDigest(assembly.Assemble(in, true, &converter), AssembleMessage(in, true, true, &reference),
+    ExpectSameDigest(assembly.Assemble(in, true, &wholePages), AssembleMessage(in, true, true, &converter),
                      Recipients()[i].What);
     EXPECT_FALSE(assembly.LastReused());
   }
-  EXPECT_EQ(converter.conversions, 3);
+  EXPECT_EQ(wholePages.conversions, 3);
 }
 
 TEST(Scrooge, APageInPartsMergesAsTheWholeConversion) {
   TRichDocument doc;
-  doc.Paragraphs = {Paragraph({TextRun("Hello %Name%, %name% & %NAME%")}), Paragraph({TextRun("%Phone%", true), TextRun(" end")})};
+  doc.Paragraphs = {RichPara({RichRun("Hello %Name%, %name% & %NAME%")}), RichPara({RichRun("%Phone%", "b"), RichRun(" end")})};
   const std::string rtf = WriteRtf(doc);
   const std::vector<std::string> replacements = {"%Name%=<i>Ann</i> %Phone%", "%Phone%=5 & 5", "%Name%=ignored"};
   struct TSetup {

@@ -144,9 +144,7 @@ TEST(ListMaintenance, LogHeadingsOverTwoRuns) {
   EXPECT_EQ(ReadAll(second.LogPath()),
             "Maintenance Log - 07/12/2026 10:00:00\r\n\r\n\r\n\r\n"
             "Maintenance Log - 07/12/2026 11:00:00\r\n\r\nAdded - a@b.org\r\n");
-  EXPECT_EQ(MaintenanceSummary(0, 0), "");
-  EXPECT_EQ(MaintenanceSummary(2, 0),
-            "Added 2 addresses. Removed 0 addresses. View the Maintenance log for more info.");
+  EXPECT_EQ(MaintenanceSummary(0, 0), "");  // the retrieval run's test has the text of a summary
 }
 
 // Delivery reports in the forms three kinds of mail servers send them.

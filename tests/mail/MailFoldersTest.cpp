@@ -61,7 +61,7 @@ TEST(MessageGrid, FastListingReadsWhatLookupsRead) {
   EXPECT_EQ(looked[2].From, "first");
 }
 
-TEST(MailFolders, DeleteMovesOneOrSeveralRowsToTheTrash) {
+TEST(MailFolders, DeleteMovesOneOrSeveralRowsToTheTrashAndPurgeEmptiesIt) {
   TempDir dir;
   FileMessage(dir, TMailFolder::mfInbox, "a");
   FileMessage(dir, TMailFolder::mfInbox, "b", true);
@@ -83,6 +83,17 @@ TEST(MailFolders, DeleteMovesOneOrSeveralRowsToTheTrash) {
   // An empty row is nothing to delete.
   MoveToTrash(dir.Path(), TMailFolder::mfInbox, {TMessageRow{}});
   EXPECT_EQ(MessageGridRows(dir.Path(), TMailFolder::mfTrash).size(), 3u);
+
+  // Purging counts every file, also what a viewed message wrote beside it, and removes the
+  // index; folders stay.
+  WriteAll(dir.File("Trash/photo.jpg"), "jpeg");
+  WriteAll(dir.File("Trash/b.html"), "<p>b</p>");
+  QDir().mkpath(QString::fromStdString(dir.File("Trash/sub")));
+  EXPECT_EQ(PurgeFolder(dir.Path(), TMailFolder::mfTrash), 5);
+  EXPECT_FALSE(FileExists(dir.File("Trash.dat")));
+  EXPECT_TRUE(MessageGridRows(dir.Path(), TMailFolder::mfTrash)[0].IsEmptyRow());
+  EXPECT_TRUE(DirectoryExists(dir.File("Trash/sub")));
+  EXPECT_EQ(PurgeFolder(dir.Path(), TMailFolder::mfInbox), 0);
 }
 
 TEST(MailFolders, DeleteInSentMovesToTrashAndInTrashDeletesForGood) {
@@ -104,22 +115,6 @@ TEST(MailFolders, DeleteInSentMovesToTrashAndInTrashDeletesForGood) {
   ASSERT_EQ(trash.size(), 1u);
   EXPECT_EQ(trash[0].Name, "s1x");
   EXPECT_EQ(QDir(QString::fromStdString(dir.File("Trash"))).entryList(QDir::Files).size(), 2);  // s1x + older
-}
-
-TEST(MailFolders, PurgeCountsEveryFileAndRemovesTheIndex) {
-  TempDir dir;
-  FileMessage(dir, TMailFolder::mfInbox, "a");
-  FileMessage(dir, TMailFolder::mfInbox, "b", true);
-  FileMessage(dir, TMailFolder::mfInbox, "c");
-  // The viewed message wrote a picture and its HTML part beside it.
-  WriteAll(dir.File("Inbox/photo.jpg"), "jpeg");
-  WriteAll(dir.File("Inbox/b.html"), "<p>b</p>");
-  QDir().mkpath(QString::fromStdString(dir.File("Inbox/sub")));
-  EXPECT_EQ(PurgeFolder(dir.Path(), TMailFolder::mfInbox), 5);
-  EXPECT_FALSE(FileExists(dir.File("Inbox.dat")));
-  EXPECT_TRUE(MessageGridRows(dir.Path(), TMailFolder::mfInbox)[0].IsEmptyRow());
-  EXPECT_TRUE(DirectoryExists(dir.File("Inbox/sub")));
-  EXPECT_EQ(PurgeFolder(dir.Path(), TMailFolder::mfTrash), 0);
 }
 
 TEST(Attachments, CategoryTable) {

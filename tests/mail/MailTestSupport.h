@@ -1,9 +1,14 @@
 #pragma once
 // Helpers shared by the mailing tests.
 #include "compose/RtfReader.h"
+#include "mail/MailingRun.h"
+#include "support/QtTestApp.h"
 #include "support/SmtpServerFixture.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest.h>
+
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,4 +42,56 @@ struct TReceived {
       if (h.compare(0, name.size() + 1, name + ":") == 0) return h;
     return "<none>";
   }
+};
+
+// A window side that shows nothing, for the runs whose screen no case looks at.
+class QuietHost : public IMailingHost {
+public:
+  void SetStatus(const std::string &) override {}
+  void SetProtocolLine(const std::string &) override {}
+  void SetProgress(int) override {}
+  void ShowInformation(const std::string &) override {}
+};
+
+// A mailing run's set-up: a data folder, a real SMTP server on 127.0.0.1, the client, the
+// window side, and a job for a list that sends through that server.
+template <class Host>
+class MailingFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureQtApp();
+    ASSERT_TRUE(server.IsRunning());
+    job.ListFolder = dir.Path() + "List/";
+    job.ListServer = "127.0.0.1";
+    job.ListPort = std::to_string(server.Port());
+    job.ListUser = "me.example.org";
+    job.ListTo = "list@example.org";
+    job.ListFrom = "editor@example.org";
+    job.ListReply = "reply@example.org";
+    job.Subject = "Spring news";
+  }
+  std::vector<TReceived> Received() const {
+    std::vector<TReceived> out;
+    for (const ReceivedMessage &m : server.Messages()) out.emplace_back(m);
+    return out;
+  }
+  // Every recipient the server has a message for, and how often.
+  std::multiset<std::string> Delivered() const {
+    std::multiset<std::string> out;
+    for (const TReceived &m : Received()) out.insert(m.RcptTo.begin(), m.RcptTo.end());
+    return out;
+  }
+  std::string Log() const { return ReadAll(dir.File("MailLog.txt")); }
+  static bool Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+  static int Occurrences(const std::string &text, const std::string &part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  }
+
+  TempDir dir;
+  SmtpServerFixture server;
+  TSmtpCli client;
+  Host host;
+  TMailingJob job;
 };

@@ -6,8 +6,6 @@
 #include "storage/ServerRegistry.h"
 #include "storage/Strings.h"
 #include "storage/TextFile.h"
-#include "support/QtTestApp.h"
-#include "support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +15,7 @@
 
 namespace {
 
-class Host : public IMailingHost {
+class Host : public QuietHost {
 public:
   std::function<void(const std::string &)> OnStatus;
   TDigest AssembleMessage(bool mergeCodes) override {
@@ -32,54 +30,20 @@ public:
   void SetStatus(const std::string &text) override {
     if (OnStatus) OnStatus(text);
   }
-  void SetProtocolLine(const std::string &) override {}
-  void SetProgress(int) override {}
-  void ShowInformation(const std::string &) override {}
 
 private:
   std::string shown_;
 };
 
-class MailingSessionsTest : public ::testing::Test {
+class MailingSessionsTest : public MailingFixture<Host> {
 protected:
   void SetUp() override {
-    EnsureQtApp();
-    ASSERT_TRUE(server.IsRunning());
+    MailingFixture::SetUp();
     job.FromList = true;
-    job.ListFolder = dir.Path() + "List/";
-    job.ListServer = "127.0.0.1";
-    job.ListPort = std::to_string(server.Port());
-    job.ListUser = "me.example.org";
-    job.ListTo = "list@example.org";
-    job.ListFrom = "editor@example.org";
-    job.Subject = "Spring news";
     job.NewsletterFile = dir.Path() + "news.rtf";
     job.RetryPauses = {50};
     for (int i = 1; i <= 12; ++i) job.CheckedEntries.push_back("r" + std::to_string(i) + "@x.org");
   }
-  std::vector<TReceived> Received() const {
-    std::vector<TReceived> out;
-    for (const ReceivedMessage &m : server.Messages()) out.emplace_back(m);
-    return out;
-  }
-  std::string Log() const { return ReadAll(dir.File("MailLog.txt")); }
-  static int Occurrences(const std::string &text, const std::string &part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-  }
-  // Every recipient the server has a message for, and how often.
-  std::multiset<std::string> Delivered() const {
-    std::multiset<std::string> out;
-    for (const TReceived &m : Received()) out.insert(m.RcptTo.begin(), m.RcptTo.end());
-    return out;
-  }
-
-  TempDir dir;
-  SmtpServerFixture server;
-  TSmtpCli client;
-  Host host;
-  TMailingJob job;
 };
 
 }  // namespace
@@ -174,33 +138,6 @@ TEST_F(MailingSessionsTest, CancelStopsEverySessionAndTheJournalKeepsTheAccepted
   EXPECT_EQ(journal, std::set<std::string>(delivered.begin(), delivered.end()));
   // Every session ended: nothing is connected any more.
   EXPECT_FALSE(client.Connected());
-}
-
-TEST_F(MailingSessionsTest, ASilentServerFailsWhatIsUnderWayAndTheRunGoesOn) {
-  // Greets, answers EHLO, then never answers the pipelined commands.
-  ScriptedServer silent;
-  silent.OnConnect = [](ScriptedServer &s) { s.Send("220 quiet\r\n"); };
-  silent.OnLine = [](ScriptedServer &s, const std::string &line) {
-    if (line.rfind("EHLO", 0) == 0) s.Send("250-quiet\r\n250 PIPELINING\r\n");
-  };
-  job.ListPort = silent.Port();
-  job.CheckedEntries = {"a@x.org"};
-  job.Sessions = 1;
-  TMailingRun run(dir.Path(), client, host);
-  run.SetReplyTimeout(300);
-  run.PrepareSend(job);
-  EXPECT_EQ(run.Failed(), 1);
-  ASSERT_EQ(run.Outcome().Failures.size(), 1u);
-  EXPECT_EQ(run.Outcome().Failures[0].Reason, "The server did not answer");
-  EXPECT_NE(Log().find("> RCPT TO:<a@x.org>"), std::string::npos);
-
-  // The same client goes on with a server that answers.
-  job.ListPort = std::to_string(server.Port());
-  job.CheckedEntries = {"b@x.org", "c@x.org"};
-  TMailingRun again(dir.Path(), client, host);
-  again.PrepareSend(job);
-  EXPECT_EQ(again.Sent(), 2);
-  EXPECT_EQ(Delivered().size(), 2u);
 }
 
 TEST_F(MailingSessionsTest, TheServerEntryDecidesSessionsAndMessagesPerSession) {

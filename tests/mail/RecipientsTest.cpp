@@ -7,15 +7,10 @@
 
 using Batch = std::vector<std::string>;
 
-TEST(RecipientsTest, BatchesTakeEntriesFromTheFrontAndEveryBatchTakesOne) {
-  std::string text = "a@x.org,Bea Bee <b@x.org>,c@x.org,d@x.org,e@x.org,";
-  EXPECT_EQ(TakeBatch(text, 2), (Batch{"a@x.org", "b@x.org"}));
-  EXPECT_EQ(TakeBatch(text, 2), (Batch{"c@x.org", "d@x.org"}));
-  EXPECT_EQ(TakeBatch(text, 2), (Batch{"e@x.org"}));
-  EXPECT_TRUE(text.empty());
-
+// Batches of several are taken by the mailing run's own tests; here the edges.
+TEST(RecipientsTest, EveryBatchTakesOneAndBlankEntriesAreDropped) {
   // A size of 0 (no at sign counted, or a stored 0) still moves on.
-  text = "a@x.org,b@x.org,";
+  std::string text = "a@x.org,b@x.org,";
   EXPECT_EQ(TakeBatch(text, 0), (Batch{"a@x.org"}));
   EXPECT_EQ(TakeBatch(text, -3), (Batch{"b@x.org"}));
 

@@ -82,12 +82,11 @@ std::vector<std::string> Sections(const std::string &file) {
   return names;
 }
 
-class RetrievalRun : public ::testing::Test {
-protected:
-  void SetUp() override {
+// A data folder with the list "News", the client, the window side and the run.
+struct OwnRun {
+  OwnRun() {
     EnsureQtApp();
-    list = dir.Path() + "News/";
-    ASSERT_TRUE(CreateListFolder(list).Created);
+    EXPECT_TRUE(CreateListFolder(list).Created);
     TIniFile32(ListsFile(dir.Path())).WriteString("News", "Path", list);
     job.ListName = "News";
     job.ListPath = list;
@@ -103,17 +102,29 @@ protected:
     run.GetNewMail(job);
     RunEventsUntil([this] { return cli.State() == pop3Ready && !cli.Connected(); }, 5000);
   }
+  // The same against a scripted server on 127.0.0.1.
+  void GetNew(const std::string &port) {
+    cli.Host = cli.Host.empty() ? "127.0.0.1" : cli.Host;
+    cli.Port = port;
+    cli.UserName = cli.UserName.empty() ? "u" : cli.UserName;
+    cli.PassWord = cli.PassWord.empty() ? "p" : cli.PassWord;
+    GetNew();
+  }
   std::vector<TFolderRecord> Inbox(const std::string &path) const {
     return TFolderIndex(path, TMailFolder::mfInbox).ReadAll();
   }
+  std::vector<std::string> InboxNames() const { return TFolderIndex(list, TMailFolder::mfInbox).RecordNames(); }
+  std::vector<std::string> History() const { return Sections(dir.File(kUidlFile)); }
 
   TempDir dir;
-  std::string list;
+  std::string list = dir.Path() + "News/";
   TPop3Cli cli;
   TestHost host;
   TRetrievalRun run{dir.Path(), cli, host};
   TRetrievalJob job;
 };
+
+class RetrievalRun : public ::testing::Test, public OwnRun {};
 
 TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotFilesItAndDeletesWhatIsRead) {
   Pop3ServerFixture server;
@@ -130,7 +141,7 @@ TEST_F(RetrievalRun, FetchesOnlyWhatEarlierRunsDidNotFilesItAndDeletesWhatIsRead
   EXPECT_EQ(host.Commands, (std::vector<std::string>{"USER tester", "STAT", "UIDL", "CAPA", "RETR 1", "RETR 3",
                                                       "DELE 1", "DELE 3", "DELE 2", "QUIT"}));
   EXPECT_EQ(server.MessageCount(), 0u);
-  EXPECT_EQ(Sections(dir.File(kUidlFile)),
+  EXPECT_EQ(History(),
             (std::vector<std::string>{"127.0.0.1:" + ids[1], "127.0.0.1:" + ids[0], "127.0.0.1:" + ids[2]}));
   const std::vector<TFolderRecord> inbox = Inbox(list);
   ASSERT_EQ(inbox.size(), 2u);
@@ -187,7 +198,7 @@ TEST_F(RetrievalRun, CancelStopsAfterTheMessageUnderWayAndTheNextRunGoesOn) {
   GetNew();
   EXPECT_EQ(Inbox(list).size(), 2u);
   // Messages of the batch that came after the cancel are neither filed nor recorded.
-  EXPECT_EQ(Sections(dir.File(kUidlFile)).size(), 2u);
+  EXPECT_EQ(History().size(), 2u);
   EXPECT_FALSE(cli.Connected());
   EXPECT_FALSE(host.WindowOpen);
 
@@ -260,35 +271,13 @@ void ServeTwo(ScriptedServer &s, const std::function<void(ScriptedServer &)> &re
   };
 }
 
-// A run in a data folder of its own, against a server on 127.0.0.1.
-struct OwnRun {
-  TempDir Data;
-  TPop3Cli Client;
-  TestHost Host;
-  TRetrievalRun Run{Data.Path(), Client, Host};
-
-  void GetNew(const std::string &port, TRetrievalJob job) {
-    Client.Host = Client.Host.empty() ? "127.0.0.1" : Client.Host;
-    Client.Port = port;
-    Client.UserName = Client.UserName.empty() ? "u" : Client.UserName;
-    Client.PassWord = Client.PassWord.empty() ? "p" : Client.PassWord;
-    job.ListPath = Data.Path();
-    Run.GetNewMail(job);
-    RunEventsUntil([&] { return Client.State() == pop3Ready && !Client.Connected(); }, 5000);
-  }
-  std::vector<std::string> Inbox() const {
-    return TFolderIndex(Data.Path(), TMailFolder::mfInbox).RecordNames();
-  }
-  std::vector<std::string> History() const { return Sections(Data.File(kUidlFile)); }
-};
-
 TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
-  job.Delete = true;
   for (const bool pipelining : {false, true})
   for (const bool silent : {false, true}) {
     SCOPED_TRACE(pipelining ? "pipelined" : "one by one");
     OwnRun r;
-    r.Run.SetReplyTimeout(400);
+    r.job.Delete = true;
+    r.run.SetReplyTimeout(400);
     ScriptedServer server;
     ServeTwo(
         server,
@@ -298,20 +287,20 @@ TEST_F(RetrievalRun, ADroppedOrSilentServerRecordsAndDeletesNothingUnfinished) {
           srv.CloseClient();
         },
         pipelining);
-    r.GetNew(server.Port(), job);
-    EXPECT_EQ(r.Inbox(), (std::vector<std::string>{"one"}));
+    r.GetNew(server.Port());
+    EXPECT_EQ(r.InboxNames(), (std::vector<std::string>{"one"}));
     EXPECT_EQ(r.History(), (std::vector<std::string>{"127.0.0.1:one"})) << silent;
     EXPECT_EQ(std::count(server.Lines().begin(), server.Lines().end(), "DELE 2"), 0);
-    EXPECT_TRUE(r.Host.SawError()) << silent;
-    EXPECT_TRUE(!silent || r.Host.Saw("Error - The server did not answer (10060)"));
-    EXPECT_FALSE(r.Run.Running());
+    EXPECT_TRUE(r.host.SawError()) << silent;
+    EXPECT_TRUE(!silent || r.host.Saw("Error - The server did not answer (10060)"));
+    EXPECT_FALSE(r.run.Running());
 
     // Get New works again afterwards: the unfinished message comes now.
     ScriptedServer again;
     ServeTwo(
         again, [](ScriptedServer &srv) { srv.Send("+OK\r\nSubject: two\r\n\r\nwhole\r\n.\r\n"); }, pipelining);
-    r.GetNew(again.Port(), job);
-    EXPECT_EQ(r.Inbox(), (std::vector<std::string>{"one", "two"}));
+    r.GetNew(again.Port());
+    EXPECT_EQ(r.InboxNames(), (std::vector<std::string>{"one", "two"}));
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 1"), 1);
     EXPECT_EQ(std::count(again.Lines().begin(), again.Lines().end(), "DELE 2"), 1);
     // Pipelined, RETR 2 went out with RETR 1, before DELE 1 could follow its message.
@@ -341,11 +330,11 @@ TEST_F(RetrievalRun, AServerThatCannotListIdentifiersIsAskedMessageByMessage) {
       if (line == "UIDL") return srv.Send(listing);
       serve(srv, line);
     };
-    r.GetNew(server.Port(), job);
+    r.GetNew(server.Port());
     std::vector<std::string> commands(server.Lines().begin() + 2, server.Lines().end());  // after USER, PASS
     EXPECT_EQ(commands, c.commands);
     EXPECT_EQ(r.History(), (std::vector<std::string>{"127.0.0.1:one", "127.0.0.1:two"}));
-    const std::vector<TFolderRecord> inbox = TFolderIndex(r.Data.Path(), TMailFolder::mfInbox).ReadAll();
+    const std::vector<TFolderRecord> inbox = r.Inbox(r.list);
     ASSERT_EQ(inbox.size(), 2u);
     EXPECT_EQ(ReadAll(inbox[1].FileName).rfind("> UIDL 2\r\n< +OK 2 two\r\nSubject: two\r\n", 0), 0u);
   }
@@ -367,16 +356,16 @@ TEST_F(RetrievalRun, ManyMessagesOverTlsAllArriveWithoutAStallEachUnderItsOwnNam
   for (const bool implicit : {false, true}) {
     SCOPED_TRACE(implicit ? "implicit TLS" : "STLS");
     OwnRun r;
-    r.Run.SetReplyTimeout(5000);
-    r.Client.Host = "localhost";
-    r.Client.UserName = server.User();
-    r.Client.PassWord = server.Password();
-    r.Client.Security = implicit ? secSslTls : secStartTls;
-    r.Client.WSocket().SslCAFile = certs.CaFile();
-    r.GetNew(std::to_string(implicit ? server.TlsPort() : server.Port()), job);
-    EXPECT_FALSE(r.Host.SawError()) << (r.Host.Statuses.empty() ? "" : r.Host.Statuses.back());
-    EXPECT_EQ(r.Run.Stored(), kCount);
-    const std::vector<TFolderRecord> inbox = TFolderIndex(r.Data.Path(), TMailFolder::mfInbox).ReadAll();
+    r.run.SetReplyTimeout(5000);
+    r.cli.Host = "localhost";
+    r.cli.UserName = server.User();
+    r.cli.PassWord = server.Password();
+    r.cli.Security = implicit ? secSslTls : secStartTls;
+    r.cli.WSocket().SslCAFile = certs.CaFile();
+    r.GetNew(std::to_string(implicit ? server.TlsPort() : server.Port()));
+    EXPECT_FALSE(r.host.SawError()) << (r.host.Statuses.empty() ? "" : r.host.Statuses.back());
+    EXPECT_EQ(r.run.Stored(), kCount);
+    const std::vector<TFolderRecord> inbox = r.Inbox(r.list);
     ASSERT_EQ(inbox.size(), static_cast<size_t>(kCount));
     // Each once, in the server's order, under a file name of its own though many are filed
     // within one second; the history in that order too.

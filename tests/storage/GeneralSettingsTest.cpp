@@ -5,7 +5,11 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -139,23 +143,28 @@ TEST(GeneralSettings, NamedTextFiles) {
   TempDir dir;
   TGeneralSettings s;
   s.HeaderFile = dir.File("gone.txt");  // a vanished file is skipped
-  s.FooterFile = dir.File("locked.txt");
+  s.FooterFile = dir.File("foot.txt");
   WriteAll(s.FooterFile, "x");
   WriteGeneralSettings(dir.Path(), s, 0, 0);
-  if (geteuid() != 0) {
-    chmod(s.FooterFile.c_str(), 0);
-    EXPECT_THROW(ReadGeneralSettings(dir.Path()), EFOpenError);
-    std::string error;
-    const TGeneralSettings partial = ReadGeneralSettings(dir.Path(), &error);
-    EXPECT_EQ(error, "Cannot open file " + s.FooterFile);
-    EXPECT_EQ(partial.FooterFile, s.FooterFile);
-    EXPECT_EQ(partial.FooterText, "");
-    chmod(s.FooterFile.c_str(), 0600);
-  }
   const TGeneralSettings back = ReadGeneralSettings(dir.Path());
   EXPECT_EQ(back.HeaderFile, s.HeaderFile);
   EXPECT_EQ(back.HeaderText, "");
   EXPECT_EQ(back.FooterText, "x");
+  // A footer that cannot be opened, not even by root: a socket.
+  s.FooterFile = dir.File("foot.sock");
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", s.FooterFile.c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+  WriteGeneralSettings(dir.Path(), s, 0, 0);
+  EXPECT_THROW(ReadGeneralSettings(dir.Path()), EFOpenError);
+  std::string error;
+  const TGeneralSettings partial = ReadGeneralSettings(dir.Path(), &error);
+  EXPECT_EQ(error, "Cannot open file " + s.FooterFile);
+  EXPECT_EQ(partial.FooterFile, s.FooterFile);
+  EXPECT_EQ(partial.FooterText, "");
+  ::close(fd);
 }
 
 }  // namespace

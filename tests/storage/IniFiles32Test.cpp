@@ -11,21 +11,25 @@
 
 namespace {
 
-TEST(IniFiles32, MissingFileReadsDefaultsAndCreatesNothing) {
+// A folder and a settings file in it.
+class IniFiles32 : public ::testing::Test {
+protected:
   TempDir dir;
-  TIniFile32 ini(dir.File("none.ini"));
+  const std::string path = dir.File("test.ini");
+};
+
+TEST_F(IniFiles32, MissingFileReadsDefaultsAndCreatesNothing) {
+  TIniFile32 ini(path);
   EXPECT_EQ(ini.ReadString("A", "k", "def"), "def");
   EXPECT_EQ(ini.ReadInteger("A", "k", 7), 7);
   std::vector<std::string> sections{"stale"};
   ini.ReadSections(&sections);
   EXPECT_TRUE(sections.empty());
-  EXPECT_FALSE(FileExists(dir.File("none.ini")));
+  EXPECT_FALSE(FileExists(path));
   EXPECT_THROW(ini.ReadSections(nullptr), std::invalid_argument);
 }
 
-TEST(IniFiles32, WritesCreateSectionWithLeadingBlankLine) {
-  TempDir dir;
-  const std::string path = dir.File("a.ini");
+TEST_F(IniFiles32, WritesCreateSectionWithLeadingBlankLine) {
   TIniFile32 ini(path);
   ini.WriteString("A", "k", "v");
   EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n");
@@ -39,9 +43,7 @@ TEST(IniFiles32, WritesCreateSectionWithLeadingBlankLine) {
   EXPECT_EQ(ReadAll(path), "\r\n[A]\r\nk=v\r\n\r\nn=2\r\n[B]\r\n");
 }
 
-TEST(IniFiles32, ReadingRulesForKeysValuesAndSections) {
-  TempDir dir;
-  const std::string path = dir.File("r.ini");
+TEST_F(IniFiles32, ReadingRulesForKeysValuesAndSections) {
   WriteAll(path, "x=ignored\n[Lists]\nPath=p\nk=\nsp  =  v  \neq=a=b\n;note=x\n  [Blank]\nq=1\r[Lists]\nPath=second");
   TIniFile32 ini(path);
   EXPECT_EQ(ini.ReadString("lists", "Path", "d"), "p");
@@ -56,9 +58,7 @@ TEST(IniFiles32, ReadingRulesForKeysValuesAndSections) {
   EXPECT_EQ(sections, (std::vector<std::string>{"Lists", "Blank", "Lists"}));
 }
 
-TEST(IniFiles32, IntegersAndBooleans) {
-  TempDir dir;
-  const std::string path = dir.File("i.ini");
+TEST_F(IniFiles32, IntegersAndBooleans) {
   WriteAll(path, "[N]\nh=0x1F\nd=$1F\nbad=12abc\nneg=-5\ntwo=2\nzero=0\nbig=99999999999\nall=$FFFFFFFF\n");
   TIniFile32 ini(path);
   EXPECT_EQ(ini.ReadInteger("N", "h", 0), 31);
@@ -77,9 +77,7 @@ TEST(IniFiles32, IntegersAndBooleans) {
   EXPECT_EQ(again.ReadString("N", "b", ""), "1");
 }
 
-TEST(IniFiles32, EraseSectionAndDuplicateSections) {
-  TempDir dir;
-  const std::string path = dir.File("e.ini");
+TEST_F(IniFiles32, EraseSectionAndDuplicateSections) {
   WriteAll(path, "[A]\na=1\n\n[B]\nb=1\n\n[C]\nc=1\n[A]\na=2\n");
   TIniFile32 ini(path);
   ini.EraseSection("B");
@@ -94,9 +92,7 @@ TEST(IniFiles32, EraseSectionAndDuplicateSections) {
   EXPECT_EQ(ReadAll(path), before);
 }
 
-TEST(IniFiles32, PlatformWriterKeysWithoutCaseAndEmptyValues) {
-  TempDir dir;
-  const std::string path = dir.File("p.ini");
+TEST_F(IniFiles32, PlatformWriterKeysWithoutCaseAndEmptyValues) {
   TIniFile32 ini(path, TIniMode::imPlatform);
   ini.WriteString("S", "Port", "25");
   ini.WriteString("S", "port", "26");
@@ -106,9 +102,7 @@ TEST(IniFiles32, PlatformWriterKeysWithoutCaseAndEmptyValues) {
   EXPECT_EQ(ini.ReadString("S", "User", "d"), "");
 }
 
-TEST(IniFiles32, DamagedFilesOpenAndReadSensibly) {
-  TempDir dir;
-  const std::string path = dir.File("d.ini");
+TEST_F(IniFiles32, DamagedFilesOpenAndReadSensibly) {
   std::string junk = "[A]\nk=v\n";
   junk += std::string(1 << 20, 'x');  // a line of a megabyte, no line end
   junk += std::string("\x01\xff\x80[B]\nz=1\n", 10);
@@ -116,9 +110,7 @@ TEST(IniFiles32, DamagedFilesOpenAndReadSensibly) {
   EXPECT_EQ(TIniFile32(path).ReadString("A", "k", ""), "v");
 }
 
-TEST(IniFiles32, FailedSaveKeepsOldFileAndReportsPath) {
-  TempDir dir;
-  const std::string path = dir.File("keep.ini");
+TEST_F(IniFiles32, FailedSaveKeepsOldFileAndReportsPath) {
   TIniFile32 ini(path);
   ini.WriteString("A", "k", "old");
   // A file size limit makes the save run out of space half-way, even for root.
@@ -143,8 +135,7 @@ TEST(IniFiles32, FailedSaveKeepsOldFileAndReportsPath) {
 
 // Erasing several sections in one pass gives what erasing them one by one from the last in
 // the file to the first gives, and the section lookups stay right after lines move.
-TEST(IniFiles32, EraseSectionsMatchesSingleErasures) {
-  TempDir dir;
+TEST_F(IniFiles32, EraseSectionsMatchesSingleErasures) {
   const std::string text = "[A]\r\na=1\r\n\r\n[B]\r\nb=1\r\n\r\n[C]\r\nc=1\r\n\r\n[D]\r\nd=1\r\n[E]\r\ne=2\r\n";
   const std::string order = "ABCDE";
   const std::vector<std::string> cases = {"A", "BC", "AB", "E", "CAD", "DE", "ABCDE", "x"};
@@ -184,8 +175,7 @@ TEST(IniFiles32, EraseSectionsMatchesSingleErasures) {
 
 // Many records written in one batch (saved once, at its end) keep every lookup right while
 // keys are inserted in the middle and sections appended at the end.
-TEST(IniFiles32, SectionLookupsSurviveInsertions) {
-  TempDir dir;
+TEST_F(IniFiles32, SectionLookupsSurviveInsertions) {
   TIniFile32 ini(dir.File("book.ini"));
   ini.BeginUpdate();
   for (int i = 0; i < 200; ++i) ini.WriteString("<" + std::to_string(i) + "@x>", "Email", std::to_string(i));
@@ -203,8 +193,7 @@ TEST(IniFiles32, SectionLookupsSurviveInsertions) {
 }
 
 // New sections added in one go: the text of the saved form, one section per name in any case.
-TEST(IniFiles32, AddNewSectionsWritesTheSavedForm) {
-  TempDir dir;
+TEST_F(IniFiles32, AddNewSectionsWritesTheSavedForm) {
   TNewSections added;
   ASSERT_TRUE(added.AddSection("<a@x>"));
   added.AddEntry("Email", "a@x");
@@ -220,8 +209,7 @@ TEST(IniFiles32, AddNewSectionsWritesTheSavedForm) {
 // Generated books of odd shapes (other line ends, NULs, no last line end, sections already
 // there in another case): the bulk routines that work on a book's text give the bytes that
 // the object's one-by-one writes and erasures give.
-TEST(IniFiles32, BulkRoutinesOnTextMatchTheObject) {
-  TempDir dir;
+TEST_F(IniFiles32, BulkRoutinesOnTextMatchTheObject) {
   std::mt19937 random(20261206);
   const auto pick = [&](std::initializer_list<const char *> from) {
     return std::string(from.begin()[random() % from.size()]);
