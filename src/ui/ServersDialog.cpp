@@ -142,6 +142,11 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
     se_SMTPRetry[i] = box;
   }
   smtpForm->addRow("Retry deferred after:", retryRow);
+  // A new entry starts from the defaults an entry without these keys reads as.
+  const TSmtpServer defaults;
+  se_SMTPSessions->setValue(defaults.Sessions);
+  se_SMTPSessionMessages->setValue(defaults.SessionMessages);
+  for (int i = 0; i < kMaxRetryRounds; ++i) se_SMTPRetry[i]->setValue(defaults.RetryPauses[i]);
 
   ts_POP = new QWidget;
   ts_POP->setObjectName("ts_POP");
