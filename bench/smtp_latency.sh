@@ -5,14 +5,15 @@
 # recipient each, "one at a time") and Postfix's smtp-source with the same number of parallel
 # sessions, N messages of 4 KB, sessions kept open between messages (-d).
 #
-# Usage: [LATENCY_MS=25] [SESSIONS=4] [PER_SESSION=100] bench/smtp_latency.sh [BUILD_DIR] [N]
+# Usage: [LATENCY_MS=25] [SESSIONS=6] [PER_SESSION=100] bench/smtp_latency.sh [BUILD_DIR] [N]
+#   SESSIONS and PER_SESSION default to a server entry's defaults.
 #   BUILD_DIR: a build configured with -DBREVANT_BENCH=ON (default: build-bench); N: 1000.
 #   SESSIONS=1 PER_SESSION=1 is the order of old: one session per message, one at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 count=${2:-1000}
-sessions=${SESSIONS:-4}
+sessions=${SESSIONS:-6}
 bench="$build/bin/bench_MailingRun"
 [ -x "$bench" ] || { echo "missing $bench (cmake -DBREVANT_BENCH=ON, build bench_MailingRun)"; exit 1; }
 [ -x /usr/sbin/smtp-sink ] || { echo "missing smtp-sink (scripts/setup.sh installs postfix)"; exit 1; }

@@ -269,8 +269,7 @@ void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *per
     *method = server.SendMethod;
     *perMessage = server.RcptTo;
     *pace = server.MessagesPerMinute;
-    sessionsAtOnce_ = server.Sessions;
-    sessionMessages_ = server.SessionMessages;
+    TakeSessionSettings(server);
     return;
   }
   SetServer(job.ListServer, job.ListPort, job.ListUser);
@@ -288,8 +287,14 @@ void TMailingRun::ListServerChoice(const TMailingJob &job, int *method, int *per
   *method = job.ListMethod;
   *perMessage = job.ListBatchSize;
   *pace = job.ListPace;
+  TakeSessionSettings(server);
+}
+
+void TMailingRun::TakeSessionSettings(const TSmtpServer &server) {
   sessionsAtOnce_ = server.Sessions;
   sessionMessages_ = server.SessionMessages;
+  retryPauses_.clear();
+  for (const int seconds : server.RetryPauses) retryPauses_.push_back(seconds * 1000);
 }
 
 bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addresses, int count) {
@@ -305,12 +310,12 @@ bool TMailingRun::StartMailing(const TMailingJob &job, const std::string &addres
     method = server.SendMethod;
     perMessage = server.RcptTo;
     pace = server.MessagesPerMinute;
-    sessionsAtOnce_ = server.Sessions;
-    sessionMessages_ = server.SessionMessages;
+    TakeSessionSettings(server);
   }
   paceMs_ = pace > 0 ? 60000.0 / pace : 0;
   if (job.Sessions > 0) sessionsAtOnce_ = std::min(job.Sessions, kMaxSmtpSessions);
   if (job.SessionMessages > 0) sessionMessages_ = job.SessionMessages;
+  if (!job.RetryPauses.empty()) retryPauses_ = job.RetryPauses;
   nextSlot_ = 0;
   messageStarts_.clear();
   messageSlots_.clear();
@@ -569,7 +574,7 @@ void TMailingRun::Defer(const std::string &entry, const std::string &recipient, 
   files_.Log("Deferred " + recipient + ": " + reason);
 }
 
-bool TMailingRun::WaitBeforeRetry(int ms, int round) {
+bool TMailingRun::WaitBeforeRetry(int ms, int round, int rounds) {
   QEventLoop loop;
   QTimer tick;
   const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + ms;
@@ -581,7 +586,7 @@ bool TMailingRun::WaitBeforeRetry(int ms, int round) {
       return;
     }
     // Short, countdown first: the status panel shows about 35 characters.
-    host_.SetStatus("Retry " + std::to_string(round) + "/3 in " + std::to_string((left + 999) / 1000) + " s (" +
+    host_.SetStatus("Retry " + std::to_string(round) + "/" + std::to_string(rounds) + " in " + std::to_string((left + 999) / 1000) + " s (" +
                     std::to_string(count) + " deferred)");
     // The next tick when the shown seconds change (or the wait ends).
     tick.start(static_cast<int>(left % 1000 == 0 ? 1000 : left % 1000));
@@ -598,8 +603,9 @@ bool TMailingRun::WaitBeforeRetry(int ms, int round) {
 }
 
 void TMailingRun::RetryDeferred(const TMailingJob &job, int batchSize) {
-  for (size_t round = 0; round < job.RetryPauses.size() && round < 3 && !deferred_.empty(); ++round) {
-    if (!WaitBeforeRetry(job.RetryPauses[round], static_cast<int>(round) + 1)) break;
+  const size_t rounds = std::min(retryPauses_.size(), static_cast<size_t>(kMaxRetryRounds));
+  for (size_t round = 0; round < rounds && !deferred_.empty(); ++round) {
+    if (!WaitBeforeRetry(retryPauses_[round], static_cast<int>(round) + 1, static_cast<int>(rounds))) break;
     std::vector<TDeferred> again;
     again.swap(deferred_);
     retryRound_ = static_cast<int>(round) + 1;

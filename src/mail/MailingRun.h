@@ -72,7 +72,7 @@ struct TMailingJob {
   int ListMethod = 0;           // 0 one at a time, 1 ListBatchSize at a time, 2 all; -1 none
   int ListBatchSize = 1;
   int ListPace = 0;             // at most so many messages a minute through the list's server; 0 none
-  // Sessions at once and messages per session; 0: the server entry's (4 and 100 without one).
+  // Sessions at once and messages per session; 0: the server entry's (6 and 100 without one).
   int Sessions = 0;
   int SessionMessages = 0;
   std::string ListName;         // the list's name; "" for no real list
@@ -84,8 +84,9 @@ struct TMailingJob {
   std::vector<std::string> Attachments;
   bool FileSentCopy = true;     // false for a trial run whose messages go nowhere real
   bool KeepJournal = true;      // the journal that lets an interrupted run be resumed
-  // Pauses before the rounds that try deferred (4xx) recipients again, in milliseconds.
-  std::vector<int> RetryPauses = {30000, 120000, 300000};
+  // Pauses before the rounds that try deferred (4xx) recipients again, in milliseconds;
+  // empty: the server entry's (30 s, 2 min and 5 min without one).
+  std::vector<int> RetryPauses;
 };
 
 struct TListRecord;
@@ -167,7 +168,7 @@ private:
   // Leaves out the recipients the journal of an interrupted run names, when the user
   // agrees; false when the user cancelled. `resumed` tells whether any were left out.
   bool ApplyJournal(TMailingJob &job, const std::string &folder, bool *resumed);
-  bool WaitBeforeRetry(int ms, int round);
+  bool WaitBeforeRetry(int ms, int round, int rounds);
   // Waits, in the event loop, until the server's pace allows the next message.
   void KeepPace();
   // The pace's clock, and the bookkeeping of a message that starts now.
@@ -210,6 +211,10 @@ private:
   // A session that could not be opened fails (or defers) the message it would have taken.
   void FailNextMessage(const std::string &reason, int code);
   void BindClient();
+  void TakeSessionSettings(const TSmtpServer &server);
+  // A session the server turned away for now while others carry on (too many at once).
+  bool AnotherSessionUp(const TSession &s) const;
+  void RetireSession(TSession &s, const std::string &reason);
 
   std::string dataDir_;
   TSmtpCli &client_;
@@ -231,6 +236,7 @@ private:
   std::vector<TDeferred> deferred_;
   std::string shown_;  // per-recipient mode: the entry shown for the message under way
   int retryRound_ = 0;
+  std::vector<int> retryPauses_;  // milliseconds, this run's
   bool cancelled_ = false;
   QEventLoop *retryWait_ = nullptr;
   bool timedOut_ = false;

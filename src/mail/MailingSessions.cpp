@@ -218,6 +218,11 @@ void TMailingRun::SessionRequestDone(TSession &s, TSmtpRequest rq, int error) {
         else reason = error == 10004 ? "The server closed the connection" : "Error " + std::to_string(error);
       }
       const int code = error >= 100 && error < 600 ? error : ParseSmtpReply(c.ErrorMessage()).Code;
+      // A server that takes only so many sessions at once: the others carry the messages.
+      if (code >= 400 && code < 500 && AnotherSessionUp(s)) {
+        RetireSession(s, reason);
+        return;
+      }
       FailNextMessage(reason, code);
       if (c.Connected()) {
         s.Silence->start();
@@ -235,6 +240,19 @@ void TMailingRun::SessionRequestDone(TSession &s, TSmtpRequest rq, int error) {
   }
   if (!c.Connected()) s.Messages = 0;
   KickSession(s);
+}
+
+bool TMailingRun::AnotherSessionUp(const TSession &s) const {
+  return std::any_of(pool_.begin(), pool_.end(), [&s](const auto &p) {
+    return p.get() != &s && !p->Done && p->Cli->Connected();
+  });
+}
+
+void TMailingRun::RetireSession(TSession &s, const std::string &reason) {
+  s.Done = true;
+  if (s.Cli->Connected()) s.Cli->Abort();
+  const auto up = std::count_if(pool_.begin(), pool_.end(), [](const auto &p) { return !p->Done; });
+  files_.Log("The server took no further session (" + reason + "); going on with " + std::to_string(up));
 }
 
 void TMailingRun::SessionItemDone(TSession &s, const TSmtpItem &item, const TSmtpItemResult &result) {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -60,6 +61,9 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.MessagesPerMinute = std::max(0, ini.ReadInteger(name, "Messages Per Minute", 0));
   s.Sessions = std::clamp(ini.ReadInteger(name, "Sessions", s.Sessions), 1, kMaxSmtpSessions);
   s.SessionMessages = std::clamp(ini.ReadInteger(name, "Messages Per Session", s.SessionMessages), 1, 1000);
+  // "0" turns the retries off; a value that makes no sense keeps the defaults.
+  const std::string pauses = Trim(ini.ReadString(name, "Retry Pauses", ""));
+  if (pauses == "0" || !ParseRetryPauses(pauses).empty()) s.RetryPauses = ParseRetryPauses(pauses);
   // Keys the older program does not know; absent, the session is the plain one.
   s.Security = ini.ReadInteger(name, "Security", s.Security);
   s.Login = ini.ReadBool(name, "Login", s.Login);
@@ -94,6 +98,7 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteInteger(s.Name, "Messages Per Minute", s.MessagesPerMinute);
   ini.WriteInteger(s.Name, "Sessions", s.Sessions);
   ini.WriteInteger(s.Name, "Messages Per Session", s.SessionMessages);
+  ini.WriteString(s.Name, "Retry Pauses", RetryPausesText(s.RetryPauses));
   ini.WriteInteger(s.Name, "Security", s.Security);
   ini.WriteBool(s.Name, "Login", s.Login);
   ini.WriteString(s.Name, "Password", s.Password);
@@ -101,6 +106,32 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
   ini.WriteString(s.Name, "Certificate", s.Certificate);
   ini.WriteString(s.Name, "Password In Keyring", s.PasswordInKeyring ? "1" : "");
   ini.EndUpdate();
+}
+
+std::vector<int> ParseRetryPauses(const std::string &text) {
+  std::vector<int> pauses;
+  size_t at = 0;
+  while (at <= text.size() && static_cast<int>(pauses.size()) < kMaxRetryRounds) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    const std::string word = Trim(text.substr(at, comma - at));
+    at = comma + 1;
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seconds);
+    if (error == std::errc::result_out_of_range) seconds = word[0] == '-' ? 0 : kMaxRetryPause;
+    else if (error != std::errc() || end != word.data() + word.size()) seconds = 0;
+    if (seconds <= 0) break;
+    pauses.push_back(std::min(seconds, kMaxRetryPause));
+  }
+  return pauses;
+}
+
+std::string RetryPausesText(const std::vector<int> &pauses) {
+  std::string text;
+  for (const int p : pauses) {
+    if (p <= 0) break;
+    text += (text.empty() ? "" : ",") + std::to_string(std::min(p, kMaxRetryPause));
+  }
+  return text.empty() ? "0" : text;
 }
 
 void WritePopServer(const std::string &dataDir, const TPopServer &s) {

@@ -1,5 +1,6 @@
 #include "ui/MailingCommands.h"
 
+#include "lists/AddressRecord.h"
 #include "storage/Ansi.h"
 #include "storage/ListLock.h"
 #include "ui/StatusBar1.h"
@@ -52,7 +53,10 @@ void TMailingCommands::SendToFailed1Click() {
     job.FromList = true;
   }
   if (job.FromList) {
-    job.CheckedEntries = failed;
+    // As the list's entries, so that field codes find each subscriber's record again.
+    job.CheckedEntries.clear();
+    for (const std::string &address : failed)
+      job.CheckedEntries.push_back(address.find('<') == std::string::npos ? AddressKey(address) : address);
   } else {
     job.TypedAddresses.clear();
     for (const std::string &address : failed) job.TypedAddresses += address + ",";

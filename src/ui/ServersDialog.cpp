@@ -129,6 +129,24 @@ Tfrm_Servers::Tfrm_Servers(TServerKind kind, QWidget *parent) : QDialog(parent),
   se_SMTPSessionMessages->setRange(1, 1000);
   se_SMTPSessionMessages->setSuffix(" messages");
   smtpForm->addRow("Per session:", se_SMTPSessionMessages);
+  // Recipients the server put off (4xx) are tried again after these pauses.
+  auto *retryRow = new QHBoxLayout;
+  for (int i = 0; i < kMaxRetryRounds; ++i) {
+    auto *box = new QSpinBox(ts_SMTP);
+    box->setObjectName(QString("se_SMTPRetry%1").arg(i + 1));
+    box->setRange(0, kMaxRetryPause);
+    box->setSuffix(" s");
+    box->setSpecialValueText("No retry");
+    box->setToolTip("Pause before trying deferred recipients again; a round after \"No retry\" does not happen");
+    retryRow->addWidget(box);
+    se_SMTPRetry[i] = box;
+  }
+  smtpForm->addRow("Retry deferred after:", retryRow);
+  // A new entry starts from the defaults an entry without these keys reads as.
+  const TSmtpServer defaults;
+  se_SMTPSessions->setValue(defaults.Sessions);
+  se_SMTPSessionMessages->setValue(defaults.SessionMessages);
+  for (int i = 0; i < kMaxRetryRounds; ++i) se_SMTPRetry[i]->setValue(defaults.RetryPauses[i]);
 
   ts_POP = new QWidget;
   ts_POP->setObjectName("ts_POP");
@@ -209,6 +227,8 @@ void Tfrm_Servers::SetSmtpServer(const TSmtpServer &s) {
   se_SMTPPace->setValue(s.MessagesPerMinute);
   se_SMTPSessions->setValue(s.Sessions);
   se_SMTPSessionMessages->setValue(s.SessionMessages);
+  for (int i = 0; i < kMaxRetryRounds; ++i)
+    se_SMTPRetry[i]->setValue(i < static_cast<int>(s.RetryPauses.size()) ? s.RetryPauses[i] : 0);
   // An unknown method leaves no item chosen, as the registry says nothing usable.
   if (QAbstractButton *b = rg_SMTPMethodButtons->button(s.SendMethod)) {
     b->setChecked(true);
@@ -229,6 +249,11 @@ TSmtpServer Tfrm_Servers::SmtpServer() const {
   s.MessagesPerMinute = se_SMTPPace->value();
   s.Sessions = se_SMTPSessions->value();
   s.SessionMessages = se_SMTPSessionMessages->value();
+  s.RetryPauses.clear();
+  for (const QSpinBox *box : se_SMTPRetry) {
+    if (box->value() == 0) break;
+    s.RetryPauses.push_back(box->value());
+  }
   s.Security = cmb_SMTPSecurity->currentIndex();
   s.Login = cb_SMTPLogin->isChecked();
   s.Password = s.Login ? QStringToAnsi(edt_SMTPPass->text()) : std::string();

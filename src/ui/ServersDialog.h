@@ -56,6 +56,7 @@ public:
   QSpinBox *se_SMTPRCPT;
   QSpinBox *se_SMTPPace;
   QSpinBox *se_SMTPSessions, *se_SMTPSessionMessages;
+  QSpinBox *se_SMTPRetry[kMaxRetryRounds];
   QComboBox *cmb_SMTPSecurity;
   QCheckBox *cb_SMTPLogin;
   QLineEdit *edt_SMTPPass;

@@ -49,7 +49,7 @@ protected:
 }  // namespace
 
 TEST_F(MailingSessionsTest, ParallelSessionsWithARefusedRecipient) {
-  // Per recipient, four sessions by default: each message is merged for its own reader.
+  // Per recipient, six sessions by default: each message is merged for its own reader.
   server.SetRefused({"r5@x.org"});
   job.FieldCodes = true;
   TMailingRun run(dir.Path(), client, host);
@@ -69,7 +69,7 @@ TEST_F(MailingSessionsTest, ParallelSessionsWithARefusedRecipient) {
   EXPECT_EQ(readers.size(), 11u);
   EXPECT_EQ(readers.count("r5@x.org"), 0u);
   const std::string log = Log();
-  EXPECT_EQ(Occurrences(log, "> EHLO"), 4);  // four sessions, each reused
+  EXPECT_EQ(Occurrences(log, "> EHLO"), 6);  // six sessions, each reused
   EXPECT_EQ(Occurrences(log, "Failed r5@x.org: 550"), 1);
   EXPECT_EQ(Occurrences(log, "Failed "), 1);
   EXPECT_NE(ReadAll(dir.File("Failed.txt")).find("r5@x.org"), std::string::npos);
@@ -142,12 +142,18 @@ TEST_F(MailingSessionsTest, CancelStopsEverySessionAndTheJournalKeepsTheAccepted
 
 TEST_F(MailingSessionsTest, TheServerEntryDecidesSessionsAndMessagesPerSession) {
   // Typed addresses through a registered server: its entry says two messages a session,
-  // one session at a time (a value out of range is brought into it).
+  // one session at a time (a value out of range is brought into it), and one retry round
+  // after a second.
   TSmtpServer entry;
   entry.Name = "127.0.0.1";
   entry.Port = std::to_string(server.Port());
   entry.Sessions = 0;
   entry.SessionMessages = 2;
+  entry.RetryPauses = {1};
+  job.RetryPauses.clear();
+  server.SetDeferred({{"c@x.org", 1}});
+  std::vector<std::string> statuses;
+  host.OnStatus = [&](const std::string &text) { statuses.push_back(text); };
   WriteSmtpServer(dir.Path(), entry);
   const TSmtpServer read = ReadSmtpServer(dir.Path(), "127.0.0.1");
   EXPECT_EQ(read.Sessions, 1);
@@ -161,7 +167,27 @@ TEST_F(MailingSessionsTest, TheServerEntryDecidesSessionsAndMessagesPerSession) 
   EXPECT_EQ(run.Sent(), 5);
   const auto messages = Received();
   ASSERT_EQ(messages.size(), 5u);
-  for (size_t i = 0; i < messages.size(); ++i)
-    EXPECT_EQ(messages[i].RcptTo, std::vector<std::string>{std::string(1, static_cast<char>('a' + i)) + "@x.org"});
-  EXPECT_EQ(Occurrences(Log(), "> EHLO"), 3);
+  const char *order[] = {"a@x.org", "b@x.org", "d@x.org", "e@x.org", "c@x.org"};
+  for (size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].RcptTo, std::vector<std::string>{order[i]});
+  EXPECT_EQ(Occurrences(Log(), "> EHLO"), 4);  // 2 + 2 + 1, then the retry
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Retry 1/1 in 1 s (1 deferred)"), statuses.end());
+}
+
+TEST_F(MailingSessionsTest, AServerTakingFewerSessionsGetsEveryMessageThroughTheOthers) {
+  // The server greets a third session at once with 421: the sessions it turned away end and
+  // the two it took carry every message, none of them deferred.
+  SmtpServerFixture narrow(QStringList{"--sessions", "2"});
+  ASSERT_TRUE(narrow.IsRunning());
+  job.ListPort = std::to_string(narrow.Port());
+  TMailingRun run(dir.Path(), client, host);
+  run.PrepareSend(job);
+  EXPECT_EQ(run.Sent(), 12);
+  EXPECT_EQ(run.Failed(), 0);
+  std::multiset<std::string> delivered;
+  for (const ReceivedMessage &m : narrow.Messages()) delivered.insert(m.RcptTo.begin(), m.RcptTo.end());
+  EXPECT_EQ(delivered.size(), 12u);
+  for (const std::string &entry : job.CheckedEntries) EXPECT_EQ(delivered.count(entry), 1u) << entry;
+  const std::string log = Log();
+  EXPECT_GE(Occurrences(log, "The server took no further session (421 4.7.0 Too many sessions at once); going on with "), 1) << log;
+  EXPECT_EQ(Occurrences(log, "Deferred "), 0) << log;
 }

@@ -47,6 +47,35 @@ TEST(ServerRegistry, DefaultsAndEmptyValuesPerReader) {
   EXPECT_EQ(FillPopServerFromRegistry(dir.Path(), "other"), (TPopServer{"other", "", "", "pop3", false}));
 }
 
+TEST(ServerRegistry, RetryPausesRoundTripAndDamagedValues) {
+  TempDir dir;
+  TSmtpServer entry{"mail.example.com", "me", "587", 0, 1};
+  EXPECT_EQ(entry.RetryPauses, (std::vector<int>{30, 120, 300}));
+  entry.RetryPauses = {10, 20};
+  WriteSmtpServer(dir.Path(), entry);
+  EXPECT_NE(ReadAll(dir.File("Smtp Servers.ini")).find("Retry Pauses=10,20\r\n"), std::string::npos);
+  EXPECT_EQ(ReadSmtpServer(dir.Path(), entry.Name).RetryPauses, (std::vector<int>{10, 20}));
+  entry.RetryPauses.clear();
+  WriteSmtpServer(dir.Path(), entry);
+  EXPECT_TRUE(ReadSmtpServer(dir.Path(), entry.Name).RetryPauses.empty());
+  const struct {
+    const char *value;
+    std::vector<int> pauses;
+  } rows[] = {
+      {"", {30, 120, 300}},            // absent: the defaults
+      {"garbage", {30, 120, 300}},     // makes no sense: the defaults
+      {" 5 , 7 ", {5, 7}},
+      {"5,0,7", {5}},                  // a 0 ends the rounds
+      {"5,x,7", {5}},
+      {"1,2,3,4", {1, 2, 3}},          // three rounds at most
+      {"99999999999,-4", {3600}},      // brought into range
+  };
+  for (const auto &row : rows) {
+    WriteAll(dir.File("Smtp Servers.ini"), std::string("[s]\r\nRetry Pauses=") + row.value + "\r\n");
+    EXPECT_EQ(ReadSmtpServer(dir.Path(), "s").RetryPauses, row.pauses) << row.value;
+  }
+}
+
 TEST(ServerRegistry, SecurityAndLoginKeysRoundTripAndAbsentMeanPlain) {
   TempDir dir;
   TSmtpServer smtp{"submit.example.com", "ann", "587", 0, 1};

@@ -1,10 +1,11 @@
 """SMTP server for the tests: stores every accepted message with its envelope.
 
 Usage: smtp_server.py FOLDER [--cert FILE --key FILE [--implicit]] [--auth USER:PASSWORD]
-                       [--auth-require-tls] [--size N]
+                       [--auth-require-tls] [--size N] [--sessions N]
 With a certificate the server offers STARTTLS, or speaks TLS from the first byte with
 --implicit. With --auth it takes logins (PLAIN, LOGIN) of that one user and wants one before
-MAIL; --auth-require-tls hides AUTH until TLS is on. --size announces SIZE N.
+MAIL; --auth-require-tls hides AUTH until TLS is on. --size announces SIZE N. With --sessions
+a connection beyond N at once is greeted with 421 and closed.
 Listens on a free port of 127.0.0.1 and prints "PORT <n>" on its first line of output.
 Each message becomes FOLDER/msg-NNNNNN.eml: "MAIL FROM:<...>" and its parameters, one "RCPT TO:<...>" line per
 accepted recipient, an empty line, then the message data exactly as received (after the
@@ -100,8 +101,24 @@ async def main(args):
     if args.size:
         options.update(data_size_limit=args.size)
 
+    live = set()
+
+    class Counted(SMTP):
+        def connection_lost(self, exc):
+            live.discard(self)
+            super().connection_lost(exc)
+
+    class Busy(asyncio.Protocol):
+        def connection_made(self, transport):
+            transport.write(b"421 4.7.0 Too many sessions at once\r\n")
+            transport.close()
+
     def factory():
-        return SMTP(store, **options)
+        if args.sessions and len(live) >= args.sessions:
+            return Busy()
+        session = Counted(store, **options)
+        live.add(session)
+        return session
 
     server = await loop.create_server(factory, "127.0.0.1", 0,
                                       ssl=context if args.implicit else None)
@@ -119,4 +136,5 @@ if __name__ == "__main__":
     parser.add_argument("--auth")
     parser.add_argument("--auth-require-tls", action="store_true")
     parser.add_argument("--size", type=int, default=0)
+    parser.add_argument("--sessions", type=int, default=0)
     asyncio.run(main(parser.parse_args()))

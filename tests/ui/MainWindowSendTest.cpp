@@ -180,6 +180,17 @@ private slots:
     window.SendMail1->trigger();
     QCOMPARE(s.server.Messages().size(), size_t{5});
     QVERIFY2(report.contains("bob@x.org: 550 5.1.1 <bob@x.org>: Recipient address rejected"), qPrintable(report));
+
+    // View > Send to Failed Addresses: after a confirmation, Bob alone, merged as before.
+    s.server.SetRefused({});
+    QString confirmation;
+    AnswerNextMessageBox(QMessageBox::Yes, &confirmation);
+    window.SendToFailed1->trigger();
+    QCOMPARE(confirmation, QString("Send the current newsletter to the 1 address that failed in the last mailing run?"));
+    messages = s.server.Messages();
+    QCOMPARE(messages.size(), size_t{6});
+    QCOMPARE(messages[5].RcptTo, Lines{"bob@x.org"});
+    QVERIFY2(messages[5].Data.find("Dear Bob, for bob@x.org") != std::string::npos, messages[5].Data.c_str());
   }
 };
 

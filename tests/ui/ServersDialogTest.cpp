@@ -21,6 +21,8 @@ private slots:
     QCOMPARE(smtp.pc_Servers->currentWidget(), smtp.ts_SMTP);
     QVERIFY(!smtp.pc_Servers->isTabVisible(1));
     QCOMPARE(smtp.edt_SMTPPort->text(), QString("smtp"));
+    // A new entry is what an entry without the newer keys reads as.
+    QVERIFY(smtp.SmtpServer() == TSmtpServer{});
     Tfrm_Servers pop(TServerKind::skPOP);
     QCOMPARE(pop.pc_Servers->currentWidget(), pop.ts_POP);
     QVERIFY(!pop.pc_Servers->isTabVisible(0));
@@ -52,6 +54,7 @@ private slots:
     Tfrm_Servers smtp(TServerKind::skSMTP);
     TSmtpServer paced{"a.example.com", "", "smtp", 2, 1000};
     paced.MessagesPerMinute = 90;
+    paced.RetryPauses = {5, 60};  // the third round "No retry"
     for (const TSmtpServer &s : {TSmtpServer{"mail.example.com", "ann", "587", 1, 40}, paced}) {
       smtp.SetSmtpServer(s);
       QVERIFY(smtp.SmtpServer() == s);
