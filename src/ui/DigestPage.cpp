@@ -11,7 +11,7 @@
 
 #include "compose/RtfReader.h"
 #include "storage/Ansi.h"
-#include "ui/EditorText.h"
+#include "ui/RichTextBridge.h"
 
 TDigestPage::TDigestPage(QWidget *parent) : QWidget(parent) {
   setObjectName("ts_Digest");
@@ -71,7 +71,8 @@ void TDigestPage::ShowDigest(const TDigest &digest, const QColor &background) {
   palette.setColor(QPalette::Base, background);
   re_DigBody->setPalette(palette);
   if (!digest.Rtf.empty()) {
-    ShowRichDocument(re_DigBody, ReadRtf(digest.Rtf));  // the preview keeps the formatting
+    // The editor's own converter: the preview keeps formats and indents as the editor shows them.
+    RichToDocument(ReadRtf(digest.Rtf), *re_DigBody->document());
   } else {
     QString text;
     for (size_t i = 0; i < digest.Lines.size(); ++i) {

@@ -18,6 +18,8 @@ class DigestPageTest : public QObject {
     in.DataDir = dir.Path();
     TRichDocument doc;
     doc.Paragraphs.push_back(RichPara({RichRun(greeting, "b")}));
+    doc.Paragraphs.back().LeftIndent = 720;  // half an inch from the ruler
+    doc.Paragraphs.back().FirstIndent = 360;
     in.BodyRtf = WriteRtf(doc);
     in.BodyLines = {greeting};
     in.Subject = "Weekly";
@@ -43,6 +45,8 @@ private slots:
     QTextCursor inBody(page.re_DigBody->document());
     inBody.setPosition(page.re_DigBody->toPlainText().indexOf("Hello") + 1);
     QCOMPARE(inBody.charFormat().fontWeight(), int(QFont::Bold));
+    QCOMPARE(inBody.blockFormat().leftMargin(), 36.0);  // and its indents
+    QCOMPARE(inBody.blockFormat().textIndent(), 18.0);
     QCOMPARE(page.WebBrowser2->source(), QUrl::fromLocalFile(QString::fromStdString(dir.File("temp.html"))));
     QVERIFY(page.WebBrowser2->toPlainText().contains("Hello %Name%"));
 

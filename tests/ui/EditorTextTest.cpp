@@ -3,8 +3,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include "support/RichDocs.h"
-
 class EditorTextTest : public QObject {
   Q_OBJECT
 
@@ -31,18 +29,8 @@ private slots:
     QVERIFY(LaidOutLines(&editor).size() < lines.size());
   }
 
-  void richDocumentGoesBothWays() {
-    TRichDocument doc;  // a line break inside a paragraph, a bullet, formats of each kind
-    doc.Paragraphs = {RichPara({RichRun("Caf\xE9 news", "b", 0x800000, "DejaVu Sans", 28)}, TRichAlign::raCenter),
-                      RichPara({RichRun("one\vtwo ", "", 0, "DejaVu Sans"), RichRun("under", "ui", 0, "DejaVu Sans")}),
-                      RichPara({RichRun("one\vtwo ", "", 0, "DejaVu Sans")}, TRichAlign::raLeft, true)};
+  void backgroundIsTheColourOnScreen() {
     QTextEdit editor;
-    ShowRichDocument(&editor, doc);
-    QCOMPARE(editor.toPlainText(), QString::fromUtf8("Caf\xC3\xA9 news\none\ntwo under\none\ntwo "));
-    QVERIFY(editor.document()->toRawText().contains(QChar::LineSeparator));
-    const TRichDocument back = RichDocumentOf(&editor);
-    QVERIFY(back == doc);
-
     QPalette p = editor.palette();
     p.setColor(QPalette::Base, QColor(0x11, 0x22, 0x33));
     editor.setPalette(p);
