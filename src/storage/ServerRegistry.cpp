@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
@@ -63,7 +62,8 @@ TSmtpServer ReadSmtpServer(const std::string &dataDir, const std::string &name, 
   s.SessionMessages = std::clamp(ini.ReadInteger(name, "Messages Per Session", s.SessionMessages), 1, 1000);
   // "0" turns the retries off; a value that makes no sense keeps the defaults.
   const std::string pauses = Trim(ini.ReadString(name, "Retry Pauses", ""));
-  if (pauses == "0" || !ParseRetryPauses(pauses).empty()) s.RetryPauses = ParseRetryPauses(pauses);
+  const std::vector<int> parsed = ParseRetryPauses(pauses);
+  if (pauses == "0" || !parsed.empty()) s.RetryPauses = parsed;
   // Keys the older program does not know; absent, the session is the plain one.
   s.Security = ini.ReadInteger(name, "Security", s.Security);
   s.Login = ini.ReadBool(name, "Login", s.Login);
@@ -110,17 +110,11 @@ void WriteSmtpServer(const std::string &dataDir, const TSmtpServer &s) {
 
 std::vector<int> ParseRetryPauses(const std::string &text) {
   std::vector<int> pauses;
-  size_t at = 0;
-  while (at <= text.size() && static_cast<int>(pauses.size()) < kMaxRetryRounds) {
-    const size_t comma = std::min(text.find(',', at), text.size());
-    const std::string word = Trim(text.substr(at, comma - at));
-    at = comma + 1;
-    int seconds = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seconds);
-    if (error == std::errc::result_out_of_range) seconds = word[0] == '-' ? 0 : kMaxRetryPause;
-    else if (error != std::errc() || end != word.data() + word.size()) seconds = 0;
-    if (seconds <= 0) break;
-    pauses.push_back(std::min(seconds, kMaxRetryPause));
+  for (const QString &word : QString::fromStdString(text).split(u',')) {
+    bool ok = false;
+    const qlonglong seconds = word.trimmed().toLongLong(&ok);
+    if (!ok || seconds <= 0 || static_cast<int>(pauses.size()) == kMaxRetryRounds) break;
+    pauses.push_back(static_cast<int>(std::min<qlonglong>(seconds, kMaxRetryPause)));
   }
   return pauses;
 }
